@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the client's third-party libraries as static i686 MinGW libraries from Debian's source
+# packages: libcurl (HTTP only), jsoncpp, minizip (from zlib's source), Duktape, tinyxml2 and
+# GoogleTest/GoogleMock. The result goes to a cache directory outside the checkout and is reused
+# when its stamp says it is complete. Prints the prefix on its last line.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+# The cache key changes whenever this script changes, so an edit rebuilds everything.
+key=$(sha256sum "$here/build-deps.sh" | cut -c1-12)
+prefix=${ZARVIK_DEPS_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zarvik-deps/$key}
+stamp="$prefix/.complete"
+if [ -f "$stamp" ]; then echo "$prefix"; exit 0; fi
+
+jobs=$(nproc)
+work=$(mktemp -d "${TMPDIR:-/tmp}/zarvik-deps.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+rm -rf "$prefix"; mkdir -p "$prefix/lib" "$prefix/include"
+toolchain="$here/../cmake/mingw-i686.cmake"
+cc=i686-w64-mingw32-gcc-posix
+ar=i686-w64-mingw32-ar
+
+log() { echo "[deps] $*" >&2; }
+
+fetch() { # fetch <source package> -> unpacked directory (with Debian's patches applied)
+  local pkg=$1
+  mkdir -p "$work/src/$pkg"
+  (cd "$work/src/$pkg" && apt-get source --download-only -q "$pkg" >/dev/null 2>&1) \
+    || { log "apt-get source $pkg failed (is the deb-src entry there? run scripts/install-packages.sh)"; exit 1; }
+  local dsc; dsc=$(ls "$work/src/$pkg"/*.dsc | head -n1)
+  (cd "$work/src/$pkg" && dpkg-source --skip-debianization -x "$dsc" unpacked >/dev/null 2>&1 \
+     || dpkg-source -x "$dsc" unpacked >/dev/null)
+  echo "$work/src/$pkg/unpacked"
+}
+
+cmake_build() { # cmake_build <src dir> <name> [cmake args...]
+  local src=$1 name=$2; shift 2
+  cmake -S "$src" -B "$work/build-$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DZARVIK_DEPS_PREFIX="$prefix" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$work/$name-configure.log" 2>&1 \
+    || { cat "$work/$name-configure.log" >&2; exit 1; }
+  cmake --build "$work/build-$name" -j "$jobs" >"$work/$name-build.log" 2>&1 \
+    || { tail -50 "$work/$name-build.log" >&2; exit 1; }
+  cmake --install "$work/build-$name" >/dev/null
+}
+
+log "zlib / minizip"
+zsrc=$(fetch zlib)
+mkdir -p "$work/minizip" "$prefix/include/minizip"
+for f in ioapi iowin32 unzip zip mztools; do
+  $cc -O2 -c "$zsrc/contrib/minizip/$f.c" -o "$work/minizip/$f.o" -I"$zsrc/contrib/minizip"
+done
+$ar rcs "$prefix/lib/libminizip.a" "$work/minizip/"*.o
+cp "$zsrc"/contrib/minizip/{ioapi,iowin32,unzip,zip,mztools,crypt}.h "$prefix/include/minizip/"
+
+log "libcurl"
+csrc=$(fetch curl)
+cmake_build "$csrc" curl -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF \
+  -DHTTP_ONLY=ON -DCURL_ENABLE_SSL=OFF -DCURL_USE_LIBPSL=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF \
+  -DCURL_USE_LIBSSH2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DENABLE_UNIX_SOCKETS=OFF \
+  -DCURL_DISABLE_LDAP=ON -DCURL_ZLIB=ON -DZLIB_USE_STATIC_LIBS=ON -DENABLE_MANUAL=OFF
+
+log "jsoncpp"
+jsrc=$(fetch libjsoncpp)
+cmake_build "$jsrc" jsoncpp -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF \
+  -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF -DJSONCPP_WITH_EXAMPLE=OFF \
+  -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF
+
+log "duktape"
+dsrc=$(fetch duktape)
+mkdir -p "$prefix/include/duktape"
+$cc -O2 -std=c99 -c "$dsrc/src/duktape.c" -o "$work/duktape.o" -I"$dsrc/src"
+$ar rcs "$prefix/lib/libduktape.a" "$work/duktape.o"
+cp "$dsrc"/src/duktape.h "$dsrc"/src/duk_config.h "$prefix/include/duktape/"
+
+log "tinyxml2"
+tsrc=$(fetch tinyxml2)
+i686-w64-mingw32-g++-posix -O2 -std=c++17 -c "$tsrc/tinyxml2.cpp" -o "$work/tinyxml2.o"
+$ar rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
+cp "$tsrc/tinyxml2.h" "$prefix/include/"
+
+log "googletest"
+cmake_build /usr/src/googletest googletest -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
+  -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
+
+touch "$stamp"
+log "done: $prefix"
+echo "$prefix"

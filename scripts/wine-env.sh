@@ -1,0 +1,52 @@
+# Sourced by the test and demo commands: the project's own Wine prefix and a private X display.
+#   zarvik_wine_env BUILD_DIR   sets WINEPREFIX and friends, creates the prefix once
+#   zarvik_session_start        starts Xvfb and a persistent, warmed-up wineserver
+#   zarvik_session_stop         stops both again (also on exit)
+
+zarvik_wine_env() {
+  local build_dir=$1
+  export WINEPREFIX=${ZARVIK_WINEPREFIX:-$build_dir/wineprefix}
+  export WINEARCH=win32
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Requests of the client go to the demo service on loopback, never through a proxy.
+  unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+  export no_proxy=127.0.0.1,127.0.0.2,localhost
+  if [ ! -f "$WINEPREFIX/.zarvik-ready" ]; then
+    echo "[wine] creating prefix $WINEPREFIX" >&2
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    # No window manager runs on the test display: unmanaged windows close without waiting.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.zarvik-ready"
+  fi
+}
+
+zarvik_session_start() {
+  if [ -z "${ZARVIK_KEEP_DISPLAY:-}" ]; then
+    # Xvfb picks a free display number itself and writes it to the pipe.
+    local fifo; fifo=$(mktemp -u "${TMPDIR:-/tmp}/zarvik-xvfb.XXXXXX")
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    ZARVIK_XVFB_PID=$!
+    local number; read -r -t 20 number <"$fifo" || true
+    rm -f "$fifo"
+    if [ -z "$number" ]; then echo "[wine] Xvfb did not start" >&2; return 1; fi
+    export DISPLAY=:$number
+  fi
+  wineserver -p 600
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+  trap zarvik_session_stop EXIT
+}
+
+zarvik_session_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${ZARVIK_XVFB_PID:-}" ]; then
+    kill "$ZARVIK_XVFB_PID" >/dev/null 2>&1 || true
+    wait "$ZARVIK_XVFB_PID" 2>/dev/null || true
+    ZARVIK_XVFB_PID=
+  fi
+}

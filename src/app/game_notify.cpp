@@ -1,0 +1,8 @@
+#include "app/game_notify.h"
+
+#include "app/globals.h"
+
+void PostGameNotify(UINT message, WPARAM extra) {
+  // A null game window is posted to all the same: the message then goes to this thread's queue.
+  PostMessageW(g_gameWnd, message, GameNotifyWParam(message) + extra, 0);
+}
