@@ -1,0 +1,160 @@
+// The wire protocol between the voice engine and the channel server, shared by both sides.
+//
+// Every message is framed as: 4-byte little-endian length of what follows, 1 byte type, payload.
+// Integers are little-endian; texts are a 2-byte length followed by that many bytes (UTF-8).
+// Video frames are 24-bit BGR rows, bottom-up, each row padded to 4 bytes (a DIB's layout).
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace channel_protocol {
+
+enum MessageType : uint8_t {
+  // engine -> server
+  kJoin = 1,        // profile u8, role u8, uid u32, channel text, token text, app id text
+  kLeave = 2,       // nothing
+  kSetRole = 3,     // role u8
+  kVideoFrame = 4,  // width u16, height u16, pixels
+  // server -> engine
+  kJoined = 64,       // uid u32 (the one asked for, or the one the server gave)
+  kJoinRefused = 65,  // code u32, message text
+  kUserJoined = 66,   // uid u32
+  kUserOffline = 67,  // uid u32, reason u32
+  kRemoteFrame = 68,  // uid u32, width u16, height u16, pixels
+};
+
+// Largest message either side accepts; a larger length ends the connection.
+constexpr uint32_t kMaxMessageSize = 4u * 1024u * 1024u;
+constexpr size_t kMaxChannelName = 64;
+constexpr int kRoleBroadcaster = 1;
+constexpr int kRoleAudience = 2;
+constexpr int kProfileCommunication = 0;
+
+inline size_t FrameStride(int width) {
+  return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+}
+inline size_t FrameBytes(int width, int height) {
+  return FrameStride(width) * static_cast<size_t>(height);
+}
+
+class Writer {
+ public:
+  explicit Writer(MessageType type) : m_bytes(5, 0) { m_bytes[4] = type; }
+  Writer& U8(uint8_t v) {
+    m_bytes.push_back(static_cast<char>(v));
+    return *this;
+  }
+  Writer& U16(uint16_t v) {
+    for (int i = 0; i < 2; ++i)
+      m_bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    return *this;
+  }
+  Writer& U32(uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      m_bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    return *this;
+  }
+  // Texts longer than 65535 bytes are cut; callers validate lengths before.
+  Writer& Text(const std::string& text) {
+    size_t n = text.size() > 0xFFFF ? 0xFFFF : text.size();
+    U16(static_cast<uint16_t>(n));
+    m_bytes.append(text, 0, n);
+    return *this;
+  }
+  Writer& Bytes(const void* data, size_t size) {
+    m_bytes.append(static_cast<const char*>(data), size);
+    return *this;
+  }
+  // The framed message, ready to send.
+  const std::string& Finish() {
+    uint32_t n = static_cast<uint32_t>(m_bytes.size() - 4);
+    for (int i = 0; i < 4; ++i)
+      m_bytes[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    return m_bytes;
+  }
+
+ private:
+  std::string m_bytes;
+};
+
+// Reads one message's payload; every read fails once the payload is too short.
+class Reader {
+ public:
+  Reader(const char* data, size_t size) : m_data(data), m_size(size) {}
+  bool U8(uint8_t& v) {
+    if (m_pos + 1 > m_size)
+      return Fail();
+    v = static_cast<uint8_t>(m_data[m_pos++]);
+    return true;
+  }
+  bool U16(uint16_t& v) {
+    if (m_pos + 2 > m_size)
+      return Fail();
+    v = static_cast<uint16_t>(Byte(0) | (Byte(1) << 8));
+    m_pos += 2;
+    return true;
+  }
+  bool U32(uint32_t& v) {
+    if (m_pos + 4 > m_size)
+      return Fail();
+    v = Byte(0) | (Byte(1) << 8) | (Byte(2) << 16) | (Byte(3) << 24);
+    m_pos += 4;
+    return true;
+  }
+  bool Text(std::string& text) {
+    uint16_t n = 0;
+    if (!U16(n) || m_pos + n > m_size)
+      return Fail();
+    text.assign(m_data + m_pos, n);
+    m_pos += n;
+    return true;
+  }
+  // The rest of the payload.
+  const char* Rest(size_t& size) {
+    size = m_ok ? m_size - m_pos : 0;
+    return m_data + m_pos;
+  }
+  bool ok() const { return m_ok; }
+
+ private:
+  uint32_t Byte(size_t i) const { return static_cast<uint8_t>(m_data[m_pos + i]); }
+  bool Fail() {
+    m_ok = false;
+    return false;
+  }
+  const char* m_data;
+  size_t m_size;
+  size_t m_pos = 0;
+  bool m_ok = true;
+};
+
+// Collects received bytes and hands out complete messages.
+class Framer {
+ public:
+  void Append(const char* data, size_t size) { m_buffer.append(data, size); }
+  // 1: a message was taken (type and payload set); 0: more bytes are needed; -1: the peer sent
+  // a length that is zero or too large, and the connection must end.
+  int Next(uint8_t& type, std::string& payload) {
+    if (m_buffer.size() < 4)
+      return 0;
+    uint32_t n = 0;
+    for (int i = 0; i < 4; ++i)
+      n |= static_cast<uint32_t>(static_cast<uint8_t>(m_buffer[i])) << (8 * i);
+    if (n == 0 || n > kMaxMessageSize)
+      return -1;
+    if (m_buffer.size() < 4 + static_cast<size_t>(n))
+      return 0;
+    type = static_cast<uint8_t>(m_buffer[4]);
+    payload.assign(m_buffer, 5, n - 1);
+    m_buffer.erase(0, 4 + static_cast<size_t>(n));
+    return 1;
+  }
+
+ private:
+  std::string m_buffer;
+};
+
+}  // namespace channel_protocol

@@ -1,0 +1,331 @@
+#include "channel_server.h"
+
+#include <ws2tcpip.h>
+
+#include <stdio.h>
+
+#include "channel_protocol.h"
+
+namespace channel_server {
+
+using namespace channel_protocol;
+
+struct ChannelServer::Connection {
+  SOCKET socket = INVALID_SOCKET;
+  std::mutex sendLock;
+  // Set while the connection is a member of a channel (guarded by the server's lock).
+  std::string channel;
+  uint32_t uid = 0;
+  bool joined = false;
+
+  bool Send(const std::string& bytes) {
+    std::lock_guard<std::mutex> guard(sendLock);
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      int n = send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+      if (n <= 0)
+        return false;
+      sent += static_cast<size_t>(n);
+    }
+    return true;
+  }
+};
+
+bool ChannelServer::Member::Visible() const {
+  return profile == kProfileCommunication || role == kRoleBroadcaster;
+}
+
+ChannelServer::ChannelServer() {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  m_nextUid = 100000 + (GetTickCount() % 100000);
+}
+
+ChannelServer::~ChannelServer() {
+  Stop();
+  WSACleanup();
+}
+
+void ChannelServer::SetLogSink(std::function<void(const std::string&)> sink) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_logSink = std::move(sink);
+}
+
+void ChannelServer::Log(const std::string& line) {
+  // Called with m_lock held or from the accept thread; the sink is set before Start.
+  if (m_logSink) {
+    m_logSink(line);
+  } else {
+    printf("%s\n", line.c_str());
+    fflush(stdout);
+  }
+}
+
+bool ChannelServer::Start(const std::string& host, uint16_t port) {
+  Stop();
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (listener == INVALID_SOCKET)
+    return false;
+  // A restarted server must get its port back while old connections linger.
+  BOOL reuse = TRUE;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+             sizeof(reuse));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
+      bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(listener, SOMAXCONN) != 0) {
+    closesocket(listener);
+    return false;
+  }
+  int size = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_listener = listener;
+    m_port = ntohs(address.sin_port);
+    m_stopping = false;
+    Log("listening on " + host + ":" + std::to_string(m_port));
+  }
+  m_acceptThread = std::thread(&ChannelServer::AcceptLoop, this);
+  return true;
+}
+
+void ChannelServer::Stop() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_listener == INVALID_SOCKET && !m_acceptThread.joinable())
+      return;
+    m_stopping = true;
+    closesocket(m_listener);
+    m_listener = INVALID_SOCKET;
+    for (auto& connection : m_connections)
+      shutdown(connection->socket, SD_BOTH);
+  }
+  if (m_acceptThread.joinable())
+    m_acceptThread.join();
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    threads.swap(m_threads);
+  }
+  for (auto& thread : threads)
+    thread.join();
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_connections.clear();
+  m_channels.clear();
+  Log("stopped");
+}
+
+void ChannelServer::AcceptLoop() {
+  for (;;) {
+    SOCKET listener;
+    {
+      std::lock_guard<std::mutex> guard(m_lock);
+      listener = m_listener;
+    }
+    if (listener == INVALID_SOCKET)
+      return;
+    SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET)
+      return;  // the listener was closed
+    BOOL noDelay = TRUE;
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof(noDelay));
+    auto connection = std::make_shared<Connection>();
+    connection->socket = client;
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_stopping) {
+      closesocket(client);
+      return;
+    }
+    m_connections.push_back(connection);
+    m_threads.emplace_back(&ChannelServer::Serve, this, connection);
+  }
+}
+
+void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
+  Framer framer;
+  char buffer[64 * 1024];
+  bool good = true;
+  while (good) {
+    int n = recv(connection->socket, buffer, sizeof(buffer), 0);
+    if (n <= 0)
+      break;
+    framer.Append(buffer, static_cast<size_t>(n));
+    uint8_t type = 0;
+    std::string payload;
+    int result;
+    while ((result = framer.Next(type, payload)) == 1)
+      Handle(connection, type, payload);
+    if (result < 0) {
+      std::lock_guard<std::mutex> guard(m_lock);
+      Log("bad message length, closing the connection");
+      good = false;
+    }
+  }
+  RemoveMember(connection, 1 /* dropped */);
+  std::lock_guard<std::mutex> guard(m_lock);
+  closesocket(connection->socket);
+  for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
+    if (*it == connection) {
+      m_connections.erase(it);
+      break;
+    }
+  }
+}
+
+void ChannelServer::Handle(const std::shared_ptr<Connection>& connection, uint8_t type,
+                           const std::string& payload) {
+  Reader reader(payload.data(), payload.size());
+  switch (type) {
+    case kJoin:
+      OnJoin(connection, payload);
+      break;
+    case kLeave:
+      RemoveMember(connection, 0 /* quit */);
+      break;
+    case kSetRole: {
+      uint8_t role = 0;
+      if (!reader.U8(role))
+        break;
+      std::lock_guard<std::mutex> guard(m_lock);
+      if (!connection->joined)
+        break;
+      auto& members = m_channels[connection->channel];
+      Member& self = members[connection->uid];
+      bool wasVisible = self.Visible();
+      self.role = role;
+      Log("role channel=" + connection->channel + " uid=" + std::to_string(connection->uid) +
+          " role=" + std::to_string(role));
+      if (wasVisible == self.Visible())
+        break;
+      std::string note = wasVisible ? Writer(kUserOffline).U32(connection->uid).U32(2).Finish()
+                                    : Writer(kUserJoined).U32(connection->uid).Finish();
+      for (auto& entry : members) {
+        if (entry.first != connection->uid)
+          entry.second.connection->Send(note);
+      }
+      break;
+    }
+    case kVideoFrame: {
+      uint16_t width = 0, height = 0;
+      size_t size = 0;
+      if (!reader.U16(width) || !reader.U16(height))
+        break;
+      const char* pixels = reader.Rest(size);
+      if (width == 0 || height == 0 || size != FrameBytes(width, height))
+        break;
+      std::vector<std::shared_ptr<Connection>> receivers;
+      uint32_t uid;
+      {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (!connection->joined)
+          break;
+        auto& members = m_channels[connection->channel];
+        if (!members[connection->uid].Visible())
+          break;
+        uid = connection->uid;
+        for (auto& entry : members) {
+          if (entry.first != uid)
+            receivers.push_back(entry.second.connection);
+        }
+      }
+      if (receivers.empty())
+        break;
+      const std::string& relay = Writer(kRemoteFrame).U32(uid).U16(width).U16(height)
+                                     .Bytes(pixels, size).Finish();
+      for (auto& receiver : receivers)
+        receiver->Send(relay);
+      break;
+    }
+    default:
+      break;  // unknown messages are ignored
+  }
+}
+
+void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
+                           const std::string& payload) {
+  Reader reader(payload.data(), payload.size());
+  uint8_t profile = 0, role = 0;
+  uint32_t uid = 0;
+  std::string channel, token, appId;
+  if (!reader.U8(profile) || !reader.U8(role) || !reader.U32(uid) || !reader.Text(channel) ||
+      !reader.Text(token) || !reader.Text(appId))
+    return;
+  std::lock_guard<std::mutex> guard(m_lock);
+  auto refuse = [&](uint32_t code, const std::string& text) {
+    Log("refuse channel=" + channel + " uid=" + std::to_string(uid) + ": " + text);
+    connection->Send(Writer(kJoinRefused).U32(code).Text(text).Finish());
+  };
+  if (connection->joined)
+    return refuse(17, "already in channel " + connection->channel);
+  if (channel.empty() || channel.size() > kMaxChannelName)
+    return refuse(102, "invalid channel name");
+  auto& members = m_channels[channel];
+  if (uid == 0) {
+    do {
+      uid = m_nextUid++;
+    } while (uid == 0 || members.count(uid));
+  } else if (members.count(uid)) {
+    if (members.empty())
+      m_channels.erase(channel);
+    return refuse(17, "uid " + std::to_string(uid) + " is already in channel " + channel);
+  }
+  Member self;
+  self.connection = connection;
+  self.profile = profile;
+  self.role = role;
+  connection->channel = channel;
+  connection->uid = uid;
+  connection->joined = true;
+  Log("join channel=" + channel + " uid=" + std::to_string(uid) + " role=" +
+      std::to_string(role));
+  connection->Send(Writer(kJoined).U32(uid).Finish());
+  for (auto& entry : members) {
+    if (entry.second.Visible())
+      connection->Send(Writer(kUserJoined).U32(entry.first).Finish());
+    if (self.Visible())
+      entry.second.connection->Send(Writer(kUserJoined).U32(uid).Finish());
+  }
+  members[uid] = self;
+}
+
+void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection,
+                                 uint32_t reason) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (!connection->joined)
+    return;
+  connection->joined = false;
+  auto channel = m_channels.find(connection->channel);
+  if (channel == m_channels.end())
+    return;
+  auto self = channel->second.find(connection->uid);
+  if (self == channel->second.end())
+    return;
+  bool visible = self->second.Visible();
+  channel->second.erase(self);
+  Log(std::string(reason == 0 ? "leave" : "drop") + " channel=" + connection->channel +
+      " uid=" + std::to_string(connection->uid));
+  if (visible) {
+    const std::string& note = Writer(kUserOffline).U32(connection->uid).U32(reason).Finish();
+    for (auto& entry : channel->second)
+      entry.second.connection->Send(note);
+  }
+  if (channel->second.empty())
+    m_channels.erase(channel);
+}
+
+std::vector<uint32_t> ChannelServer::Users(const std::string& channel) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  std::vector<uint32_t> uids;
+  auto it = m_channels.find(channel);
+  if (it != m_channels.end()) {
+    for (auto& entry : it->second)
+      uids.push_back(entry.first);
+  }
+  return uids;
+}
+
+}  // namespace channel_server

@@ -1,0 +1,66 @@
+// The loopback channel server of the voice engine: keeps channels and their users, tells each
+// user who joins and leaves, and relays the broadcasters' video frames to the other users.
+#pragma once
+
+#include <winsock2.h>
+
+#include <stdint.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace channel_server {
+
+class ChannelServer {
+ public:
+  ChannelServer();
+  ~ChannelServer();
+  ChannelServer(const ChannelServer&) = delete;
+  ChannelServer& operator=(const ChannelServer&) = delete;
+
+  // Listens on host:port (port 0: any free port) and serves on its own threads.
+  bool Start(const std::string& host, uint16_t port);
+  // Closes the listener and every connection; the engines see their connection drop.
+  void Stop();
+  uint16_t port() const { return m_port; }
+
+  // The users of a channel, in uid order (for tests and the server's own log).
+  std::vector<uint32_t> Users(const std::string& channel);
+  // Each line the server logs goes here (default: standard output).
+  void SetLogSink(std::function<void(const std::string&)> sink);
+
+ private:
+  struct Connection;
+  struct Member {
+    std::shared_ptr<Connection> connection;
+    int profile = 1;
+    int role = 2;
+    bool Visible() const;
+  };
+
+  void AcceptLoop();
+  void Serve(std::shared_ptr<Connection> connection);
+  void Handle(const std::shared_ptr<Connection>& connection, uint8_t type,
+              const std::string& payload);
+  void OnJoin(const std::shared_ptr<Connection>& connection, const std::string& payload);
+  void RemoveMember(const std::shared_ptr<Connection>& connection, uint32_t reason);
+  void Log(const std::string& line);
+
+  SOCKET m_listener = INVALID_SOCKET;
+  uint16_t m_port = 0;
+  std::thread m_acceptThread;
+  std::mutex m_lock;  // guards everything below
+  std::map<std::string, std::map<uint32_t, Member>> m_channels;
+  std::vector<std::shared_ptr<Connection>> m_connections;
+  std::vector<std::thread> m_threads;
+  uint32_t m_nextUid = 0;
+  std::function<void(const std::string&)> m_logSink;
+  bool m_stopping = false;
+};
+
+}  // namespace channel_server
