@@ -69,7 +69,7 @@ class Writer {
     return *this;
   }
   // The framed message, ready to send.
-  const std::string& Finish() {
+  std::string Finish() {
     uint32_t n = static_cast<uint32_t>(m_bytes.size() - 4);
     for (int i = 0; i < 4; ++i)
       m_bytes[i] = static_cast<char>((n >> (8 * i)) & 0xFF);

@@ -234,7 +234,7 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection, uint8_
       }
       if (receivers.empty())
         break;
-      const std::string& relay = Writer(kRemoteFrame).U32(uid).U16(width).U16(height)
+      std::string relay = Writer(kRemoteFrame).U32(uid).U16(width).U16(height)
                                      .Bytes(pixels, size).Finish();
       for (auto& receiver : receivers)
         receiver->Send(relay);
@@ -309,7 +309,7 @@ void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection,
   Log(std::string(reason == 0 ? "leave" : "drop") + " channel=" + connection->channel +
       " uid=" + std::to_string(connection->uid));
   if (visible) {
-    const std::string& note = Writer(kUserOffline).U32(connection->uid).U32(reason).Finish();
+    std::string note = Writer(kUserOffline).U32(connection->uid).U32(reason).Finish();
     for (auto& entry : channel->second)
       entry.second.connection->Send(note);
   }

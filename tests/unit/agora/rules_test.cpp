@@ -1,0 +1,138 @@
+// The engine's join rules, its parameter texts and the channel protocol's framing.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "channel_protocol.h"
+#include "join_rules.h"
+
+namespace {
+
+using namespace agora_standin;
+
+TEST(JoinRules, ChannelNamesAndTokens) {
+  struct Case {
+    const char* token;
+    const char* channel;
+    int expected;
+  };
+  std::string longChannel(65, '1');
+  std::string longestChannel(64, '1');
+  std::string longToken(2048, 'a');
+  std::string longestToken(2047, 'a');
+  const Case cases[] = {
+      {nullptr, "12345", 0},
+      {"", "12345", 0},
+      {"006abcDEF+/=_-", "12345", 0},
+      {nullptr, "a b!#$%&()+-:;<=.>?@[]^_{|}~,", 0},
+      {nullptr, longestChannel.c_str(), 0},
+      {longestToken.c_str(), "1", 0},
+      {nullptr, nullptr, -2},
+      {nullptr, "", -2},
+      {nullptr, longChannel.c_str(), -2},
+      {nullptr, "12\"345", -2},
+      {nullptr, "\xE9\xA2\x91", -2},
+      {"key with space", "12345", -2},
+      {"tab\tkey", "12345", -2},
+      {"\xE5\xAF\x86", "12345", -2},
+      {longToken.c_str(), "12345", -2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("channel=") + (c.channel ? c.channel : "(null)") +
+                 " token=" + (c.token ? c.token : "(null)"));
+    EXPECT_EQ(CheckJoinArguments(c.token, c.channel), c.expected);
+  }
+}
+
+TEST(JoinRules, ParameterObjects) {
+  std::map<std::string, std::string> values;
+  ASSERT_TRUE(ParseParameterObject("{\"rtc.video.mute_me\":false,\"che.video.local.send\":true}",
+                                   values));
+  EXPECT_EQ(values["rtc.video.mute_me"], "false");
+  EXPECT_EQ(values["che.video.local.send"], "true");
+  ASSERT_TRUE(ParseParameterObject(" { \"a\" : \"x\\\"y\" , \"n\": -1.5 } ", values));
+  EXPECT_EQ(values["a"], "x\"y");
+  EXPECT_EQ(values["n"], "-1.5");
+  EXPECT_TRUE(ParseParameterObject("{}", values));
+
+  const char* bad[] = {"", "[]", "{", "{\"a\":}", "{\"a\":yes}", "{\"a\" false}",
+                       "{\"a\":1,}", "{\"a\":1} x", "{\"\":1}", "{\"a\":\"open}"};
+  for (const char* text : bad) {
+    SCOPED_TRACE(text);
+    std::map<std::string, std::string> untouched;
+    EXPECT_FALSE(ParseParameterObject(text, untouched));
+    EXPECT_TRUE(untouched.empty());
+  }
+}
+
+TEST(JoinRules, ServerAddresses) {
+  std::string host;
+  int port = 0;
+  EXPECT_TRUE(ParseHostPort("127.0.0.1:18811", host, port));
+  EXPECT_EQ(host, "127.0.0.1");
+  EXPECT_EQ(port, 18811);
+  for (const char* bad : {"127.0.0.1", "127.0.0.1:", ":80", "h:0", "h:65536", "h:8x", "h:123456"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseHostPort(bad, host, port));
+  }
+}
+
+TEST(ChannelProtocol, MessagesSurviveArbitrarySplits) {
+  using namespace channel_protocol;
+  std::string stream = Writer(kJoin).U8(1).U8(2).U32(0xA1B2C3D4).Text("12345").Text("").Text("app")
+                           .Finish();
+  stream += Writer(kUserOffline).U32(7).U32(1).Finish();
+  for (size_t chunk : {size_t(1), size_t(3), size_t(7), stream.size()}) {
+    SCOPED_TRACE(chunk);
+    Framer framer;
+    std::vector<std::pair<uint8_t, std::string>> messages;
+    for (size_t i = 0; i < stream.size(); i += chunk) {
+      framer.Append(stream.data() + i, std::min(chunk, stream.size() - i));
+      uint8_t type;
+      std::string payload;
+      while (framer.Next(type, payload) == 1)
+        messages.emplace_back(type, payload);
+    }
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].first, kJoin);
+    Reader join(messages[0].second.data(), messages[0].second.size());
+    uint8_t profile, role;
+    uint32_t uid;
+    std::string channel, token, app;
+    ASSERT_TRUE(join.U8(profile) && join.U8(role) && join.U32(uid) && join.Text(channel) &&
+                join.Text(token) && join.Text(app));
+    EXPECT_EQ(uid, 0xA1B2C3D4u);
+    EXPECT_EQ(channel, "12345");
+    EXPECT_EQ(app, "app");
+    EXPECT_EQ(messages[1].first, kUserOffline);
+  }
+}
+
+TEST(ChannelProtocol, BadLengthsAndShortPayloads) {
+  using namespace channel_protocol;
+  for (uint32_t length : {0u, kMaxMessageSize + 1}) {
+    SCOPED_TRACE(length);
+    Framer framer;
+    char header[5] = {static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
+                      static_cast<char>((length >> 16) & 0xFF),
+                      static_cast<char>((length >> 24) & 0xFF), 1};
+    framer.Append(header, sizeof(header));
+    uint8_t type;
+    std::string payload;
+    EXPECT_EQ(framer.Next(type, payload), -1);
+  }
+  // A text whose length runs past the payload's end is refused, and so is everything after it.
+  std::string payload = std::string("\x10\x00", 2) + "abc";
+  Reader reader(payload.data(), payload.size());
+  std::string text;
+  uint8_t more;
+  EXPECT_FALSE(reader.Text(text));
+  EXPECT_FALSE(reader.ok());
+  size_t rest;
+  reader.Rest(rest);
+  EXPECT_EQ(rest, 0u);
+  Reader empty(payload.data(), 0);
+  EXPECT_FALSE(empty.U8(more));
+}
+
+}  // namespace
