@@ -1,0 +1,20 @@
+// The join request the main window hands to the voice window: built on the heap from the
+// bridge's join text, passed by address, freed by the main window after JoinChannel returns.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+struct JoinParams {
+  int32_t cid = 0;  // channel number; the channel name is its decimal text
+  int32_t uid = 0;  // passed to the engine unchanged
+  char reserved[512] = {};
+  std::string key;  // channel key (token) from the page, UTF-8, possibly empty
+};
+
+// Result codes of CVCastWnd::JoinChannel.
+constexpr int kJoinAccepted = 0;
+constexpr int kJoinNoMicrophone = 1;
+constexpr int kJoinRefused = 2;
+constexpr int kJoinBadRequest = 65535;
