@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"
+#include "ui/task_queue.h"
 
 namespace {
 
@@ -77,6 +78,36 @@ TEST_F(GameWebCallTest, SyncRequestsTheActionAndLogsTheAnswer) {
               "/syncGameUserInfo.action?opt=tok&en=1&syncType=7&syncValue=-1");
   }
   EXPECT_EQ(m_server.Requests().size(), 2u) << "no retry";
+}
+
+// As the main window runs them: posted to its single-worker task queue, the second request only
+// goes out once the first has been answered, even when that answer is slow.
+TEST_F(GameWebCallTest, QueuedSyncCallsRunOneAfterAnother) {
+  HttpResponseScript slow;
+  slow.body = "first";
+  slow.stallMs = 700;
+  HttpResponseScript quick;
+  quick.body = "second";
+  m_server.Enqueue(slow);
+  m_server.Enqueue(quick);
+  const std::string base = m_server.Url("/");
+  TaskQueue queue(1);
+  queue.Start();
+  queue.Post([base] { zarvik::SyncGameInfomationAt(base, 7, -1); });
+  queue.Post([base] { zarvik::SyncGameInfomationAt(base, 8, 5); });
+  ASSERT_TRUE(m_server.WaitForRequests(2, 30000));
+  queue.Stop();  // lets the running call finish its log line
+
+  auto requests = m_server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "/syncGameUserInfo.action?opt=tok&en=1&syncType=7&syncValue=-1");
+  EXPECT_EQ(requests[1].target, "/syncGameUserInfo.action?opt=tok&en=1&syncType=8&syncValue=5");
+  ASSERT_NE(requests[0].answeredTick, 0u);
+  EXPECT_GE(requests[1].receivedTick, requests[0].answeredTick);
+  std::vector<std::string> messages = m_log.Messages();
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_NE(messages[2].find(",response data : first,retCode : 0"), std::string::npos);
+  EXPECT_NE(messages[5].find(",response data : second,retCode : 0"), std::string::npos);
 }
 
 TEST_F(GameWebCallTest, UnreachableServiceIsOnlyLogged) {
