@@ -218,6 +218,16 @@ TEST_F(ServerQueryTest, GuidGoesIntoTheQueryUnescaped) {
   auto requests = m_server.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].target, "/isZarvikAllow.action?GUID={6F96&19FF}");
+
+  // libcurl refuses a URL with a blank in it: the query fails with its log line, nothing is sent.
+  m_log.Clear();
+  url = zarvik::PermissionQueryUrl(m_server.Url("/isZarvikAllow.action"), L"{6F96 19FF}");
+  EXPECT_FALSE(zarvik::RunServerQuery(ServerQuery::kPermission, url));
+  std::vector<LogEntry> entries = m_log.Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].level, "ERROR");
+  EXPECT_EQ(entries[0].message, "call the url : " + url + " failed. & recode : 3 & msg : ");
+  EXPECT_EQ(m_server.Requests().size(), 1u);
 }
 
 // The public queries read the edition's row of the endpoint table and the start GUID. Whether the
