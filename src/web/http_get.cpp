@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -18,7 +19,12 @@ size_t AppendBodyToString(void* data, size_t size, size_t count, void* userdata)
   auto* text = static_cast<std::string*>(userdata);
   if (!data || !text)
     return static_cast<size_t>(-1);
-  text->append(static_cast<const char*>(data), size * count);
+  // No exception may travel back through libcurl: a reply too large to hold aborts the transfer.
+  try {
+    text->append(static_cast<const char*>(data), size * count);
+  } catch (const std::exception&) {
+    return static_cast<size_t>(-1);
+  }
   return count;
 }
 
@@ -28,7 +34,11 @@ size_t AppendHeaderToString(void* data, size_t size, size_t count, void* userdat
     return static_cast<size_t>(-1);
   const char* begin = static_cast<const char*>(data);
   const char* end = begin + size * count;
-  text->append(begin, std::find(begin, end, '\0'));
+  try {
+    text->append(begin, std::find(begin, end, '\0'));
+  } catch (const std::exception&) {
+    return static_cast<size_t>(-1);
+  }
   return count;
 }
 
