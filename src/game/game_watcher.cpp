@@ -39,19 +39,23 @@ bool IsStopped(zarvik::GameWatch& watch) {
 }
 
 // The watch loop. Holds no lock while it waits, so a stop never waits for a poll.
+//
+// The process is opened once and the handle kept for the whole watch: a process object without
+// any open handle disappears the moment the process ends, so reopening it by id every second
+// would find nothing and report the still-active code 259 instead of the game's exit code (and
+// an id reused by another process would be watched instead of the game).
 void WaitForGameExit(zarvik::GameWatch& watch) {
   DWORD exitCode = 0;
-  HANDLE process = nullptr;
+  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, watch.gamePid);
   for (;;) {
-    process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, watch.gamePid);
     // With a null handle the query fails and the exit code read last stays.
     GetExitCodeProcess(process, &exitCode);
     if (!process || exitCode != STILL_ACTIVE)
       break;
-    CloseHandle(process);
-    process = nullptr;
-    if (WaitForSingleObject(watch.stopEvent.Get(), kPollIntervalMs) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(watch.stopEvent.Get(), kPollIntervalMs) == WAIT_OBJECT_0) {
+      CloseHandle(process);
       return;  // stopped by the close button: nothing more to do
+    }
   }
   zarvik::ScopedHandle owned(process);
   if (IsStopped(watch))

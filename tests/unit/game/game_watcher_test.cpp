@@ -76,6 +76,14 @@ class GameProcess {
     TerminateProcess(m_info.hProcess, exitCode);
     WaitForSingleObject(m_info.hProcess, 10000);
   }
+  // Ends the game and lets go of it, as a game ends that nobody else holds open: the exit code
+  // then lives only as long as the watcher's own handle.
+  void EndAndForget(UINT exitCode) {
+    End(exitCode);
+    CloseHandle(m_info.hProcess);
+    CloseHandle(m_info.hThread);
+    m_info = {};
+  }
 
  private:
   PROCESS_INFORMATION m_info = {};
@@ -120,7 +128,8 @@ TEST_F(GameWatcherTest, GameEndingClosesTheWindowOnceWithTheReport) {
   EXPECT_TRUE(m_log.Entries().empty());
   EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-  game.End(3);
+  const DWORD gamePid = game.pid();
+  game.EndAndForget(3);
   ASSERT_TRUE(ThreadEnds(thread));
   EXPECT_EQ(m_window.Closes(), 1);
   std::vector<std::string> messages = m_log.Messages();
@@ -128,7 +137,7 @@ TEST_F(GameWatcherTest, GameEndingClosesTheWindowOnceWithTheReport) {
   std::smatch match;
   ASSERT_TRUE(
       std::regex_match(messages[0], match,
-                       std::regex("([0-9A-F]+) the game \\(pid:" + std::to_string(game.pid()) +
+                       std::regex("([0-9A-F]+) the game \\(pid:" + std::to_string(gamePid) +
                                   "\\) had died\\. exit code = 3")))
       << messages[0];
   EXPECT_NE(match[1].str(), "0") << "the report shows the open handle";
@@ -189,7 +198,7 @@ TEST_F(GameWatcherTest, EachStartIsOneMoreWatcherAndStopEndsOnlyTheNewest) {
   ASSERT_TRUE(ThreadEnds(second));
   EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-  game.End(5);
+  game.EndAndForget(5);
   ASSERT_TRUE(ThreadEnds(first));
   EXPECT_EQ(m_window.Closes(), 1) << "only the watcher still running reports";
   std::vector<std::string> messages = m_log.Messages();
