@@ -75,13 +75,17 @@ HFONT MakeFont(HWND hWnd, TFontInfo& info, LPCTSTR name, int size, bool bold, bo
                bool italic) {
   LOGFONTW lf = {};
   lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(lf.lfFaceName, name && *name ? name : L"Tahoma", LF_FACESIZE);
-  // A face the system lacks gives way to the system's UI font.
-  bool found = false;
+  lstrcpynW(lf.lfFaceName, name && *name ? name : L"Microsoft YaHei", LF_FACESIZE);
+  // A face the system lacks gives way to the first UI face it has that also covers Chinese.
+  static const wchar_t* const kFallbacks[] = {L"Microsoft YaHei", L"SimSun",
+                                              L"WenQuanYi Micro Hei", L"Tahoma"};
   HDC dc = ::GetDC(hWnd);
+  bool found = false;
   ::EnumFontFamiliesExW(dc, &lf, FontExists, reinterpret_cast<LPARAM>(&found), 0);
-  if (!found)
-    lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
+  for (size_t i = 0; !found && i < sizeof(kFallbacks) / sizeof(kFallbacks[0]); ++i) {
+    lstrcpynW(lf.lfFaceName, kFallbacks[i], LF_FACESIZE);
+    ::EnumFontFamiliesExW(dc, &lf, FontExists, reinterpret_cast<LPARAM>(&found), 0);
+  }
   lf.lfHeight = -(size > 0 ? size : 12);
   lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
   lf.lfUnderline = underline;
@@ -145,7 +149,7 @@ void CPaintManagerUI::Init(HWND hWnd) {
   if (std::find(Managers().begin(), Managers().end(), this) == Managers().end())
     Managers().push_back(this);
   if (!m_d->defaultFont.hFont)
-    MakeFont(hWnd, m_d->defaultFont, L"Tahoma", 12, false, false, false);
+    MakeFont(hWnd, m_d->defaultFont, L"Microsoft YaHei", 12, false, false, false);
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
@@ -220,7 +224,7 @@ TFontInfo* CPaintManagerUI::GetFontInfo(int id) {
   if (it != m_d->fonts.end() && it->second.hFont)
     return &it->second;
   if (!m_d->defaultFont.hFont)
-    MakeFont(m_d->hWnd, m_d->defaultFont, L"Tahoma", 12, false, false, false);
+    MakeFont(m_d->hWnd, m_d->defaultFont, L"Microsoft YaHei", 12, false, false, false);
   return &m_d->defaultFont;
 }
 
