@@ -76,9 +76,13 @@ uint32_t Snapshot::At(int x, int y) const {
   return m_bits[y * m_width + x] & 0x00FFFFFF;
 }
 
-void SkinTest::SetUp() {
+void CollectLibraryLog() {
   LoggedLines().clear();
   DuiLib::CPaintManagerUI::SetLogCallback(CollectLog);
+}
+
+void SkinTest::SetUp() {
+  CollectLibraryLog();
   DuiLib::CPaintManagerUI::SetResourcePath(m_dir.path().c_str());
   DuiLib::CPaintManagerUI::SetResourceZip(L"test.ui", false);
 }

@@ -25,6 +25,8 @@ constexpr uint32_t kBar = 0xFFE08000;
 // Everything the library reported through its log.
 std::vector<std::wstring>& LoggedLines();
 bool LogMentions(const std::wstring& text);
+// Clears the lines and routes the library's log into them.
+void CollectLibraryLog();
 
 // Window built from a skin file; records its messages and notifications.
 class TestWindow : public DuiLib::WindowImplBase {
