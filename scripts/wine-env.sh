@@ -4,7 +4,7 @@
 #   zarvik_session_stop         stops both again (also on exit)
 
 zarvik_wine_env() {
-  local build_dir=$1
+  local build_dir; build_dir=$(cd "$1" && pwd)
   export WINEPREFIX=${ZARVIK_WINEPREFIX:-$build_dir/wineprefix}
   export WINEARCH=win32
   export WINEDEBUG=${WINEDEBUG:--all}
