@@ -42,9 +42,8 @@ void PutChunk(std::string& out, const char* type, const std::string& data) {
   std::string body(type, 4);
   body += data;
   out += body;
-  PutBigEndian(out, static_cast<uint32_t>(
-                        crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                              static_cast<uInt>(body.size()))));
+  PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                static_cast<uInt>(body.size()))));
 }
 
 uint32_t Solid(int, int, void* context) {
@@ -53,7 +52,9 @@ uint32_t Solid(int, int, void* context) {
 
 }  // namespace
 
-std::string MakePng(int width, int height, uint32_t (*pixel)(int x, int y, void* context),
+std::string MakePng(int width,
+                    int height,
+                    uint32_t (*pixel)(int x, int y, void* context),
                     void* context) {
   std::string raw;
   for (int y = 0; y < height; ++y) {

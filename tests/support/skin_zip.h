@@ -16,7 +16,9 @@ using ZipEntries = std::vector<std::pair<std::string, std::string>>;
 bool WriteSkinZip(const std::wstring& path, const ZipEntries& entries);
 
 // A width x height RGBA PNG; pixel(x, y) gives 0xAARRGGBB.
-std::string MakePng(int width, int height, uint32_t (*pixel)(int x, int y, void* context),
+std::string MakePng(int width,
+                    int height,
+                    uint32_t (*pixel)(int x, int y, void* context),
                     void* context = nullptr);
 // A PNG of one colour (0xAARRGGBB).
 std::string SolidPng(int width, int height, uint32_t argb);

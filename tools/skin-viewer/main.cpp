@@ -8,6 +8,7 @@
 // --hover shows a button as under the mouse. --ready-file is written once the window has been
 // painted, and the viewer closes when --stop-file appears (for scripted screenshots).
 #include <windows.h>
+// after windows.h
 #include <shellapi.h>
 #include <stdio.h>
 
@@ -75,7 +76,8 @@ class CViewerWnd : public WindowImplBase {
       CControlUI* tip = m_PaintManager.FindControl(L"progressTip");
       if (bar && tip) {
         CDuiString image, text;
-        image.Format(L"file='ver_update_fg.png' source='0,0,%d,22'", m_options.progress * 264 / 100);
+        image.Format(L"file='ver_update_fg.png' source='0,0,%d,22'",
+                     m_options.progress * 264 / 100);
         text.Format(L"Zarvik\x6B63\x5728\x66F4\x65B0%d%%", m_options.progress);
         bar->SetForeImage(image);
         bar->SetValue(m_options.progress);
@@ -163,8 +165,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   }
   ::LocalFree(argv);
   if (options.skin.empty()) {
-    fwprintf(stderr, L"usage: skin-viewer SKIN [--zip FILE] [--size WxH] [--simple] "
-                     L"[--progress N] [--hover NAME] [--ready-file PATH] [--stop-file PATH]\n");
+    fwprintf(stderr,
+             L"usage: skin-viewer SKIN [--zip FILE] [--size WxH] [--simple] "
+             L"[--progress N] [--hover NAME] [--ready-file PATH] [--stop-file PATH]\n");
     return 2;
   }
   if (options.progress > 100)

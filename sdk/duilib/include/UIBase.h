@@ -6,7 +6,8 @@
 namespace DuiLib {
 
 #define UI_WNDSTYLE_FRAME (WS_VISIBLE | WS_OVERLAPPEDWINDOW)
-#define UI_WNDSTYLE_DIALOG (WS_VISIBLE | WS_POPUPWINDOW | WS_CAPTION | WS_DLGFRAME | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)
+#define UI_WNDSTYLE_DIALOG \
+  (WS_VISIBLE | WS_POPUPWINDOW | WS_CAPTION | WS_DLGFRAME | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)
 #define UI_CLASSSTYLE_FRAME (CS_VREDRAW | CS_HREDRAW)
 #define UI_CLASSSTYLE_DIALOG (CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS)
 
@@ -45,11 +46,21 @@ class DUILIB_API CWindowWnd {
   bool RegisterWindowClass();
   bool RegisterSuperclass();
 
-  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT rc,
+  HWND Create(HWND hwndParent,
+              LPCTSTR pstrName,
+              DWORD dwStyle,
+              DWORD dwExStyle,
+              const RECT rc,
               HMENU hMenu = NULL);
-  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle,
-              int x = CW_USEDEFAULT, int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT,
-              int cy = CW_USEDEFAULT, HMENU hMenu = NULL);
+  HWND Create(HWND hwndParent,
+              LPCTSTR pstrName,
+              DWORD dwStyle,
+              DWORD dwExStyle,
+              int x = CW_USEDEFAULT,
+              int y = CW_USEDEFAULT,
+              int cx = CW_USEDEFAULT,
+              int cy = CW_USEDEFAULT,
+              HMENU hMenu = NULL);
 
   void ShowWindow(bool bShow = true, bool bTakeFocus = true);
   // Shows the window and runs a nested message loop until it is destroyed; returns the code

@@ -5,8 +5,8 @@
 #error "the UI library is built and used as UNICODE only"
 #endif
 
-#include <windows.h>
 #include <tchar.h>
+#include <windows.h>
 
 #ifdef UILIB_EXPORTS
 #define DUILIB_API __declspec(dllexport)

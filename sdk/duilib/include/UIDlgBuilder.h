@@ -14,13 +14,20 @@ class DUILIB_API CDialogBuilder {
   // Reads the skin file (from the resource zip or folder) and builds its controls for pManager;
   // applies the Window element's attributes to pManager. Returns the root control, or NULL (and a
   // log line) when the file is missing or not a valid skin.
-  CControlUI* Create(STRINGorID xml, LPCTSTR type = NULL, IDialogBuilderCallback* pCallback = NULL,
-                     CPaintManagerUI* pManager = NULL, CControlUI* pParent = NULL);
-  CControlUI* Create(STRINGorID xml, IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
+  CControlUI* Create(STRINGorID xml,
+                     LPCTSTR type = NULL,
+                     IDialogBuilderCallback* pCallback = NULL,
+                     CPaintManagerUI* pManager = NULL,
+                     CControlUI* pParent = NULL);
+  CControlUI* Create(STRINGorID xml,
+                     IDialogBuilderCallback* pCallback,
+                     CPaintManagerUI* pManager,
                      CControlUI* pParent = NULL);
   // Builds from XML text in memory.
-  CControlUI* CreateFromText(LPCTSTR pstrXml, IDialogBuilderCallback* pCallback = NULL,
-                             CPaintManagerUI* pManager = NULL, CControlUI* pParent = NULL);
+  CControlUI* CreateFromText(LPCTSTR pstrXml,
+                             IDialogBuilderCallback* pCallback = NULL,
+                             CPaintManagerUI* pManager = NULL,
+                             CControlUI* pParent = NULL);
 
  private:
   CDialogBuilder(const CDialogBuilder&);

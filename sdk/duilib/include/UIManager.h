@@ -111,7 +111,10 @@ class DUILIB_API CPaintManagerUI {
   bool AddNotifier(INotifyUI* pControl);
   bool RemoveNotifier(INotifyUI* pControl);
   void SendNotify(TNotifyUI& Msg, bool bAsync = false);
-  void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0, LPARAM lParam = 0,
+  void SendNotify(CControlUI* pControl,
+                  LPCTSTR pstrMessage,
+                  WPARAM wParam = 0,
+                  LPARAM lParam = 0,
                   bool bAsync = false);
 
   bool AddPreMessageFilter(IMessageFilterUI* pFilter);

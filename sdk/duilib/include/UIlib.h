@@ -3,9 +3,9 @@
 #pragma once
 
 #include "UIBase.h"
-#include "UIControl.h"
 #include "UIContainer.h"
+#include "UIControl.h"
 #include "UIControls.h"
-#include "UIManager.h"
 #include "UIDlgBuilder.h"
+#include "UIManager.h"
 #include "WinImplBase.h"

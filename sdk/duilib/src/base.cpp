@@ -260,14 +260,25 @@ bool CWindowWnd::RegisterSuperclass() {
   return true;
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle,
-                        const RECT rc, HMENU hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent,
+                        LPCTSTR pstrName,
+                        DWORD dwStyle,
+                        DWORD dwExStyle,
+                        const RECT rc,
+                        HMENU hMenu) {
   return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left,
                 rc.bottom - rc.top, hMenu);
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
-                        int y, int cx, int cy, HMENU hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent,
+                        LPCTSTR pstrName,
+                        DWORD dwStyle,
+                        DWORD dwExStyle,
+                        int x,
+                        int y,
+                        int cx,
+                        int cy,
+                        HMENU hMenu) {
   if (GetSuperClassName() != NULL && !RegisterSuperclass())
     return NULL;
   if (GetSuperClassName() == NULL && !RegisterWindowClass())

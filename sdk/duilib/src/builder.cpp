@@ -167,8 +167,11 @@ class Builder {
   LPCTSTR m_source;
 };
 
-CControlUI* BuildFromUtf8(const char* text, size_t size, LPCTSTR source,
-                          IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+CControlUI* BuildFromUtf8(const char* text,
+                          size_t size,
+                          LPCTSTR source,
+                          IDialogBuilderCallback* callback,
+                          CPaintManagerUI* manager,
                           CControlUI* parent) {
   tinyxml2::XMLDocument doc;
   if (doc.Parse(text, size) != tinyxml2::XML_SUCCESS) {
@@ -185,8 +188,11 @@ CControlUI* BuildFromUtf8(const char* text, size_t size, LPCTSTR source,
 CDialogBuilder::CDialogBuilder() {}
 CDialogBuilder::~CDialogBuilder() {}
 
-CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCTSTR, IDialogBuilderCallback* pCallback,
-                                   CPaintManagerUI* pManager, CControlUI* pParent) {
+CControlUI* CDialogBuilder::Create(STRINGorID xml,
+                                   LPCTSTR,
+                                   IDialogBuilderCallback* pCallback,
+                                   CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
   if (IS_INTRESOURCE(xml.m_lpstr)) {
     CPaintManagerUI::Log(L"skins are read by file name, not by resource id %u",
                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(xml.m_lpstr)));
@@ -211,13 +217,17 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCTSTR, IDialogBuilderCallba
   return root;
 }
 
-CControlUI* CDialogBuilder::Create(STRINGorID xml, IDialogBuilderCallback* pCallback,
-                                   CPaintManagerUI* pManager, CControlUI* pParent) {
+CControlUI* CDialogBuilder::Create(STRINGorID xml,
+                                   IDialogBuilderCallback* pCallback,
+                                   CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
   return Create(xml, static_cast<LPCTSTR>(NULL), pCallback, pManager, pParent);
 }
 
-CControlUI* CDialogBuilder::CreateFromText(LPCTSTR pstrXml, IDialogBuilderCallback* pCallback,
-                                           CPaintManagerUI* pManager, CControlUI* pParent) {
+CControlUI* CDialogBuilder::CreateFromText(LPCTSTR pstrXml,
+                                           IDialogBuilderCallback* pCallback,
+                                           CPaintManagerUI* pManager,
+                                           CControlUI* pParent) {
   std::string utf8 = ToUtf8(pstrXml ? pstrXml : L"");
   return BuildFromUtf8(utf8.data(), utf8.size(), L"(text)", pCallback, pManager, pParent);
 }

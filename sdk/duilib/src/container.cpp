@@ -143,8 +143,6 @@ RECT CContainerUI::InnerRect(RECT rc) const {
 
 void CContainerUI::SetFloatPos(int iIndex) {
   CControlUI* control = m_items[iIndex];
-  RECT f = control->GetPadding();  // unused for floats, kept for symmetry
-  (void)f;
   SIZE xy = control->GetFixedXY();
   int cx = control->GetFixedWidth();
   int cy = control->GetFixedHeight();
@@ -287,8 +285,8 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     int height = sz.cy;
     if (height <= 0) {
       ++shared;
-      height = shared == adjustable ? rest - (rest / adjustable) * (adjustable - 1)
-                                    : rest / adjustable;
+      height =
+          shared == adjustable ? rest - (rest / adjustable) * (adjustable - 1) : rest / adjustable;
     }
     int left = inner.left + pad.left;
     int right = sz.cx > 0 ? left + sz.cx : inner.right - pad.right;
@@ -351,8 +349,8 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     int width = sz.cx;
     if (width <= 0) {
       ++shared;
-      width = shared == adjustable ? rest - (rest / adjustable) * (adjustable - 1)
-                                   : rest / adjustable;
+      width =
+          shared == adjustable ? rest - (rest / adjustable) * (adjustable - 1) : rest / adjustable;
     }
     int top = inner.top + pad.top;
     int bottom = sz.cy > 0 ? top + sz.cy : inner.bottom - pad.bottom;

@@ -51,9 +51,7 @@ CPaintManagerUI* CControlUI::GetManager() const {
 void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
   m_pManager = pManager;
   m_pParent = pParent;
-  if (bInit && m_pParent)
-    Init();
-  else if (bInit)
+  if (bInit)
     Init();
 }
 CControlUI* CControlUI::GetParent() const {
@@ -134,7 +132,6 @@ SIZE CControlUI::GetFixedXY() const {
 }
 void CControlUI::SetFixedXY(SIZE szXY) {
   m_cXY = szXY;
-  m_rcFloat.right = m_rcFloat.left = 0;
   m_rcFloat.left = szXY.cx;
   m_rcFloat.top = szXY.cy;
   m_rcFloat.right = szXY.cx + m_cxyFixed.cx;

@@ -33,8 +33,12 @@ void ResetImageDescription(ImageDescription& desc);
 // Fills rc with an ARGB colour (alpha blended when not opaque).
 void FillColor(HDC hDC, const RECT& rc, DWORD argb);
 // Draws an image description into rcItem, clipped to rcPaint; false when the image is missing.
-bool DrawImage(HDC hDC, CPaintManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
-               LPCTSTR description, LPCTSTR modify);
+bool DrawImage(HDC hDC,
+               CPaintManagerUI* manager,
+               const RECT& rcItem,
+               const RECT& rcPaint,
+               LPCTSTR description,
+               LPCTSTR modify);
 // Decodes PNG (or any GDI+ format) bytes into a premultiplied top-down DIB section.
 TImageInfo* DecodeImage(const BYTE* data, DWORD size);
 void FreeImage(TImageInfo* image);

@@ -71,14 +71,19 @@ int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
   return 0;
 }
 
-HFONT MakeFont(HWND hWnd, TFontInfo& info, LPCTSTR name, int size, bool bold, bool underline,
+HFONT MakeFont(HWND hWnd,
+               TFontInfo& info,
+               LPCTSTR name,
+               int size,
+               bool bold,
+               bool underline,
                bool italic) {
   LOGFONTW lf = {};
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(lf.lfFaceName, name && *name ? name : L"Microsoft YaHei", LF_FACESIZE);
   // A face the system lacks gives way to the first UI face it has that also covers Chinese.
-  static const wchar_t* const kFallbacks[] = {L"Microsoft YaHei", L"SimSun",
-                                              L"WenQuanYi Micro Hei", L"Tahoma"};
+  static const wchar_t* const kFallbacks[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
+                                              L"Tahoma"};
   HDC dc = ::GetDC(hWnd);
   bool found = false;
   ::EnumFontFamiliesExW(dc, &lf, FontExists, reinterpret_cast<LPARAM>(&found), 0);
@@ -208,13 +213,20 @@ void CPaintManagerUI::SetMaxInfo(int cx, int cy) {
 
 // ---- fonts ----
 
-HFONT CPaintManagerUI::AddFont(int id, LPCTSTR pStrFontName, int nSize, bool bBold,
-                               bool bUnderline, bool bItalic) {
+HFONT CPaintManagerUI::AddFont(int id,
+                               LPCTSTR pStrFontName,
+                               int nSize,
+                               bool bBold,
+                               bool bUnderline,
+                               bool bItalic) {
   TFontInfo& info = m_d->fonts[id];
   return MakeFont(m_d->hWnd, info, pStrFontName, nSize, bBold, bUnderline, bItalic);
 }
 
-void CPaintManagerUI::SetDefaultFont(LPCTSTR pStrFontName, int nSize, bool bBold, bool bUnderline,
+void CPaintManagerUI::SetDefaultFont(LPCTSTR pStrFontName,
+                                     int nSize,
+                                     bool bBold,
+                                     bool bUnderline,
                                      bool bItalic) {
   MakeFont(m_d->hWnd, m_d->defaultFont, pStrFontName, nSize, bBold, bUnderline, bItalic);
 }
@@ -374,8 +386,8 @@ void CPaintManagerUI::Invalidate(RECT& rcItem) {
 // ---- notifications and filters ----
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
-  if (!pNotifier || std::find(m_d->notifiers.begin(), m_d->notifiers.end(), pNotifier) !=
-                        m_d->notifiers.end())
+  if (!pNotifier ||
+      std::find(m_d->notifiers.begin(), m_d->notifiers.end(), pNotifier) != m_d->notifiers.end())
     return false;
   m_d->notifiers.push_back(pNotifier);
   return true;
@@ -398,8 +410,11 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool) {
     notifier->Notify(Msg);
 }
 
-void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
-                                 LPARAM lParam, bool bAsync) {
+void CPaintManagerUI::SendNotify(CControlUI* pControl,
+                                 LPCTSTR pstrMessage,
+                                 WPARAM wParam,
+                                 LPARAM lParam,
+                                 bool bAsync) {
   TNotifyUI msg;
   msg.pSender = pControl;
   msg.sType = pstrMessage;
@@ -687,8 +702,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         SetFocus(NULL);
       m_d->click = control;
       ::SetCapture(m_d->hWnd);
-      SendEvent(control, uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, pt,
-                wParam, lParam);
+      SendEvent(control, uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, pt, wParam,
+                lParam);
       break;
     }
 

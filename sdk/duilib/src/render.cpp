@@ -234,8 +234,13 @@ void FreeImage(TImageInfo* image) {
 namespace {
 
 // Draws one piece of the image (source rectangle) into a destination rectangle.
-void BlendPiece(HDC hDC, HDC mem, const TImageInfo* image, const RECT& dst, const RECT& src,
-                const RECT& rcPaint, BYTE fade) {
+void BlendPiece(HDC hDC,
+                HDC mem,
+                const TImageInfo* image,
+                const RECT& dst,
+                const RECT& src,
+                const RECT& rcPaint,
+                BYTE fade) {
   int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
   int sw = src.right - src.left, sh = src.bottom - src.top;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
@@ -259,8 +264,12 @@ void BlendPiece(HDC hDC, HDC mem, const TImageInfo* image, const RECT& dst, cons
 
 }  // namespace
 
-bool DrawImage(HDC hDC, CPaintManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
-               LPCTSTR description, LPCTSTR modify) {
+bool DrawImage(HDC hDC,
+               CPaintManagerUI* manager,
+               const RECT& rcItem,
+               const RECT& rcPaint,
+               LPCTSTR description,
+               LPCTSTR modify) {
   if (!manager || !description || !*description)
     return false;
   ImageDescription desc;

@@ -86,7 +86,8 @@ bool ReadFromZip(LPCTSTR name, std::vector<BYTE>& out) {
     if (unzGetCurrentFileInfo64(zip, &info, NULL, 0, NULL, 0, NULL, 0) == UNZ_OK &&
         info.uncompressed_size < 64u * 1024 * 1024 && unzOpenCurrentFile(zip) == UNZ_OK) {
       out.resize(static_cast<size_t>(info.uncompressed_size));
-      int read = out.empty() ? 0 : unzReadCurrentFile(zip, out.data(), static_cast<unsigned>(out.size()));
+      int read =
+          out.empty() ? 0 : unzReadCurrentFile(zip, out.data(), static_cast<unsigned>(out.size()));
       ok = read == static_cast<int>(out.size());
       if (unzCloseCurrentFile(zip) != UNZ_OK)
         ok = false;  // CRC mismatch
@@ -109,9 +110,9 @@ bool ReadFromDisk(LPCTSTR path, std::vector<BYTE>& out) {
   if (ok) {
     out.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    ok = out.empty() ||
-         (::ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, NULL) &&
-          read == out.size());
+    ok =
+        out.empty() || (::ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, NULL) &&
+                        read == out.size());
   }
   ::CloseHandle(file);
   return ok;

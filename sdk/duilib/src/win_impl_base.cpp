@@ -122,8 +122,8 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     RECT rc;
     ::GetWindowRect(m_hWnd, &rc);
     ::OffsetRect(&rc, -rc.left, -rc.top);
-    HRGN region = ::CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom + 1, corner.cx,
-                                       corner.cy);
+    HRGN region =
+        ::CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom + 1, corner.cx, corner.cy);
     ::SetWindowRgn(m_hWnd, region, TRUE);  // the window owns the region from here
   }
   bHandled = FALSE;
@@ -157,8 +157,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
   }
   CDialogBuilder builder;
   CDuiString skin = GetSkinFile();
-  CControlUI* root = builder.Create(skin.GetData(), static_cast<LPCTSTR>(NULL), this,
-                                    &m_PaintManager);
+  CControlUI* root =
+      builder.Create(skin.GetData(), static_cast<LPCTSTR>(NULL), this, &m_PaintManager);
   if (!root) {
     // The window stays, empty: a broken skin must not take the process down.
     CPaintManagerUI::Log(L"window %s has no skin: %s could not be built", GetWindowClassName(),
@@ -205,26 +205,66 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT lRes = 0;
   BOOL bHandled = TRUE;
   switch (uMsg) {
-    case WM_CREATE: lRes = OnCreate(uMsg, wParam, lParam, bHandled); break;
-    case WM_CLOSE: lRes = OnClose(uMsg, wParam, lParam, bHandled); break;
-    case WM_DESTROY: lRes = OnDestroy(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCACTIVATE: lRes = OnNcActivate(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCCALCSIZE: lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCPAINT: lRes = OnNcPaint(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
-    case WM_GETMINMAXINFO: lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEWHEEL: lRes = OnMouseWheel(uMsg, wParam, lParam, bHandled); break;
-    case WM_SIZE: lRes = OnSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_CHAR: lRes = OnChar(uMsg, wParam, lParam, bHandled); break;
-    case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
-    case WM_KEYDOWN: lRes = OnKeyDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_KILLFOCUS: lRes = OnKillFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_SETFOCUS: lRes = OnSetFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONUP: lRes = OnLButtonUp(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONDOWN: lRes = OnLButtonDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEMOVE: lRes = OnMouseMove(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEHOVER: lRes = OnMouseHover(uMsg, wParam, lParam, bHandled); break;
-    default: bHandled = FALSE; break;
+    case WM_CREATE:
+      lRes = OnCreate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CLOSE:
+      lRes = OnClose(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_DESTROY:
+      lRes = OnDestroy(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCACTIVATE:
+      lRes = OnNcActivate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCCALCSIZE:
+      lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCPAINT:
+      lRes = OnNcPaint(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCHITTEST:
+      lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_GETMINMAXINFO:
+      lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEWHEEL:
+      lRes = OnMouseWheel(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SIZE:
+      lRes = OnSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CHAR:
+      lRes = OnChar(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SYSCOMMAND:
+      lRes = OnSysCommand(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KEYDOWN:
+      lRes = OnKeyDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KILLFOCUS:
+      lRes = OnKillFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SETFOCUS:
+      lRes = OnSetFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONUP:
+      lRes = OnLButtonUp(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONDOWN:
+      lRes = OnLButtonDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEMOVE:
+      lRes = OnMouseMove(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEHOVER:
+      lRes = OnMouseHover(uMsg, wParam, lParam, bHandled);
+      break;
+    default:
+      bHandled = FALSE;
+      break;
   }
   if (bHandled)
     return lRes;

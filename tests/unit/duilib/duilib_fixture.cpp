@@ -26,9 +26,9 @@ bool LogMentions(const std::wstring& text) {
   return false;
 }
 
-HWND TestWindow::CreateAt(int cx, int cy) {
+HWND TestWindow::CreateAt(int cx, int cy, DWORD style) {
   // Away from the pointer in the middle of the screen, so the real mouse does not interfere.
-  return Create(nullptr, L"test", WS_POPUP | WS_VISIBLE | WS_THICKFRAME, 0, 0, 0, cx, cy);
+  return Create(nullptr, L"test", style, 0, 0, 0, cx, cy);
 }
 
 void TestWindow::Notify(DuiLib::TNotifyUI& msg) {

@@ -33,7 +33,8 @@ class TestWindow : public DuiLib::WindowImplBase {
  public:
   explicit TestWindow(const wchar_t* skin = L"test.xml") : m_skin(skin) {}
 
-  HWND CreateAt(int cx, int cy);
+  // At the screen's top-left corner; the default style is a sizable pop-up.
+  HWND CreateAt(int cx, int cy, DWORD style = WS_POPUP | WS_VISIBLE | WS_THICKFRAME);
   DuiLib::CPaintManagerUI& Manager() { return m_PaintManager; }
   template <class T>
   T* Find(const wchar_t* name) {

@@ -61,14 +61,33 @@ TEST_F(SkinArchiveTest, SkinsNameTheControlsTheWindowsUse) {
 }
 
 TEST_F(SkinArchiveTest, EveryImageTheClientSwitchesToIsThere) {
-  const wchar_t* names[] = {
-      L"topAreaBackground.png", L"mini-topbackground.png", L"vmode-normal.png",
-      L"vmode-hover.png", L"fm-normal.png", L"fm-hover.png", L"vh.png", L"vh-hover.png",
-      L"mini_vh_normal.png", L"mini_vh_hover.png", L"bin-normal.png", L"bin-hover.png",
-      L"mm-bin-normal.png", L"mm-bin-hover.png", L"bin-top-normal.png", L"bin-top-hover.png",
-      L"mm-bin-top-normal.png", L"mm-bin-top-hover.png", L"mini-normal.png", L"mini-hover.png",
-      L"mm-mini-normal.png", L"mm-mini-hover.png", L"close-normal.png", L"close-hover.png",
-      L"mm-close-normal.png", L"mm-close-hover.png", L"ver_update_fg.png"};
+  const wchar_t* names[] = {L"topAreaBackground.png",
+                            L"mini-topbackground.png",
+                            L"vmode-normal.png",
+                            L"vmode-hover.png",
+                            L"fm-normal.png",
+                            L"fm-hover.png",
+                            L"vh.png",
+                            L"vh-hover.png",
+                            L"mini_vh_normal.png",
+                            L"mini_vh_hover.png",
+                            L"bin-normal.png",
+                            L"bin-hover.png",
+                            L"mm-bin-normal.png",
+                            L"mm-bin-hover.png",
+                            L"bin-top-normal.png",
+                            L"bin-top-hover.png",
+                            L"mm-bin-top-normal.png",
+                            L"mm-bin-top-hover.png",
+                            L"mini-normal.png",
+                            L"mini-hover.png",
+                            L"mm-mini-normal.png",
+                            L"mm-mini-hover.png",
+                            L"close-normal.png",
+                            L"close-hover.png",
+                            L"mm-close-normal.png",
+                            L"mm-close-hover.png",
+                            L"ver_update_fg.png"};
   CPaintManagerUI manager;
   for (const wchar_t* name : names) {
     SCOPED_TRACE(testing::Message() << name);
@@ -81,10 +100,25 @@ TEST_F(SkinArchiveTest, EveryImageTheClientSwitchesToIsThere) {
   EXPECT_GE(bar->nY, 22);
 }
 
+// The windows' own style (caption, sizing frame): the library's windows are all client area.
+const DWORD kClientWindowStyle = 0x10CE0000;
+
+void ExpectAllClient(HWND hWnd, int cx, int cy) {
+  RECT window, client;
+  GetWindowRect(hWnd, &window);
+  GetClientRect(hWnd, &client);
+  EXPECT_EQ(window.right - window.left, cx);
+  EXPECT_EQ(window.bottom - window.top, cy);
+  EXPECT_EQ(client.right, cx);
+  EXPECT_EQ(client.bottom, cy);
+}
+
 // The main window's band in both view modes: the buttons sit inside the window, right-aligned.
 TEST_F(SkinArchiveTest, TitleBandFitsBothViewModes) {
   TestWindow wnd(L"main.xml");
-  ASSERT_NE(wnd.CreateAt(1480, 890), nullptr);
+  ASSERT_NE(wnd.CreateAt(1480, 890, kClientWindowStyle), nullptr);
+  ExpectAllClient(wnd.GetHWND(), 1480, 890);
+  EXPECT_FALSE(GetWindowLongW(wnd.GetHWND(), GWL_STYLE) & WS_CAPTION);
   auto pos = [&](const wchar_t* name) {
     Snapshot layout(wnd.GetHWND());
     return wnd.Find<CControlUI>(name)->GetPos();
@@ -111,7 +145,24 @@ TEST_F(SkinArchiveTest, TitleBandFitsBothViewModes) {
   EXPECT_EQ(pos(L"topArea").bottom, 34);
   EXPECT_EQ(pos(L"closebtn").right, 415);
   EXPECT_GE(pos(L"browseHistoryBtn").left, pos(L"leftstrach").right);
+  ExpectAllClient(wnd.GetHWND(), 420, 340);
   EXPECT_TRUE(LoggedLines().empty()) << testing::PrintToString(LoggedLines());
+  DestroyWindow(wnd.GetHWND());
+}
+
+// The update strip: 264 x 22 without a frame, the bar image over the covered half at 50 %.
+TEST_F(SkinArchiveTest, UpdateStripShowsHalfTheBarAtFiftyPercent) {
+  TestWindow wnd(L"update.xml");
+  ASSERT_NE(wnd.CreateAt(264, 22, kClientWindowStyle), nullptr);
+  ExpectAllClient(wnd.GetHWND(), 264, 22);
+  auto* bar = wnd.Find<DuiLib::CProgressUI>(L"updateprogress");
+  ASSERT_NE(bar, nullptr);
+  uint32_t empty = Snapshot(wnd.GetHWND()).At(60, 11);
+  bar->SetForeImage(L"file='ver_update_fg.png' source='0,0,132,22'");
+  bar->SetValue(50);
+  Snapshot shot(wnd.GetHWND());
+  EXPECT_NE(shot.At(60, 11), empty);
+  EXPECT_EQ(shot.At(200, 11), empty);
   DestroyWindow(wnd.GetHWND());
 }
 

@@ -2,6 +2,7 @@
 // point, layout and pixels after attribute changes, hot/pushed images, clicks, focus, tooltips,
 // minimum size, modal loop and message loop.
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 
 #include <algorithm>
@@ -49,8 +50,7 @@ class WindowTest : public SkinTest {
     SkinTest::TearDown();
   }
   void Mouse(UINT message, int x, int y) {
-    SendMessageW(m_wnd.GetHWND(), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
-                 Point(x, y));
+    SendMessageW(m_wnd.GetHWND(), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, Point(x, y));
   }
   RECT PosOf(const wchar_t* name) {
     Snapshot layout(m_wnd.GetHWND());  // painting lays the tree out
@@ -74,9 +74,10 @@ TEST_F(WindowTest, SkinFromZipGivesControlsWindowPropertiesAndPixels) {
   struct Row {
     const wchar_t* name;
     const wchar_t* cls;
-  } rows[] = {{L"ok", L"ButtonUI"},       {L"title", L"LabelUI"}, {L"bar", L"ProgressUI"},
-              {L"edit", L"RichEditUI"},   {L"band", L"HorizontalLayoutUI"},
-              {L"body", L"VerticalLayoutUI"}, {L"swatch", L"ControlUI"}};
+  } rows[] = {
+      {L"ok", L"ButtonUI"},     {L"title", L"LabelUI"},           {L"bar", L"ProgressUI"},
+      {L"edit", L"RichEditUI"}, {L"band", L"HorizontalLayoutUI"}, {L"body", L"VerticalLayoutUI"},
+      {L"swatch", L"ControlUI"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "control " << row.name);
     CControlUI* control = m_wnd.Find<CControlUI>(row.name);
@@ -90,8 +91,11 @@ TEST_F(WindowTest, SkinFromZipGivesControlsWindowPropertiesAndPixels) {
   struct PointRow {
     int x, y;
     const wchar_t* name;
-  } points[] = {{380, 20, L"ok"}, {100, 20, L"title"}, {30, 70, L"bar"},
-                {200, 200, L"body"}, {30, 140, L"swatch"}};
+  } points[] = {{380, 20, L"ok"},
+                {100, 20, L"title"},
+                {30, 70, L"bar"},
+                {200, 200, L"body"},
+                {30, 140, L"swatch"}};
   for (const PointRow& row : points) {
     SCOPED_TRACE(testing::Message() << row.x << "," << row.y);
     CControlUI* control = m_wnd.Manager().FindControl(POINT{row.x, row.y});
