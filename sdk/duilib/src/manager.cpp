@@ -719,6 +719,15 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       break;
     }
 
+    case WM_CAPTURECHANGED:
+      // The mouse was taken away while a control was pressed: release it without a click.
+      if (m_d->click && reinterpret_cast<HWND>(lParam) != m_d->hWnd) {
+        CControlUI* control = m_d->click;
+        m_d->click = NULL;
+        SendEvent(control, UIEVENT_BUTTONUP, POINT{-32768, -32768});
+      }
+      break;
+
     case WM_CHAR:
     case WM_KEYDOWN:
       if (m_d->focus)

@@ -258,6 +258,15 @@ TEST_F(WindowTest, ClickIsRaisedOnceOnReleaseInsideTheButton) {
       EXPECT_EQ(m_wnd.clicks[0].ptMouse.y, row.up.y);
     }
   }
+  // The mouse taken away while pressed: released without a click, drawn normal again.
+  m_wnd.clicks.clear();
+  Mouse(WM_LBUTTONDOWN, 380, 20);
+  ASSERT_EQ(GetCapture(), m_wnd.GetHWND());
+  ReleaseCapture();
+  Mouse(WM_LBUTTONUP, 380, 20);
+  EXPECT_TRUE(m_wnd.clicks.empty());
+  EXPECT_EQ(ok->GetButtonState() & UISTATE_PUSHED, 0u);
+
   // A hidden or disabled button raises nothing.
   ok->SetEnabled(false);
   m_wnd.clicks.clear();
