@@ -19,6 +19,17 @@ class DUILIB_API CDialogBuilder {
                      IDialogBuilderCallback* pCallback = NULL,
                      CPaintManagerUI* pManager = NULL,
                      CControlUI* pParent = NULL);
+  // The same with the type written as a number (0 or (UINT)0), as callers often do.
+  CControlUI* Create(STRINGorID xml,
+                     int type,
+                     IDialogBuilderCallback* pCallback,
+                     CPaintManagerUI* pManager = NULL,
+                     CControlUI* pParent = NULL);
+  CControlUI* Create(STRINGorID xml,
+                     UINT type,
+                     IDialogBuilderCallback* pCallback,
+                     CPaintManagerUI* pManager = NULL,
+                     CControlUI* pParent = NULL);
   CControlUI* Create(STRINGorID xml,
                      IDialogBuilderCallback* pCallback,
                      CPaintManagerUI* pManager,

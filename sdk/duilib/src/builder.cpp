@@ -224,6 +224,22 @@ CControlUI* CDialogBuilder::Create(STRINGorID xml,
   return Create(xml, static_cast<LPCTSTR>(NULL), pCallback, pManager, pParent);
 }
 
+CControlUI* CDialogBuilder::Create(STRINGorID xml,
+                                   int,
+                                   IDialogBuilderCallback* pCallback,
+                                   CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
+  return Create(xml, static_cast<LPCTSTR>(NULL), pCallback, pManager, pParent);
+}
+
+CControlUI* CDialogBuilder::Create(STRINGorID xml,
+                                   UINT,
+                                   IDialogBuilderCallback* pCallback,
+                                   CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
+  return Create(xml, static_cast<LPCTSTR>(NULL), pCallback, pManager, pParent);
+}
+
 CControlUI* CDialogBuilder::CreateFromText(LPCTSTR pstrXml,
                                            IDialogBuilderCallback* pCallback,
                                            CPaintManagerUI* pManager,
