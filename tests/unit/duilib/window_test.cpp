@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "duilib_fixture.h"
@@ -330,6 +331,20 @@ TEST_F(WindowTest, MinimumTrackingSizeLimitsResizing) {
     EXPECT_EQ(rc.right - rc.left, row.gotX);
     EXPECT_EQ(rc.bottom - rc.top, row.gotY);
   }
+}
+
+TEST_F(WindowTest, CentersOnTheWorkAreaAndReportsAMissingIcon) {
+  m_wnd.CenterWindow();
+  RECT rc, work;
+  GetWindowRect(m_wnd.GetHWND(), &rc);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_LE(std::abs((rc.left + rc.right) - (work.left + work.right)), 1);
+  EXPECT_LE(std::abs((rc.top + rc.bottom) - (work.top + work.bottom)), 1);
+  EXPECT_EQ(rc.right - rc.left, 400);
+
+  m_wnd.SetIcon(107);  // the test program has no icon resources
+  EXPECT_TRUE(LogMentions(L"icon resource 107"));
+  EXPECT_EQ(SendMessageW(m_wnd.GetHWND(), WM_GETICON, ICON_BIG, 0), 0);
 }
 
 TEST_F(WindowTest, ShowModalReturnsTheCloseCode) {
