@@ -39,7 +39,7 @@ shot() {
 }
 
 shot main-complete 1480x890 main.xml
-shot main-complete-hover 1480x890 main.xml --hover closebtn
+shot main-complete-hover 1480x890 main.xml --hover browseHistoryBtn
 shot main-simple 420x340 main.xml --simple
 shot main-simple-hover 420x340 main.xml --simple --hover binbtn
 shot vcast 480x360 vcast.xml

@@ -538,7 +538,7 @@ static void HideTooltip(CPaintManagerData* d) {
     ::SendMessageW(d->tooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&d->toolInfo));
 }
 
-static void ShowTooltip(CPaintManagerData* d, CControlUI* control, POINT pt) {
+static void ShowTooltip(CPaintManagerData* d, CControlUI* control, POINT pt, HFONT font) {
   CDuiString text = control->GetToolTip();
   if (text.IsEmpty())
     return;
@@ -562,6 +562,8 @@ static void ShowTooltip(CPaintManagerData* d, CControlUI* control, POINT pt) {
       return;
     }
     ::SendMessageW(d->tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&d->toolInfo));
+    // The skin's font: the system's tooltip font may lack the Chinese glyphs of the tips.
+    ::SendMessageW(d->tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   ::SendMessageW(d->tooltip, TTM_SETMAXTIPWIDTH, 0, 300);
   ::SendMessageW(d->tooltip, TTM_SETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&d->toolInfo));
@@ -686,7 +688,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       m_d->lastMouse = pt;
       CControlUI* control = FindControl(pt);
       if (control && control->GetManager() == this)
-        ShowTooltip(m_d, control, pt);
+        ShowTooltip(m_d, control, pt, GetFont(-1));
       break;
     }
 
