@@ -4,7 +4,10 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
+
+#include "bridge/join_text.h"
 
 struct JoinParams {
   int32_t cid = 0;  // channel number; the channel name is its decimal text
@@ -18,3 +21,6 @@ constexpr int kJoinAccepted = 0;
 constexpr int kJoinNoMicrophone = 1;
 constexpr int kJoinRefused = 2;
 constexpr int kJoinBadRequest = 65535;
+
+// The block for a parsed join request text (cid, uid, key as the page gave them).
+std::unique_ptr<JoinParams> MakeJoinParams(const JoinTextFields& fields);

@@ -186,6 +186,19 @@ TEST_F(VoiceChannelTest, EngineRefusals) {
   EXPECT_EQ(m_channel.JoinChannel(&good), 0);
 }
 
+TEST_F(VoiceChannelTest, JoinTextBecomesTheRequest) {
+  // The main window's path: the renderer's text, parsed, joins channel 12345 with uid 678.
+  std::wstring text = FormatJoinText(12345, 678, L"k\u00E9y");
+  std::unique_ptr<JoinParams> params = MakeJoinParams(ParseJoinText(text.c_str(), text.size()));
+  EXPECT_EQ(params->cid, 12345);
+  EXPECT_EQ(params->uid, 678);
+  EXPECT_EQ(params->key, "k\xC3\xA9y");
+  EXPECT_EQ(m_channel.JoinChannel(params.get()), 2);  // a key outside ASCII: the engine refuses
+  params->key = "key";
+  EXPECT_EQ(m_channel.JoinChannel(params.get()), 0);
+  EXPECT_EQ(GetHolder().channelName, L"12345");
+}
+
 TEST_F(VoiceChannelTest, RemoteUserComesShowsVideoAndLeaves) {
   JoinParams params = Params(12345, 1001, "");
   ASSERT_EQ(m_channel.JoinChannel(&params), 0);
