@@ -17,6 +17,7 @@ struct ChannelServer::Connection {
   std::string channel;
   uint32_t uid = 0;
   bool joined = false;
+  bool finished = false;  // its reader thread is about to end (guarded by the server's lock)
 
   bool Send(const std::string& bytes) {
     std::lock_guard<std::mutex> guard(sendLock);
@@ -93,7 +94,7 @@ bool ChannelServer::Start(const std::string& host, uint16_t port) {
 }
 
 void ChannelServer::Stop() {
-  std::vector<std::thread> threads;
+  std::vector<std::pair<std::shared_ptr<Connection>, std::thread>> threads;
   {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_listener == INVALID_SOCKET && !m_acceptThread.joinable())
@@ -110,8 +111,8 @@ void ChannelServer::Stop() {
     std::lock_guard<std::mutex> guard(m_lock);
     threads.swap(m_threads);
   }
-  for (auto& thread : threads)
-    thread.join();
+  for (auto& entry : threads)
+    entry.second.join();
   std::lock_guard<std::mutex> guard(m_lock);
   m_connections.clear();
   m_channels.clear();
@@ -135,13 +136,26 @@ void ChannelServer::AcceptLoop() {
                sizeof(noDelay));
     auto connection = std::make_shared<Connection>();
     connection->socket = client;
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_stopping) {
-      closesocket(client);
-      return;
+    std::vector<std::thread> finished;
+    {
+      std::lock_guard<std::mutex> guard(m_lock);
+      if (m_stopping) {
+        closesocket(client);
+        return;
+      }
+      for (auto it = m_threads.begin(); it != m_threads.end();) {
+        if (it->first->finished) {
+          finished.push_back(std::move(it->second));
+          it = m_threads.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      m_connections.push_back(connection);
+      m_threads.emplace_back(connection, std::thread(&ChannelServer::Serve, this, connection));
     }
-    m_connections.push_back(connection);
-    m_threads.emplace_back(&ChannelServer::Serve, this, connection);
+    for (auto& thread : finished)
+      thread.join();
   }
 }
 
@@ -167,6 +181,7 @@ void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
   }
   RemoveMember(connection, 1 /* dropped */);
   std::lock_guard<std::mutex> guard(m_lock);
+  connection->finished = true;
   closesocket(connection->socket);
   for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
     if (*it == connection) {

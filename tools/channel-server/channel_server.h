@@ -57,7 +57,8 @@ class ChannelServer {
   std::mutex m_lock;  // guards everything below
   std::map<std::string, std::map<uint32_t, Member>> m_channels;
   std::vector<std::shared_ptr<Connection>> m_connections;
-  std::vector<std::thread> m_threads;
+  // One reader thread per connection; finished ones are joined when the next client comes.
+  std::vector<std::pair<std::shared_ptr<Connection>, std::thread>> m_threads;
   uint32_t m_nextUid = 0;
   std::function<void(const std::string&)> m_logSink;
   bool m_stopping = false;
