@@ -55,7 +55,8 @@ void CAGEngineEventHandler::onError(int err, const char* msg) {
   }
 }
 
-void CAGEngineEventHandler::onJoinChannelSuccess(const char* channel, agora::rtc::uid_t uid,
+void CAGEngineEventHandler::onJoinChannelSuccess(const char* channel,
+                                                 agora::rtc::uid_t uid,
                                                  int elapsed) {
   HWND receiver = GetReceiver();
   if (!receiver)
@@ -67,7 +68,8 @@ void CAGEngineEventHandler::onJoinChannelSuccess(const char* channel, agora::rtc
   }
 }
 
-void CAGEngineEventHandler::onRejoinChannelSuccess(const char* channel, agora::rtc::uid_t uid,
+void CAGEngineEventHandler::onRejoinChannelSuccess(const char* channel,
+                                                   agora::rtc::uid_t uid,
                                                    int elapsed) {
   HWND receiver = GetReceiver();
   if (!receiver)
@@ -98,8 +100,10 @@ void CAGEngineEventHandler::onFirstLocalVideoFrame(int width, int height, int el
     delete record;
 }
 
-void CAGEngineEventHandler::onFirstRemoteVideoDecoded(agora::rtc::uid_t uid, int width,
-                                                      int height, int elapsed) {
+void CAGEngineEventHandler::onFirstRemoteVideoDecoded(agora::rtc::uid_t uid,
+                                                      int width,
+                                                      int height,
+                                                      int elapsed) {
   HWND receiver = GetReceiver();
   if (!receiver)
     return;

@@ -26,10 +26,11 @@ class CAGEngineEventHandler : public agora::rtc::IRtcEngineEventHandler {
   void onError(int err, const char* msg) override;
   void onJoinChannelSuccess(const char* channel, agora::rtc::uid_t uid, int elapsed) override;
   void onRejoinChannelSuccess(const char* channel, agora::rtc::uid_t uid, int elapsed) override;
-  void onUserOffline(agora::rtc::uid_t uid,
-                     agora::rtc::USER_OFFLINE_REASON_TYPE reason) override;
+  void onUserOffline(agora::rtc::uid_t uid, agora::rtc::USER_OFFLINE_REASON_TYPE reason) override;
   void onFirstLocalVideoFrame(int width, int height, int elapsed) override;
-  void onFirstRemoteVideoDecoded(agora::rtc::uid_t uid, int width, int height,
+  void onFirstRemoteVideoDecoded(agora::rtc::uid_t uid,
+                                 int width,
+                                 int height,
                                  int elapsed) override;
   void onStreamPublished(const char* url, int error) override;
   void onStreamUnpublished(const char* url) override;

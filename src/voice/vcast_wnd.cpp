@@ -89,12 +89,14 @@ LRESULT CVCastWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
 
   m_PaintManager.Init(m_hWnd);
   DuiLib::CDialogBuilder builder;
-  DuiLib::CControlUI* root = builder.Create(L"vcast.xml", static_cast<UINT>(0), this, &m_PaintManager);
+  DuiLib::CControlUI* root =
+      builder.Create(L"vcast.xml", static_cast<UINT>(0), this, &m_PaintManager);
   if (root) {
     m_PaintManager.AttachDialog(root);
     m_PaintManager.AddNotifier(this);
   } else {
-    LogLine(ERROR, SourceFileName(__FILE__), " the voice window's skin vcast.xml could not be built.");
+    LogLine(ERROR, SourceFileName(__FILE__),
+            " the voice window's skin vcast.xml could not be built.");
   }
 
   ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

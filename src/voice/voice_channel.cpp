@@ -87,9 +87,9 @@ int CVoiceChannel::JoinChannel(const JoinParams* params) {
     renderType = engineParameter->setInt("che.video.render.type", 8);  // Direct2D
     engineParameter->release();
   }
-  LogLine(INFO, kSource,
-          renderType == 0 ? ",set d2d video rendertype success."
-                          : ",set d2d video rendertype failed.");
+  LogLine(
+      INFO, kSource,
+      renderType == 0 ? ",set d2d video rendertype success." : ",set d2d video rendertype failed.");
 
   if (engine->setClientRole(agora::rtc::CLIENT_ROLE_BROADCASTER) == 0)
     holder.clientRole = agora::rtc::CLIENT_ROLE_BROADCASTER;
@@ -133,8 +133,7 @@ void CVoiceChannel::ShowOnOwner(HWND owner, bool show) {
   if (show && IsWindow(owner)) {
     POINT origin = {0, 0};
     ClientToScreen(owner, &origin);
-    SetWindowPos(m_window, HWND_TOPMOST, origin.x + 476, origin.y + 90, 480, 360,
-                 SWP_SHOWWINDOW);
+    SetWindowPos(m_window, HWND_TOPMOST, origin.x + 476, origin.y + 90, 480, 360, SWP_SHOWWINDOW);
   } else {
     ShowWindow(m_window, SW_HIDE);  // hidden, without taking focus
   }
@@ -162,8 +161,8 @@ bool CVoiceChannel::HandleEngineEvent(UINT message, WPARAM wParam, LPARAM lParam
     case EID_ERROR: {
       if (auto record = TakeRecord<ErrorEventRecord>(wParam)) {
         char text[512] = {};
-        snprintf(text, sizeof(text), "Agora SDK Error Code : %d, Error Message : %s",
-                 record->err, record->message ? record->message : "(no message)");
+        snprintf(text, sizeof(text), "Agora SDK Error Code : %d, Error Message : %s", record->err,
+                 record->message ? record->message : "(no message)");
         LogLine(ERROR, kSource, "CVCastWnd::OnSDKError", text);
         delete[] record->message;
       }
@@ -173,15 +172,15 @@ bool CVoiceChannel::HandleEngineEvent(UINT message, WPARAM wParam, LPARAM lParam
       if (auto record = TakeRecord<LocalFrameRecord>(wParam)) {
         LogLine(INFO, kSource, "CVCastWnd::OnEIDFirstLocalFrame",
                 zarvik::WideToAnsi(L"本地首帧视频。"));
-        LogLine(INFO, "OnEIDFirstLocalFrame (width) : ", record->width, ",height:",
-                record->height);
+        LogLine(INFO, "OnEIDFirstLocalFrame (width) : ", record->width, ",height:", record->height);
       }
       return true;
     }
     case EID_FIRST_REMOTE_VIDEO_DECODED: {
       if (auto record = TakeRecord<RemoteFrameRecord>(wParam)) {
-        LogLine(INFO, "OnEIDFirstRemoteFrameDecoded (uid) : ", record->uid, ",width : ",
-                record->width, ",height : ", record->height, ",elapsed : ", record->elapsed);
+        LogLine(INFO, "OnEIDFirstRemoteFrameDecoded (uid) : ", record->uid,
+                ",width : ", record->width, ",height : ", record->height,
+                ",elapsed : ", record->elapsed);
         ShowOnOwner(m_ownerWnd, true);
         VoiceEngineHolder& holder = GetHolder();
         if (holder.engine) {
@@ -211,8 +210,8 @@ bool CVoiceChannel::HandleEngineEvent(UINT message, WPARAM wParam, LPARAM lParam
     case EID_STREAM_PUBLISHED:
     case EID_STREAM_UNPUBLISHED: {
       if (auto url = TakeRecord<char>(wParam)) {
-        LogLine(INFO, message == EID_STREAM_PUBLISHED ? "onStreamPublished : "
-                                                      : "onStreamUnPublished : ",
+        LogLine(INFO,
+                message == EID_STREAM_PUBLISHED ? "onStreamPublished : " : "onStreamUnPublished : ",
                 url.get());
         delete[] url.release();
       }

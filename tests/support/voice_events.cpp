@@ -71,8 +71,7 @@ void RecordingEventHandler::onUserJoined(uid_t uid, int elapsed) {
   (void)elapsed;
   Add("user-joined " + std::to_string(uid));
 }
-void RecordingEventHandler::onUserOffline(uid_t uid,
-                                          agora::rtc::USER_OFFLINE_REASON_TYPE reason) {
+void RecordingEventHandler::onUserOffline(uid_t uid, agora::rtc::USER_OFFLINE_REASON_TYPE reason) {
   Add("user-offline " + std::to_string(uid) + " reason=" + std::to_string(reason));
 }
 void RecordingEventHandler::onConnectionInterrupted() {
@@ -85,7 +84,9 @@ void RecordingEventHandler::onFirstLocalVideoFrame(int width, int height, int el
   (void)elapsed;
   Add("first-local " + std::to_string(width) + "x" + std::to_string(height));
 }
-void RecordingEventHandler::onFirstRemoteVideoDecoded(uid_t uid, int width, int height,
+void RecordingEventHandler::onFirstRemoteVideoDecoded(uid_t uid,
+                                                      int width,
+                                                      int height,
                                                       int elapsed) {
   (void)elapsed;
   Add("first-remote " + std::to_string(uid) + " " + std::to_string(width) + "x" +

@@ -31,7 +31,9 @@ class RecordingEventHandler : public agora::rtc::IRtcEngineEventHandler {
   void onConnectionInterrupted() override;
   void onConnectionLost() override;
   void onFirstLocalVideoFrame(int width, int height, int elapsed) override;
-  void onFirstRemoteVideoDecoded(agora::rtc::uid_t uid, int width, int height,
+  void onFirstRemoteVideoDecoded(agora::rtc::uid_t uid,
+                                 int width,
+                                 int height,
                                  int elapsed) override;
   void onStreamPublished(const char* url, int error) override;
   void onStreamUnpublished(const char* url) override;

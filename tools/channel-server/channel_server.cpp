@@ -191,7 +191,8 @@ void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
   }
 }
 
-void ChannelServer::Handle(const std::shared_ptr<Connection>& connection, uint8_t type,
+void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
+                           uint8_t type,
                            const std::string& payload) {
   Reader reader(payload.data(), payload.size());
   switch (type) {
@@ -249,8 +250,8 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection, uint8_
       }
       if (receivers.empty())
         break;
-      std::string relay = Writer(kRemoteFrame).U32(uid).U16(width).U16(height)
-                                     .Bytes(pixels, size).Finish();
+      std::string relay =
+          Writer(kRemoteFrame).U32(uid).U16(width).U16(height).Bytes(pixels, size).Finish();
       for (auto& receiver : receivers)
         receiver->Send(relay);
       break;
@@ -295,8 +296,7 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   connection->channel = channel;
   connection->uid = uid;
   connection->joined = true;
-  Log("join channel=" + channel + " uid=" + std::to_string(uid) + " role=" +
-      std::to_string(role));
+  Log("join channel=" + channel + " uid=" + std::to_string(uid) + " role=" + std::to_string(role));
   connection->Send(Writer(kJoined).U32(uid).Finish());
   for (auto& entry : members) {
     if (entry.second.Visible())
@@ -307,8 +307,7 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   members[uid] = self;
 }
 
-void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection,
-                                 uint32_t reason) {
+void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection, uint32_t reason) {
   std::lock_guard<std::mutex> guard(m_lock);
   if (!connection->joined)
     return;

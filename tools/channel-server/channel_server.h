@@ -45,7 +45,8 @@ class ChannelServer {
 
   void AcceptLoop();
   void Serve(std::shared_ptr<Connection> connection);
-  void Handle(const std::shared_ptr<Connection>& connection, uint8_t type,
+  void Handle(const std::shared_ptr<Connection>& connection,
+              uint8_t type,
               const std::string& payload);
   void OnJoin(const std::shared_ptr<Connection>& connection, const std::string& payload);
   void RemoveMember(const std::shared_ptr<Connection>& connection, uint32_t reason);

@@ -113,7 +113,10 @@ struct VideoCanvas {
   VIDEO_MIRROR_MODE_TYPE mirrorMode;
 
   VideoCanvas()
-      : view(nullptr), renderMode(RENDER_MODE_HIDDEN), uid(0), priv(nullptr),
+      : view(nullptr),
+        renderMode(RENDER_MODE_HIDDEN),
+        uid(0),
+        priv(nullptr),
         mirrorMode(VIDEO_MIRROR_MODE_AUTO) {
     channelId[0] = '\0';
   }
@@ -134,7 +137,8 @@ struct LiveTranscoding {
   int videoBitrate;
   int videoFramerate;
   unsigned int userCount;
-  LiveTranscoding() : width(360), height(640), videoBitrate(400), videoFramerate(15), userCount(0) {}
+  LiveTranscoding()
+      : width(360), height(640), videoBitrate(400), videoFramerate(15), userCount(0) {}
 };
 
 // Events of the engine. They arrive on the engine's own threads; every callback has an empty
@@ -240,7 +244,8 @@ class IRtcEngineEventHandler {
 class IAudioDeviceCollection {
  public:
   virtual int getCount() = 0;
-  virtual int getDevice(int index, char deviceName[MAX_DEVICE_ID_LENGTH],
+  virtual int getDevice(int index,
+                        char deviceName[MAX_DEVICE_ID_LENGTH],
                         char deviceId[MAX_DEVICE_ID_LENGTH]) = 0;
   virtual int setDevice(const char deviceId[MAX_DEVICE_ID_LENGTH]) = 0;
   virtual int setApplicationVolume(int volume) = 0;
@@ -309,7 +314,9 @@ class IRtcEngine {
   virtual void release(bool sync = false) = 0;
   virtual int setChannelProfile(CHANNEL_PROFILE_TYPE profile) = 0;
   virtual int setClientRole(CLIENT_ROLE_TYPE role) = 0;
-  virtual int joinChannel(const char* token, const char* channelId, const char* info,
+  virtual int joinChannel(const char* token,
+                          const char* channelId,
+                          const char* info,
                           uid_t uid) = 0;
   virtual int leaveChannel() = 0;
   virtual int renewToken(const char* token) = 0;
@@ -366,8 +373,7 @@ class RtcEngineParameters {
                          mute ? "true" : "false", mute ? "true" : "false");
   }
   int muteAllRemoteVideoStreams(bool mute) {
-    return m_parameter ? m_parameter->setBool("rtc.video.mute_peers", mute)
-                       : -ERR_NOT_INITIALIZED;
+    return m_parameter ? m_parameter->setBool("rtc.video.mute_peers", mute) : -ERR_NOT_INITIALIZED;
   }
   int setLogFile(const char* filePath) {
     if (!m_parameter)
@@ -386,7 +392,9 @@ class RtcEngineParameters {
   }
 
  protected:
-  AParameter& parameter() { return m_parameter; }
+  AParameter& parameter() {
+    return m_parameter;
+  }
   int setParameters(const char* format, ...) {
     if (!m_parameter)
       return -ERR_NOT_INITIALIZED;

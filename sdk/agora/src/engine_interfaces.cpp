@@ -1,7 +1,7 @@
 #include "engine_interfaces.h"
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <stdlib.h>
 
@@ -41,8 +41,7 @@ int RecordingDeviceCount() {
   return static_cast<int>(waveInGetNumDevs());
 }
 
-AudioDeviceCollection::AudioDeviceCollection(RtcEngine* engine, bool recording)
-    : m_engine(engine) {
+AudioDeviceCollection::AudioDeviceCollection(RtcEngine* engine, bool recording) : m_engine(engine) {
   int count = recording ? RecordingDeviceCount() : static_cast<int>(waveOutGetNumDevs());
   int system = recording ? static_cast<int>(waveInGetNumDevs()) : count;
   for (int i = 0; i < count; ++i) {
@@ -62,15 +61,16 @@ AudioDeviceCollection::AudioDeviceCollection(RtcEngine* engine, bool recording)
       name = std::string(recording ? "Microphone " : "Speaker ") + std::to_string(i + 1);
     m_names.push_back(name);
   }
-  m_engine->Log(std::string(recording ? "recording" : "playback") + " devices: " +
-                std::to_string(count));
+  m_engine->Log(std::string(recording ? "recording" : "playback") +
+                " devices: " + std::to_string(count));
 }
 
 int AudioDeviceCollection::getCount() {
   return static_cast<int>(m_names.size());
 }
 
-int AudioDeviceCollection::getDevice(int index, char deviceName[MAX_DEVICE_ID_LENGTH],
+int AudioDeviceCollection::getDevice(int index,
+                                     char deviceName[MAX_DEVICE_ID_LENGTH],
                                      char deviceId[MAX_DEVICE_ID_LENGTH]) {
   if (index < 0 || index >= getCount() || !deviceName || !deviceId)
     return -agora::ERR_INVALID_ARGUMENT;

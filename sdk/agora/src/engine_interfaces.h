@@ -33,7 +33,8 @@ class AudioDeviceCollection : public agora::rtc::IAudioDeviceCollection {
  public:
   AudioDeviceCollection(RtcEngine* engine, bool recording);
   int getCount() override;
-  int getDevice(int index, char deviceName[agora::rtc::MAX_DEVICE_ID_LENGTH],
+  int getDevice(int index,
+                char deviceName[agora::rtc::MAX_DEVICE_ID_LENGTH],
                 char deviceId[agora::rtc::MAX_DEVICE_ID_LENGTH]) override;
   int setDevice(const char deviceId[agora::rtc::MAX_DEVICE_ID_LENGTH]) override;
   int setApplicationVolume(int volume) override;

@@ -56,11 +56,21 @@ bool ReadString(const std::string& s, size_t& i, std::string& out) {
         return false;
       c = s[i];
       switch (c) {
-        case 'n': c = '\n'; break;
-        case 't': c = '\t'; break;
-        case 'r': c = '\r'; break;
-        case '"': case '\\': case '/': break;
-        default: return false;
+        case 'n':
+          c = '\n';
+          break;
+        case 't':
+          c = '\t';
+          break;
+        case 'r':
+          c = '\r';
+          break;
+        case '"':
+        case '\\':
+        case '/':
+          break;
+        default:
+          return false;
       }
     }
     out.push_back(c);
@@ -99,8 +109,8 @@ bool ParseParameterObject(const std::string& text, std::map<std::string, std::st
         while (i < text.size() && text[i] != ',' && text[i] != '}' && text[i] != ' ')
           ++i;
         value = text.substr(start, i - start);
-        bool number = !value.empty() &&
-                      value.find_first_not_of("+-.0123456789eE") == std::string::npos;
+        bool number =
+            !value.empty() && value.find_first_not_of("+-.0123456789eE") == std::string::npos;
         if (value != "true" && value != "false" && !number)
           return false;
       }

@@ -163,16 +163,14 @@ int RtcEngine::setClientRole(CLIENT_ROLE_TYPE role) {
   return 0;
 }
 
-int RtcEngine::joinChannel(const char* token, const char* channelId, const char* info,
-                           uid_t uid) {
+int RtcEngine::joinChannel(const char* token, const char* channelId, const char* info, uid_t uid) {
   (void)info;
   std::shared_ptr<Session> old;
   std::shared_ptr<Session> session;
   {
     std::lock_guard<std::mutex> guard(m_lock);
     m_log.Write(std::string("joinChannel channel ") + (channelId ? channelId : "(null)") +
-                ", uid " + std::to_string(uid) + ", token " +
-                (token && *token ? "given" : "none"));
+                ", uid " + std::to_string(uid) + ", token " + (token && *token ? "given" : "none"));
     if (!m_initialized) {
       m_log.Write("joinChannel refused: not initialized");
       return -agora::ERR_NOT_INITIALIZED;
@@ -226,7 +224,8 @@ int RtcEngine::leaveChannel() {
     m_lastFrames.clear();
     m_publishedUrls.clear();
   }
-  m_log.Write(std::string("leaveChannel") + (session ? " " + session->channel : " (not in a channel)"));
+  m_log.Write(std::string("leaveChannel") +
+              (session ? " " + session->channel : " (not in a channel)"));
   if (!session)
     return 0;
   SendToServer(session, proto::Writer(proto::kLeave).Finish());
@@ -378,9 +377,11 @@ int RtcEngine::addPublishStreamUrl(const char* url, bool transcodingEnabled) {
   if (!m_session || !m_session->joined)
     return -agora::ERR_NOT_READY;
   m_publishedUrls.insert(url);
-  m_log.Write(std::string("addPublishStreamUrl ") + url + (transcodingEnabled ? " (transcoding)" : ""));
+  m_log.Write(std::string("addPublishStreamUrl ") + url +
+              (transcodingEnabled ? " (transcoding)" : ""));
   std::string copy = url;
-  PostEvent(m_session->id, [copy](IRtcEngineEventHandler* h) { h->onStreamPublished(copy.c_str(), 0); });
+  PostEvent(m_session->id,
+            [copy](IRtcEngineEventHandler* h) { h->onStreamPublished(copy.c_str(), 0); });
   return 0;
 }
 
@@ -392,7 +393,8 @@ int RtcEngine::removePublishStreamUrl(const char* url) {
     return -agora::ERR_INVALID_ARGUMENT;
   m_log.Write(std::string("removePublishStreamUrl ") + url);
   std::string copy = url;
-  PostEvent(m_session->id, [copy](IRtcEngineEventHandler* h) { h->onStreamUnpublished(copy.c_str()); });
+  PostEvent(m_session->id,
+            [copy](IRtcEngineEventHandler* h) { h->onStreamUnpublished(copy.c_str()); });
   return 0;
 }
 
@@ -416,18 +418,30 @@ const char* RtcEngine::getVersion(int* build) {
 
 const char* RtcEngine::getErrorDescription(int code) {
   switch (code < 0 ? -code : code) {
-    case 0: return "no error";
-    case agora::ERR_INVALID_ARGUMENT: return "invalid argument";
-    case agora::ERR_NOT_READY: return "not ready";
-    case agora::ERR_NOT_SUPPORTED: return "not supported";
-    case agora::ERR_REFUSED: return "refused";
-    case agora::ERR_NOT_INITIALIZED: return "not initialized";
-    case agora::ERR_NET_DOWN: return "network down";
-    case agora::ERR_JOIN_CHANNEL_REJECTED: return "join channel rejected";
-    case agora::ERR_INVALID_APP_ID: return "invalid app id";
-    case agora::ERR_INVALID_CHANNEL_NAME: return "invalid channel name";
-    case agora::ERR_NOT_IN_CHANNEL: return "not in channel";
-    default: return "error";
+    case 0:
+      return "no error";
+    case agora::ERR_INVALID_ARGUMENT:
+      return "invalid argument";
+    case agora::ERR_NOT_READY:
+      return "not ready";
+    case agora::ERR_NOT_SUPPORTED:
+      return "not supported";
+    case agora::ERR_REFUSED:
+      return "refused";
+    case agora::ERR_NOT_INITIALIZED:
+      return "not initialized";
+    case agora::ERR_NET_DOWN:
+      return "network down";
+    case agora::ERR_JOIN_CHANNEL_REJECTED:
+      return "join channel rejected";
+    case agora::ERR_INVALID_APP_ID:
+      return "invalid app id";
+    case agora::ERR_INVALID_CHANNEL_NAME:
+      return "invalid channel name";
+    case agora::ERR_NOT_IN_CHANNEL:
+      return "not in channel";
+    default:
+      return "error";
   }
 }
 
@@ -486,8 +500,7 @@ bool RtcEngine::LocalVideoSending() {
 
 // ---- Event thread ----
 
-void RtcEngine::PostEvent(unsigned sessionId,
-                          std::function<void(IRtcEngineEventHandler*)> f) {
+void RtcEngine::PostEvent(unsigned sessionId, std::function<void(IRtcEngineEventHandler*)> f) {
   {
     std::lock_guard<std::mutex> guard(m_eventLock);
     m_events.emplace_back(sessionId, std::move(f));
@@ -714,9 +727,8 @@ bool RtcEngine::ServeConnection(const std::shared_ptr<Session>& session, SOCKET 
             break;
           int elapsed = session->Elapsed();
           m_log.Write("user " + std::to_string(uid) + " joined");
-          PostEvent(session->id, [uid, elapsed](IRtcEngineEventHandler* h) {
-            h->onUserJoined(uid, elapsed);
-          });
+          PostEvent(session->id,
+                    [uid, elapsed](IRtcEngineEventHandler* h) { h->onUserJoined(uid, elapsed); });
           break;
         }
         case proto::kUserOffline: {
@@ -762,8 +774,11 @@ bool RtcEngine::ServeConnection(const std::shared_ptr<Session>& session, SOCKET 
   return true;
 }
 
-void RtcEngine::OnRemoteFrame(const std::shared_ptr<Session>& session, uid_t uid, int width,
-                              int height, std::string pixels) {
+void RtcEngine::OnRemoteFrame(const std::shared_ptr<Session>& session,
+                              uid_t uid,
+                              int width,
+                              int height,
+                              std::string pixels) {
   if (!session->remoteUsers.count(uid))
     return;  // frames of users that are not (or no longer) in the channel
   if (session->decoded.insert(uid).second) {

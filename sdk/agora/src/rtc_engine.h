@@ -2,8 +2,8 @@
 // server (network thread and video thread) and the event thread that calls the handler.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -30,7 +30,9 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   void release(bool sync) override;
   int setChannelProfile(agora::rtc::CHANNEL_PROFILE_TYPE profile) override;
   int setClientRole(agora::rtc::CLIENT_ROLE_TYPE role) override;
-  int joinChannel(const char* token, const char* channelId, const char* info,
+  int joinChannel(const char* token,
+                  const char* channelId,
+                  const char* info,
                   agora::rtc::uid_t uid) override;
   int leaveChannel() override;
   int renewToken(const char* token) override;
@@ -77,8 +79,11 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   void NetworkLoop(std::shared_ptr<Session> session);
   void VideoLoop(std::shared_ptr<Session> session);
   bool ServeConnection(const std::shared_ptr<Session>& session, SOCKET socket);
-  void OnRemoteFrame(const std::shared_ptr<Session>& session, agora::rtc::uid_t uid, int width,
-                     int height, std::string pixels);
+  void OnRemoteFrame(const std::shared_ptr<Session>& session,
+                     agora::rtc::uid_t uid,
+                     int width,
+                     int height,
+                     std::string pixels);
   void EndSession(std::shared_ptr<Session> session);
   bool SendToServer(const std::shared_ptr<Session>& session, const std::string& bytes);
   bool LocalVideoSending();

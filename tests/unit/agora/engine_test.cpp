@@ -1,8 +1,8 @@
 // The engine through its public interface: two engines in this process join channels through a
 // channel server that the test runs, see each other, exchange video and leave.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <stdlib.h>
 
@@ -46,7 +46,9 @@ struct Engine {
   uid_t Uid(const char* event = "join ") {
     std::string line = events.WaitFor(event);
     size_t at = line.find("uid=");
-    return at == std::string::npos ? 0 : static_cast<uid_t>(strtoul(line.c_str() + at + 4, nullptr, 10));
+    return at == std::string::npos
+               ? 0
+               : static_cast<uid_t>(strtoul(line.c_str() + at + 4, nullptr, 10));
   }
 
   RecordingEventHandler events;
@@ -226,7 +228,8 @@ TEST_F(EngineTest, PublishingEventsNeedAChannel) {
   EXPECT_NE(a.events.WaitFor("transcoding"), "");
   EXPECT_EQ(a.engine->removePublishStreamUrl("rtmp://127.0.0.1/live/1"), 0);
   EXPECT_EQ(a.events.WaitFor("unpublished"), "unpublished rtmp://127.0.0.1/live/1");
-  EXPECT_EQ(a.engine->removePublishStreamUrl("rtmp://127.0.0.1/live/1"), -agora::ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(a.engine->removePublishStreamUrl("rtmp://127.0.0.1/live/1"),
+            -agora::ERR_INVALID_ARGUMENT);
 }
 
 TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
@@ -258,7 +261,8 @@ TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
   devices->release();
   _putenv("AGORA_RTC_RECORDING_DEVICES=");
   manager->release();
-  EXPECT_EQ(engine->queryInterface(AGORA_IID_MEDIA_ENGINE, (void**)&manager), -agora::ERR_NOT_SUPPORTED);
+  EXPECT_EQ(engine->queryInterface(AGORA_IID_MEDIA_ENGINE, (void**)&manager),
+            -agora::ERR_NOT_SUPPORTED);
   EXPECT_EQ(manager, nullptr);
   engine->release(true);
 }

@@ -46,8 +46,8 @@ TEST(JoinRules, ChannelNamesAndTokens) {
 
 TEST(JoinRules, ParameterObjects) {
   std::map<std::string, std::string> values;
-  ASSERT_TRUE(ParseParameterObject("{\"rtc.video.mute_me\":false,\"che.video.local.send\":true}",
-                                   values));
+  ASSERT_TRUE(
+      ParseParameterObject("{\"rtc.video.mute_me\":false,\"che.video.local.send\":true}", values));
   EXPECT_EQ(values["rtc.video.mute_me"], "false");
   EXPECT_EQ(values["che.video.local.send"], "true");
   ASSERT_TRUE(ParseParameterObject(" { \"a\" : \"x\\\"y\" , \"n\": -1.5 } ", values));
@@ -55,8 +55,9 @@ TEST(JoinRules, ParameterObjects) {
   EXPECT_EQ(values["n"], "-1.5");
   EXPECT_TRUE(ParseParameterObject("{}", values));
 
-  const char* bad[] = {"", "[]", "{", "{\"a\":}", "{\"a\":yes}", "{\"a\" false}",
-                       "{\"a\":1,}", "{\"a\":1} x", "{\"\":1}", "{\"a\":\"open}"};
+  const char* bad[] = {
+      "",           "[]",          "{",        "{\"a\":}",      "{\"a\":yes}", "{\"a\" false}",
+      "{\"a\":1,}", "{\"a\":1} x", "{\"\":1}", "{\"a\":\"open}"};
   for (const char* text : bad) {
     SCOPED_TRACE(text);
     std::map<std::string, std::string> untouched;
@@ -79,8 +80,8 @@ TEST(JoinRules, ServerAddresses) {
 
 TEST(ChannelProtocol, MessagesSurviveArbitrarySplits) {
   using namespace channel_protocol;
-  std::string stream = Writer(kJoin).U8(1).U8(2).U32(0xA1B2C3D4).Text("12345").Text("").Text("app")
-                           .Finish();
+  std::string stream =
+      Writer(kJoin).U8(1).U8(2).U32(0xA1B2C3D4).Text("12345").Text("").Text("app").Finish();
   stream += Writer(kUserOffline).U32(7).U32(1).Finish();
   for (size_t chunk : {size_t(1), size_t(3), size_t(7), stream.size()}) {
     SCOPED_TRACE(chunk);

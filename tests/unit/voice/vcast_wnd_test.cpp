@@ -73,7 +73,8 @@ TEST_F(VCastWndTest, CreatedHiddenOverTheOwner) {
   EXPECT_TRUE(GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   EXPECT_EQ(m_voice->GetOwnerWindow(), m_owner);
   EXPECT_EQ(Log().find("vcast.xml could not be built"), std::string::npos);
-  EXPECT_NE(Log().find("[INFO]:" + zarvik::WideToAnsi(L"初始化Agora SDK成功。")), std::string::npos);
+  EXPECT_NE(Log().find("[INFO]:" + zarvik::WideToAnsi(L"初始化Agora SDK成功。")),
+            std::string::npos);
 }
 
 TEST_F(VCastWndTest, EveryPointDragsTheWindow) {

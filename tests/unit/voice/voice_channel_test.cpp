@@ -74,8 +74,8 @@ struct Windows {
     RegisterClassW(&wc);
     owner = CreateWindowExW(0, L"VoiceTestOwnerWindow", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                             100, 50, 1000, 600, nullptr, nullptr, wc.hInstance, nullptr);
-    voice = CreateWindowExW(0, L"VoiceTestVoiceWindow", L"voice", WS_POPUP, 0, 0, 480, 360,
-                            nullptr, nullptr, wc.hInstance, nullptr);
+    voice = CreateWindowExW(0, L"VoiceTestVoiceWindow", L"voice", WS_POPUP, 0, 0, 480, 360, nullptr,
+                            nullptr, wc.hInstance, nullptr);
     voiceWindow = voice;
     closeMicCount = 0;
     visibleAtCloseMic = false;
@@ -202,7 +202,8 @@ TEST_F(VoiceChannelTest, JoinTextBecomesTheRequest) {
 TEST_F(VoiceChannelTest, RemoteUserComesShowsVideoAndLeaves) {
   JoinParams params = Params(12345, 1001, "");
   ASSERT_EQ(m_channel.JoinChannel(&params), 0);
-  ASSERT_TRUE(PumpUntil([&] { return Logged("OnEIDJoinChannelSuccess cid : 12345,uid : 1001,elapsed : "); }));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return Logged("OnEIDJoinChannelSuccess cid : 12345,uid : 1001,elapsed : "); }));
   EXPECT_FALSE(IsWindowVisible(m_windows.voice));
 
   zarvik_test::RecordingEventHandler remoteEvents;
@@ -221,7 +222,8 @@ TEST_F(VoiceChannelTest, RemoteUserComesShowsVideoAndLeaves) {
 
   // The first remote frame shows the window over its owner and renders the remote video.
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(m_windows.voice) != FALSE; }));
-  EXPECT_TRUE(Logged("OnEIDFirstRemoteFrameDecoded (uid) : 2002,width : 160,height : 120,elapsed : "));
+  EXPECT_TRUE(
+      Logged("OnEIDFirstRemoteFrameDecoded (uid) : 2002,width : 160,height : 120,elapsed : "));
   POINT origin = {0, 0};
   ClientToScreen(m_windows.owner, &origin);
   RECT placed;
@@ -295,20 +297,23 @@ TEST_F(VoiceChannelTest, ErrorEventText) {
   GetEngineEventHandler().SetReceiver(m_windows.voice);
   GetEngineEventHandler().onError(17, "abc");
   ASSERT_TRUE(PumpUntil([&] { return Logged("CVCastWnd::OnSDKError"); }));
-  EXPECT_TRUE(Logged("[ERROR]:voice_channel.cppCVCastWnd::OnSDKErrorAgora SDK Error Code : 17, "
-                     "Error Message : abc\r\n"));
+  EXPECT_TRUE(
+      Logged("[ERROR]:voice_channel.cppCVCastWnd::OnSDKErrorAgora SDK Error Code : 17, "
+             "Error Message : abc\r\n"));
 }
 
 TEST_F(VoiceChannelTest, ForgedEventMessagesAreRefused) {
   // Another process can post these numbers with any wParam; they must not be taken as records.
   int local = 0;
-  for (UINT message : {EID_ERROR, EID_JOINCHANNEL_SUCCESS, EID_USER_OFFLINE, EID_STREAM_PUBLISHED}) {
+  for (UINT message :
+       {EID_ERROR, EID_JOINCHANNEL_SUCCESS, EID_USER_OFFLINE, EID_STREAM_PUBLISHED}) {
     SCOPED_TRACE(message);
     EXPECT_TRUE(m_channel.HandleEngineEvent(message, reinterpret_cast<WPARAM>(&local), 0));
     EXPECT_TRUE(m_channel.HandleEngineEvent(message, 0, 0));
   }
   EXPECT_EQ(Windows::closeMicCount, 0);
-  EXPECT_TRUE(Logged("[ERROR]:voice_channel.cpp ignored a voice event that the engine did not send."));
+  EXPECT_TRUE(
+      Logged("[ERROR]:voice_channel.cpp ignored a voice event that the engine did not send."));
   EXPECT_FALSE(m_channel.HandleEngineEvent(WM_VOICE_CLOSE_MIC, 0, 0));  // 0x609 is not an event
 }
 
@@ -362,7 +367,9 @@ TEST(VoiceEngineLogFile, PathBesideTheExecutable) {
   // A folder name outside ASCII comes out as UTF-8.
   std::string ansi = zarvik::WideToAnsi(L"C:\\Spiele\\Gr\u00F6\u00DFe\\z.exe");
   if (zarvik::AnsiToWide(ansi) == L"C:\\Spiele\\Gr\u00F6\u00DFe\\z.exe") {
-    EXPECT_EQ(EngineLogFileForModule(ansi), "C:/Spiele/Gr\xC3\xB6\xC3\x9F" "e/AgoraSDK.log");
+    EXPECT_EQ(EngineLogFileForModule(ansi),
+              "C:/Spiele/Gr\xC3\xB6\xC3\x9F"
+              "e/AgoraSDK.log");
   }
 }
 
