@@ -1,7 +1,8 @@
 #include "engine_interfaces.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h
+#include <mmsystem.h>
 
 #include <stdlib.h>
 

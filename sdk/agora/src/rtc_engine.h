@@ -2,8 +2,9 @@
 // server (network thread and video thread) and the event thread that calls the handler.
 #pragma once
 
-#include <windows.h>
 #include <winsock2.h>
+// after winsock2.h
+#include <windows.h>
 
 #include <atomic>
 #include <condition_variable>

@@ -1,8 +1,9 @@
 // The engine through its public interface: two engines in this process join channels through a
 // channel server that the test runs, see each other, exchange video and leave.
 #include <gtest/gtest.h>
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h
+#include <mmsystem.h>
 
 #include <stdlib.h>
 
