@@ -1,0 +1,3 @@
+#include "bridge/client_app_renderer.h"
+
+CefRefPtr<CefRenderProcessHandler> ClientAppRenderer::GetRenderProcessHandler() { return this; }
