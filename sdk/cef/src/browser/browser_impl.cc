@@ -446,6 +446,7 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
       std::vector<DisplayItem> items;
       if (!DecodeDisplayList(message.payload, &title, &items))
         break;
+      m_pageTitle = title;  // painted as the page has it
       if (title.empty())
         title = Utf8ToWide(m_frame->GetURL().ToString());
       bool titleChanged = title != m_title;

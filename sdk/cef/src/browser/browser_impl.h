@@ -157,7 +157,8 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   bool m_fullscreen = false;
   std::vector<std::string> m_history;
   int m_historyIndex = -1;
-  std::wstring m_title;
+  std::wstring m_title;      // as reported to the client (the address when the page has none)
+  std::wstring m_pageTitle;  // as the page has it
   std::vector<DisplayItem> m_display;
   std::vector<std::pair<RECT, int>> m_hitRects;  // element areas of the last paint
   int m_focusElement = -1;

@@ -1,5 +1,6 @@
 #include "src/browser/engine.h"
 
+#include <curl/curl.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -212,6 +213,7 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, CefAp
                                                 cefimpl::WideToUtf8(s.cachePath) + ", error " +
                                                 std::to_string(rc));
   }
+  curl_global_init(CURL_GLOBAL_DEFAULT);
   cefimpl::g_engine = e;
   e->fetcher.reset(new cefimpl::NetFetcher(2));
   cefimpl::EngineLog(LOGSEVERITY_INFO,

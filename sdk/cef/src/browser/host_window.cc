@@ -271,10 +271,10 @@ void BrowserImpl::Paint(HWND hwnd) {
     }
   };
   HGDIOBJ oldFont = SelectObject(dc, fonts.title);
-  if (!m_title.empty()) {
+  if (!m_pageTitle.empty()) {
     SetTextColor(dc, RGB(0x20, 0x20, 0x20));
     RECT r = {x, y, right, y + 40};
-    DrawTextW(dc, m_title.c_str(), -1, &r, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    DrawTextW(dc, m_pageTitle.c_str(), -1, &r, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     y += 40;
   }
   for (const DisplayItem& item : m_display) {

@@ -5,8 +5,9 @@
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
 //                 [--keep-menu] [--accept-drop] "--do=command ;; command ;; ..."
 //
-// Commands: browser URL | load URL | wait TEXT [ms] | js CODE | msg NAME INT | key VK |
-//           click X Y | rclick X Y | drop PATH | close | shutdown | sleep MS | capture FILE
+// Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | msg NAME INT | key VK |
+//           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone | die |
+//           sleep MS | capture FILE
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -60,6 +61,7 @@ class Record {
 Record g_record;
 DWORD g_mainThread = 0;
 HWND g_mainWnd = nullptr;
+DWORD g_rendererPid = 0;
 bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false;
 std::string g_cancel;
 
@@ -88,6 +90,7 @@ class ProbeClient : public CefClient,
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     std::string name = Str(message->GetName());
     if (name == "probe-call") {
+      g_rendererPid = static_cast<DWORD>(args->GetInt(1));
       Add("Message name=probe-call text=" + Str(args->GetString(0)) +
           " pid=" + std::to_string(args->GetInt(1)) + " browserpid=" +
           std::to_string(GetCurrentProcessId()) + " source=" + std::to_string(source));
@@ -408,12 +411,13 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
     } else if (verb == "load") {
       g_client->First()->GetMainFrame()->LoadURL(rest);
     } else if (verb == "wait") {
-      size_t last = rest.rfind(' ');
+      // "wait TEXT" or "wait TEXT @MS".
       DWORD ms = 20000;
       std::string text = rest;
-      if (last != std::string::npos && rest.find_first_not_of("0123456789", last + 1) == std::string::npos) {
-        ms = static_cast<DWORD>(atoi(rest.c_str() + last + 1));
-        text = rest.substr(0, last);
+      size_t at = rest.rfind(" @");
+      if (at != std::string::npos && rest.find_first_not_of("0123456789", at + 2) == std::string::npos) {
+        ms = static_cast<DWORD>(atoi(rest.c_str() + at + 2));
+        text = rest.substr(0, at);
       }
       if (!PumpUntil([&text] { return g_record.Contains(text); }, ms)) {
         g_record.Add("timeout waiting for " + text);
@@ -458,12 +462,13 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       CefShutdown();
       g_record.Add("shutdown done");
     } else if (verb == "renderer-gone") {
-      DWORD pid = static_cast<DWORD>(atoi(rest.c_str()));
-      HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+      HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, g_rendererPid);
       bool gone = !h || WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
       if (h)
         CloseHandle(h);
       g_record.Add(gone ? "renderer gone" : "renderer alive");
+    } else if (verb == "die") {
+      TerminateProcess(GetCurrentProcess(), 9);
     } else if (verb == "sleep") {
       DWORD ms = static_cast<DWORD>(atoi(rest.c_str()));
       PumpUntil([] { return false; }, ms);
@@ -513,7 +518,7 @@ int main() {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = L"ProbeMainWindow";
   RegisterClassExW(&wc);
-  g_mainWnd = CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE |
+  g_mainWnd = CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_POPUP | WS_VISIBLE |
                               WS_CLIPCHILDREN, 0, 0, 900, 640, nullptr, nullptr, instance, nullptr);
   g_client = new ProbeClient();
 
