@@ -4,6 +4,13 @@
 // screenshots, ends the crashed process, restarts it when asked and uploads the report.
 #include "CrashRpt.h"
 
+#ifdef _MSC_VER
+#include <intrin.h>
+#define CRASHRPT_RETURN_ADDRESS() _ReturnAddress()
+#else
+#define CRASHRPT_RETURN_ADDRESS() __builtin_return_address(0)
+#endif
+
 #include <csignal>
 #include <cstring>
 #include <mutex>
@@ -76,11 +83,11 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
 }
 
 // The runtime's error cases have no exception record: report the place of the call.
-[[noreturn]] void ReportRuntimeError(DWORD type) {
+[[noreturn]] __declspec(noinline) void ReportRuntimeError(DWORD type) {
   CONTEXT context = {};
   RtlCaptureContext(&context);
   EXCEPTION_RECORD record = {};
-  record.ExceptionAddress = __builtin_return_address(0);
+  record.ExceptionAddress = CRASHRPT_RETURN_ADDRESS();
   EXCEPTION_POINTERS pointers = {&record, &context};
   ReportCrash(type, &pointers);
 }

@@ -2,12 +2,14 @@
 //   crashrpt-probe.exe --crash PID
 //       starts a thread at address 1 in process PID, which crashes it with an access violation
 //       through its own unhandled-exception handling (no hook in the target needed)
-//   crashrpt-probe.exe --host SAVE_DIR FLAGS [URL]
+//   crashrpt-probe.exe --host SAVE_DIR FLAGS [--url URL] [--raise SIGNAL]
 //       installs the reporter with the given report folder and CR_INST_* flags (decimal or 0x),
-//       adds two properties, prints "ready" and waits until it is crashed or killed
+//       adds two properties, prints "ready" and waits until it is crashed or killed; with
+//       --raise it raises that C signal itself once a line arrives on its input
 #include <windows.h>
 #include <shellapi.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cwchar>
 
@@ -35,7 +37,7 @@ int Crash(DWORD pid) {
   return 0;
 }
 
-int Host(const wchar_t* saveDir, DWORD flags, const wchar_t* url) {
+int Host(const wchar_t* saveDir, DWORD flags, const wchar_t* url, int signal) {
   CR_INSTALL_INFOW info = {};
   info.cb = sizeof(info);
   info.pszAppName = L"Probe";
@@ -53,6 +55,10 @@ int Host(const wchar_t* saveDir, DWORD flags, const wchar_t* url) {
   crAddPropertyW(L"Second", L"<two & \u58f0>");
   std::printf("ready\n");
   std::fflush(stdout);
+  if (signal) {
+    std::getchar();
+    std::raise(signal);
+  }
   for (;;)
     Sleep(1000);
 }
@@ -62,8 +68,17 @@ int Host(const wchar_t* saveDir, DWORD flags, const wchar_t* url) {
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wcscmp(argv[1], L"--crash") == 0)
     return Crash(std::wcstoul(argv[2], nullptr, 10));
-  if ((argc == 4 || argc == 5) && std::wcscmp(argv[1], L"--host") == 0)
-    return Host(argv[2], std::wcstoul(argv[3], nullptr, 0), argc == 5 ? argv[4] : nullptr);
-  std::printf("usage: crashrpt-probe --crash PID | --host SAVE_DIR FLAGS [URL]\n");
+  if (argc >= 4 && std::wcscmp(argv[1], L"--host") == 0) {
+    const wchar_t* url = nullptr;
+    int signal = 0;
+    for (int i = 4; i + 1 < argc; i += 2) {
+      if (std::wcscmp(argv[i], L"--url") == 0)
+        url = argv[i + 1];
+      else if (std::wcscmp(argv[i], L"--raise") == 0)
+        signal = _wtoi(argv[i + 1]);
+    }
+    return Host(argv[2], std::wcstoul(argv[3], nullptr, 0), url, signal);
+  }
+  std::printf("usage: crashrpt-probe --crash PID | --host SAVE_DIR FLAGS [--url URL] [--raise N]\n");
   return 1;
 }
