@@ -6,7 +6,6 @@
 #include <CrashRpt.h>
 
 #include "common/file_version.h"
-#include "common/module_path.h"
 #include "diagnostics/log.h"
 #include "diagnostics/system_profile.h"
 
@@ -22,6 +21,11 @@ constexpr int kScreenshotQuality = 10;
 constexpr WORD kInstallRecordSize = 100;
 static_assert(sizeof(CR_INSTALL_INFOW) == kInstallRecordSize || sizeof(void*) != 4,
               "installation record of CrashRpt 1.4.2");
+
+bool DirectoryExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 }  // namespace
 
@@ -39,7 +43,7 @@ std::wstring MakeCrashReportDir(const std::wstring& base) {
     if (!path.empty() && path.back() != L'\\')
       path += L'\\';
     path += level;
-    if (!FileExists(path))
+    if (!DirectoryExists(path))
       SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
   }
   return path;
