@@ -29,14 +29,18 @@ struct Installation {
   HANDLE quitEvent = nullptr;   // set by crUninstall
   HANDLE sender = nullptr;      // the sender's process
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
-  bool signalsSet = false;
+  bool signalSet[6] = {};
   void(__cdecl* previousSignals[6])(int) = {};
+  void* previousInvalidParameter = nullptr;  // handlers of the C runtime DLL before ours
+  void* previousPureCall = nullptr;
+  bool runtimeHandlersSet = false;
 };
 
 // Every exported call is serialised; the crash path takes no lock.
 std::mutex g_lock;
 Installation* volatile g_installation = nullptr;
 volatile LONG g_crashing = 0;
+volatile DWORD g_reportingThread = 0;
 HMODULE g_module = nullptr;
 
 const int kSignals[6] = {SIGABRT, SIGFPE, SIGILL, SIGINT, SIGSEGV, SIGTERM};
@@ -50,10 +54,14 @@ const DWORD kSignalTypes[6] = {CR_CPP_SIGABRT, CR_CPP_SIGFPE,   CR_CPP_SIGILL,
 [[noreturn]] void ReportCrash(DWORD type, EXCEPTION_POINTERS* pointers) {
   Installation* inst = g_installation;
   if (InterlockedExchange(&g_crashing, 1) != 0) {
-    // Another thread is already reporting; the sender ends the process.
+    // A fault while reporting ends the process at once; any other thread waits for the
+    // reporting thread to end it.
+    if (g_reportingThread == GetCurrentThreadId())
+      TerminateProcess(GetCurrentProcess(), 3);
     for (;;)
       Sleep(INFINITE);
   }
+  g_reportingThread = GetCurrentThreadId();
   DWORD code = 0;
   if (inst) {
     crashrpt::SharedHeader* header = inst->header;
@@ -109,29 +117,45 @@ void __cdecl PureCallHandler() {
   ReportRuntimeError(CR_CPP_PURE_CALL);
 }
 
+using InvalidParameterFunction = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*,
+                                                unsigned, uintptr_t);
+using PureCallFunction = void(__cdecl*)();
+using SetInvalidParameterFunction = InvalidParameterFunction(__cdecl*)(InvalidParameterFunction);
+using SetPureCallFunction = PureCallFunction(__cdecl*)(PureCallFunction);
+
+template <typename Function>
+Function RuntimeFunction(const char* name) {
+  HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
+  return crt ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(crt, name)))
+             : nullptr;
+}
+
 // The C runtime DLL's handlers for invalid parameters and pure calls, where it has them.
 // (C++ terminate, unexpected and new-operator failures of this runtime end in abort(), which
 // raises SIGABRT; the signal handler reports them.)
-void SetRuntimeHandlers(DWORD flags) {
-  HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
-  if (!crt)
+void SetRuntimeHandlers(Installation* inst) {
+  auto setInvalidParameter =
+      RuntimeFunction<SetInvalidParameterFunction>("_set_invalid_parameter_handler");
+  auto setPureCall = RuntimeFunction<SetPureCallFunction>("_set_purecall_handler");
+  if ((inst->config.flags & CR_INST_INVALID_PARAMETER_HANDLER) && setInvalidParameter) {
+    inst->previousInvalidParameter =
+        reinterpret_cast<void*>(setInvalidParameter(InvalidParameterHandler));
+  }
+  if ((inst->config.flags & CR_INST_PURE_CALL_HANDLER) && setPureCall)
+    inst->previousPureCall = reinterpret_cast<void*>(setPureCall(PureCallHandler));
+  inst->runtimeHandlersSet = true;
+}
+
+void RestoreRuntimeHandlers(Installation* inst) {
+  if (!inst->runtimeHandlersSet)
     return;
-  using InvalidParameter = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*,
-                                          unsigned, uintptr_t);
-  using SetInvalidParameter = InvalidParameter(__cdecl*)(InvalidParameter);
-  using SetPureCall = void(__cdecl*)(void(__cdecl*)());
-  if (flags & CR_INST_INVALID_PARAMETER_HANDLER) {
-    auto set = reinterpret_cast<SetInvalidParameter>(
-        reinterpret_cast<void*>(GetProcAddress(crt, "_set_invalid_parameter_handler")));
-    if (set)
-      set(InvalidParameterHandler);
-  }
-  if (flags & CR_INST_PURE_CALL_HANDLER) {
-    auto set = reinterpret_cast<SetPureCall>(
-        reinterpret_cast<void*>(GetProcAddress(crt, "_set_purecall_handler")));
-    if (set)
-      set(PureCallHandler);
-  }
+  auto setInvalidParameter =
+      RuntimeFunction<SetInvalidParameterFunction>("_set_invalid_parameter_handler");
+  auto setPureCall = RuntimeFunction<SetPureCallFunction>("_set_purecall_handler");
+  if ((inst->config.flags & CR_INST_INVALID_PARAMETER_HANDLER) && setInvalidParameter)
+    setInvalidParameter(reinterpret_cast<InvalidParameterFunction>(inst->previousInvalidParameter));
+  if ((inst->config.flags & CR_INST_PURE_CALL_HANDLER) && setPureCall)
+    setPureCall(reinterpret_cast<PureCallFunction>(inst->previousPureCall));
 }
 
 std::wstring ModuleFolder(HMODULE module) {
@@ -261,11 +285,14 @@ CRASHRPTAPI(int) crInstallW(PCR_INSTALL_INFOW info) {
     inst->previousFilter = SetUnhandledExceptionFilter(CrashFilter);
   for (int i = 0; i < 6; ++i) {
     if (c.flags & kSignalFlags[i]) {
-      inst->previousSignals[i] = std::signal(kSignals[i], SignalHandler);
-      inst->signalsSet = true;
+      auto previous = std::signal(kSignals[i], SignalHandler);
+      if (previous != SIG_ERR) {
+        inst->previousSignals[i] = previous;
+        inst->signalSet[i] = true;
+      }
     }
   }
-  SetRuntimeHandlers(c.flags);
+  SetRuntimeHandlers(inst);
   g_installation = inst;
   return 0;
 }
@@ -278,9 +305,10 @@ CRASHRPTAPI(int) crUninstall() {
   if (inst->config.flags & CR_INST_STRUCTURED_EXCEPTION_HANDLER)
     SetUnhandledExceptionFilter(inst->previousFilter);
   for (int i = 0; i < 6; ++i) {
-    if (inst->config.flags & kSignalFlags[i])
+    if (inst->signalSet[i])
       std::signal(kSignals[i], inst->previousSignals[i] ? inst->previousSignals[i] : SIG_DFL);
   }
+  RestoreRuntimeHandlers(inst);
   g_installation = nullptr;
   CloseInstallation(inst);
   return 0;
