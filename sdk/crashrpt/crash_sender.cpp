@@ -5,6 +5,7 @@
 //   CrashSender1402.exe --watch PID MAPPING CRASH_EVENT DONE_EVENT QUIT_EVENT
 // (handle values inside process PID; the sender duplicates them itself)
 #include <windows.h>
+
 #include <dbghelp.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -46,7 +47,8 @@ class SenderLog {
 SenderLog g_log;
 
 HANDLE TakeHandle(HANDLE process, const wchar_t* value) {
-  HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoul(value, nullptr, 10)));
+  HANDLE theirs =
+      reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoul(value, nullptr, 10)));
   HANDLE mine = nullptr;
   if (!DuplicateHandle(process, theirs, GetCurrentProcess(), &mine, 0, FALSE,
                        DUPLICATE_SAME_ACCESS))
@@ -114,7 +116,9 @@ std::wstring ModuleAt(DWORD pid, uint64_t address) {
   return found;
 }
 
-bool WriteMinidump(HANDLE process, const crashrpt::SharedHeader& header, const ReportConfig& config,
+bool WriteMinidump(HANDLE process,
+                   const crashrpt::SharedHeader& header,
+                   const ReportConfig& config,
                    const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -125,9 +129,9 @@ bool WriteMinidump(HANDLE process, const crashrpt::SharedHeader& header, const R
   exception.ExceptionPointers =
       reinterpret_cast<EXCEPTION_POINTERS*>(static_cast<uintptr_t>(header.exceptionPointers));
   exception.ClientPointers = TRUE;  // the pointers live in the crashed process
-  BOOL ok = MiniDumpWriteDump(process, header.crashPid, file,
-                              static_cast<MINIDUMP_TYPE>(config.dumpType),
-                              header.exceptionPointers ? &exception : nullptr, nullptr, nullptr);
+  BOOL ok =
+      MiniDumpWriteDump(process, header.crashPid, file, static_cast<MINIDUMP_TYPE>(config.dumpType),
+                        header.exceptionPointers ? &exception : nullptr, nullptr, nullptr);
   CloseHandle(file);
   if (!ok)
     DeleteFileW(path.c_str());
@@ -187,7 +191,8 @@ size_t DiscardBody(char*, size_t size, size_t count, void*) {
   return size * count;
 }
 
-bool Upload(const ReportConfig& config, const crashrpt::CrashFacts& facts,
+bool Upload(const ReportConfig& config,
+            const crashrpt::CrashFacts& facts,
             const std::wstring& folder) {
   CURL* curl = curl_easy_init();
   if (!curl)
@@ -240,7 +245,9 @@ bool Upload(const ReportConfig& config, const crashrpt::CrashFacts& facts,
   return sent;
 }
 
-void HandleCrash(HANDLE process, HANDLE doneEvent, const crashrpt::SharedHeader& header,
+void HandleCrash(HANDLE process,
+                 HANDLE doneEvent,
+                 const crashrpt::SharedHeader& header,
                  const ReportConfig& config) {
   crashrpt::CrashFacts facts;
   facts.crashGuid = NewGuidText();
@@ -286,7 +293,8 @@ void HandleCrash(HANDLE process, HANDLE doneEvent, const crashrpt::SharedHeader&
 
   DescribeSystem(&facts);
   facts.files.emplace(facts.files.begin(), L"crashrpt.xml", L"Crash Description XML");
-  if (!haveFolder || !WriteTextFile(folder + L"\\crashrpt.xml", crashrpt::BuildReportXml(config, facts)))
+  if (!haveFolder ||
+      !WriteTextFile(folder + L"\\crashrpt.xml", crashrpt::BuildReportXml(config, facts)))
     g_log.Line("cannot write the report folder");
   else
     g_log.Line("description written");
@@ -294,8 +302,8 @@ void HandleCrash(HANDLE process, HANDLE doneEvent, const crashrpt::SharedHeader&
   if (crashrpt::ShouldRestart(config, runMs))
     Restart(config, crashrpt::NextRestartCount(config, runMs));
   else if (config.flags & CR_INST_APP_RESTART)
-    g_log.Line("no restart: the process crashed soon after " +
-               std::to_string(config.restartCount) + " restarts");
+    g_log.Line("no restart: the process crashed soon after " + std::to_string(config.restartCount) +
+               " restarts");
 
   if (!haveFolder || (config.flags & CR_INST_DONT_SEND_REPORT) || config.url.empty() ||
       config.httpPriority == CR_NEGATIVE_PRIORITY)
@@ -320,11 +328,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   HANDLE doneEvent = TakeHandle(process, argv[5]);
   HANDLE quitEvent = TakeHandle(process, argv[6]);
   LocalFree(argv);
-  auto* header = mapping ? static_cast<crashrpt::SharedHeader*>(
-                               MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))
-                         : nullptr;
-  if (!header || header->magic != crashrpt::kSharedMagic || !crashEvent || !doneEvent ||
-      !quitEvent)
+  auto* header =
+      mapping ? static_cast<crashrpt::SharedHeader*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))
+              : nullptr;
+  if (!header || header->magic != crashrpt::kSharedMagic || !crashEvent || !doneEvent || !quitEvent)
     return 4;
 
   HANDLE waits[3] = {crashEvent, quitEvent, process};
@@ -334,7 +341,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   crashrpt::SharedHeader facts = *header;
   ReportConfig config;
   size_t chars = header->configChars < crashrpt::kMaxConfigChars ? header->configChars
-                                                                   : crashrpt::kMaxConfigChars;
+                                                                 : crashrpt::kMaxConfigChars;
   bool parsed = ParseConfig(reinterpret_cast<const wchar_t*>(header + 1), chars, &config);
   if (!parsed) {
     SetEvent(doneEvent);

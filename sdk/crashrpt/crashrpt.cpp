@@ -47,7 +47,7 @@ const int kSignals[6] = {SIGABRT, SIGFPE, SIGILL, SIGINT, SIGSEGV, SIGTERM};
 const DWORD kSignalFlags[6] = {CR_INST_SIGABRT_HANDLER, CR_INST_SIGFPE_HANDLER,
                                CR_INST_SIGILL_HANDLER,  CR_INST_SIGINT_HANDLER,
                                CR_INST_SIGSEGV_HANDLER, CR_INST_SIGTERM_HANDLER};
-const DWORD kSignalTypes[6] = {CR_CPP_SIGABRT, CR_CPP_SIGFPE,   CR_CPP_SIGILL,
+const DWORD kSignalTypes[6] = {CR_CPP_SIGABRT, CR_CPP_SIGFPE,  CR_CPP_SIGILL,
                                CR_CPP_SIGINT,  CR_CPP_SIGSEGV, CR_CPP_SIGTERM};
 
 // The crash path: as little as possible, no allocation, no lock.
@@ -108,7 +108,10 @@ void __cdecl SignalHandler(int signal) {
   ReportRuntimeError(CR_CPP_SIGABRT);
 }
 
-void __cdecl InvalidParameterHandler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned,
+void __cdecl InvalidParameterHandler(const wchar_t*,
+                                     const wchar_t*,
+                                     const wchar_t*,
+                                     unsigned,
                                      uintptr_t) {
   ReportRuntimeError(CR_CPP_INVALID_PARAMETER);
 }
@@ -117,8 +120,8 @@ void __cdecl PureCallHandler() {
   ReportRuntimeError(CR_CPP_PURE_CALL);
 }
 
-using InvalidParameterFunction = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*,
-                                                unsigned, uintptr_t);
+using InvalidParameterFunction =
+    void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t);
 using PureCallFunction = void(__cdecl*)();
 using SetInvalidParameterFunction = InvalidParameterFunction(__cdecl*)(InvalidParameterFunction);
 using SetPureCallFunction = PureCallFunction(__cdecl*)(PureCallFunction);

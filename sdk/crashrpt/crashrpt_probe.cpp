@@ -7,6 +7,7 @@
 //       adds two properties, prints "ready" and waits until it is crashed or killed; with
 //       --raise it raises that C signal itself once a line arrives on its input
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <csignal>
@@ -23,9 +24,8 @@ int Crash(DWORD pid) {
     std::printf("cannot open process %lu: %lu\n", pid, GetLastError());
     return 2;
   }
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0,
-                                     reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0,
-                                     nullptr);
+  HANDLE thread = CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
   if (!thread) {
     std::printf("cannot start the thread: %lu\n", GetLastError());
     CloseHandle(process);
@@ -79,6 +79,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     return Host(argv[2], std::wcstoul(argv[3], nullptr, 0), url, signal);
   }
-  std::printf("usage: crashrpt-probe --crash PID | --host SAVE_DIR FLAGS [--url URL] [--raise N]\n");
+  std::printf(
+      "usage: crashrpt-probe --crash PID | --host SAVE_DIR FLAGS [--url URL] [--raise N]\n");
   return 1;
 }

@@ -25,11 +25,19 @@ unsigned long ToNumber(const std::wstring& text) {
 }
 
 const wchar_t* ExceptionTypeName(DWORD type) {
-  static const wchar_t* const kNames[] = {
-      L"SEH exception", L"terminate call",     L"unexpected call", L"pure virtual call",
-      L"new operator error", L"security error", L"invalid parameter", L"SIGABRT",
-      L"SIGFPE",        L"SIGILL",             L"SIGINT",          L"SIGSEGV",
-      L"SIGTERM"};
+  static const wchar_t* const kNames[] = {L"SEH exception",
+                                          L"terminate call",
+                                          L"unexpected call",
+                                          L"pure virtual call",
+                                          L"new operator error",
+                                          L"security error",
+                                          L"invalid parameter",
+                                          L"SIGABRT",
+                                          L"SIGFPE",
+                                          L"SIGILL",
+                                          L"SIGINT",
+                                          L"SIGSEGV",
+                                          L"SIGTERM"};
   return type < sizeof(kNames) / sizeof(kNames[0]) ? kNames[type] : L"unknown";
 }
 
@@ -81,22 +89,38 @@ bool ParseConfig(const wchar_t* text, size_t chars, ReportConfig* config) {
     std::wstring key, value;
     if (!next(&key) || !next(&value))
       return false;
-    if (key == L"AppName") c.appName = value;
-    else if (key == L"AppVersion") c.appVersion = value;
-    else if (key == L"Url") c.url = value;
-    else if (key == L"SaveDir") c.saveDir = value;
-    else if (key == L"ExePath") c.exePath = value;
-    else if (key == L"CommandLine") c.commandLine = value;
-    else if (key == L"CurrentDir") c.currentDir = value;
-    else if (key == L"Flags") c.flags = ToNumber(value);
-    else if (key == L"DumpType") c.dumpType = ToNumber(value);
-    else if (key == L"HttpPriority") c.httpPriority = ToNumber(value);
-    else if (key == L"Screenshot") c.screenshot = value == L"1";
-    else if (key == L"ScreenshotFlags") c.screenshotFlags = ToNumber(value);
-    else if (key == L"JpegQuality") c.jpegQuality = static_cast<int>(ToNumber(value));
-    else if (key == L"RestartCount") c.restartCount = static_cast<int>(ToNumber(value));
-    else if (key == L"PropName") c.properties.emplace_back(value, std::wstring());
-    else if (key == L"PropValue" && !c.properties.empty()) c.properties.back().second = value;
+    if (key == L"AppName")
+      c.appName = value;
+    else if (key == L"AppVersion")
+      c.appVersion = value;
+    else if (key == L"Url")
+      c.url = value;
+    else if (key == L"SaveDir")
+      c.saveDir = value;
+    else if (key == L"ExePath")
+      c.exePath = value;
+    else if (key == L"CommandLine")
+      c.commandLine = value;
+    else if (key == L"CurrentDir")
+      c.currentDir = value;
+    else if (key == L"Flags")
+      c.flags = ToNumber(value);
+    else if (key == L"DumpType")
+      c.dumpType = ToNumber(value);
+    else if (key == L"HttpPriority")
+      c.httpPriority = ToNumber(value);
+    else if (key == L"Screenshot")
+      c.screenshot = value == L"1";
+    else if (key == L"ScreenshotFlags")
+      c.screenshotFlags = ToNumber(value);
+    else if (key == L"JpegQuality")
+      c.jpegQuality = static_cast<int>(ToNumber(value));
+    else if (key == L"RestartCount")
+      c.restartCount = static_cast<int>(ToNumber(value));
+    else if (key == L"PropName")
+      c.properties.emplace_back(value, std::wstring());
+    else if (key == L"PropValue" && !c.properties.empty())
+      c.properties.back().second = value;
     // Unknown keys come from a newer writer and are skipped.
   }
   if (!ended)
@@ -118,8 +142,8 @@ int NextRestartCount(const ReportConfig& config, uint64_t runMs) {
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty())
     return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string out(size > 0 ? size : 0, '\0');
   if (size > 0)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
@@ -130,7 +154,8 @@ std::string ToUtf8(const std::wstring& text) {
 std::wstring FromUtf8(const std::string& text) {
   if (text.empty())
     return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(size > 0 ? size : 0, L'\0');
   if (size > 0)
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
@@ -141,11 +166,21 @@ std::string XmlEscape(const std::wstring& text) {
   std::string out;
   for (char c : ToUtf8(text)) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
       default:
         // Control characters other than tab and line ends are not allowed in XML 1.0.
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
@@ -186,7 +221,8 @@ std::string BuildReportXml(const ReportConfig& c, const CrashFacts& f) {
   xml += element("ExceptionModule", f.exceptionModule);
   xml += "  <CustomProps>\n";
   for (const auto& p : c.properties)
-    xml += "    <Prop name=\"" + XmlEscape(p.first) + "\" value=\"" + XmlEscape(p.second) + "\"/>\n";
+    xml +=
+        "    <Prop name=\"" + XmlEscape(p.first) + "\" value=\"" + XmlEscape(p.second) + "\"/>\n";
   xml += "  </CustomProps>\n  <FileList>\n";
   for (const auto& file : f.files)
     xml += "    <FileItem name=\"" + XmlEscape(file.first) + "\" description=\"" +

@@ -1,7 +1,8 @@
 #include "screenshot.h"
 
 #include <objbase.h>
-#include <gdiplus.h>
+
+#include <gdiplus.h>  // after the COM headers it uses
 
 #include <cwchar>
 #include <memory>
@@ -106,7 +107,9 @@ std::vector<RECT> ScreenshotAreas(DWORD pid, DWORD flags) {
   return visible;
 }
 
-std::vector<std::wstring> TakeScreenshots(DWORD pid, DWORD flags, int jpegQuality,
+std::vector<std::wstring> TakeScreenshots(DWORD pid,
+                                          DWORD flags,
+                                          int jpegQuality,
                                           const std::wstring& folder) {
   std::vector<std::wstring> written;
   Gdiplus::GdiplusStartupInput input;
@@ -128,8 +131,7 @@ std::vector<std::wstring> TakeScreenshots(DWORD pid, DWORD flags, int jpegQualit
       HBITMAP bitmap = CaptureArea(area, (flags & CR_AS_GRAYSCALE_IMAGE) != 0);
       if (!bitmap)
         continue;
-      std::wstring name =
-          L"screenshot" + std::to_wstring(index) + (jpeg ? L".jpg" : L".png");
+      std::wstring name = L"screenshot" + std::to_wstring(index) + (jpeg ? L".jpg" : L".png");
       {
         Gdiplus::Bitmap image(bitmap, nullptr);
         if (image.Save((folder + L"\\" + name).c_str(), &encoder, jpeg ? &parameters : nullptr) ==

@@ -14,7 +14,9 @@ std::vector<RECT> ScreenshotAreas(DWORD pid, DWORD flags);
 
 // Captures the areas into "screenshot0.jpg", "screenshot1.jpg"... (PNG when JPEG is not asked for
 // or the system has no JPEG encoder) in folder; returns the file names written.
-std::vector<std::wstring> TakeScreenshots(DWORD pid, DWORD flags, int jpegQuality,
+std::vector<std::wstring> TakeScreenshots(DWORD pid,
+                                          DWORD flags,
+                                          int jpegQuality,
                                           const std::wstring& folder);
 
 }  // namespace crashrpt

@@ -1,6 +1,7 @@
 #include "diagnostics/crash_reporter.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <CrashRpt.h>
@@ -15,7 +16,8 @@ namespace {
 constexpr DWORD kReporterFlags =
     CR_INST_ALL_POSSIBLE_HANDLERS | CR_INST_APP_RESTART | CR_INST_ALLOW_ATTACH_MORE_FILES;
 // Screenshots of the process's visible windows, JPEG, deletable by the user.
-constexpr DWORD kScreenshotFlags = CR_AS_PROCESS_WINDOWS | CR_AS_USE_JPEG_FORMAT | CR_AS_ALLOW_DELETE;
+constexpr DWORD kScreenshotFlags =
+    CR_AS_PROCESS_WINDOWS | CR_AS_USE_JPEG_FORMAT | CR_AS_ALLOW_DELETE;
 constexpr int kScreenshotQuality = 10;
 // The installation record as this build of the reporter knows it.
 constexpr WORD kInstallRecordSize = 100;
@@ -31,7 +33,8 @@ bool DirectoryExists(const std::wstring& path) {
 
 namespace zarvik {
 
-std::wstring BuildCrashUrl(const std::wstring& webBaseUrl, const std::wstring& version,
+std::wstring BuildCrashUrl(const std::wstring& webBaseUrl,
+                           const std::wstring& version,
                            const std::wstring& osName) {
   return webBaseUrl + L"c/crashServlet?&ip=&version=" + version +
          L"&detail=&title=&callStack=&osVersion=" + osName + L"&browserVersion=&terminal=1";

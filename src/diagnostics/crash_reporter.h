@@ -19,7 +19,8 @@ std::wstring GetCrashReportDir();
 namespace zarvik {
 // webBaseUrl + "c/crashServlet?&ip=&version=<version>&detail=&title=&callStack=&osVersion=<os>
 // &browserVersion=&terminal=1", nothing escaped.
-std::wstring BuildCrashUrl(const std::wstring& webBaseUrl, const std::wstring& version,
+std::wstring BuildCrashUrl(const std::wstring& webBaseUrl,
+                           const std::wstring& version,
                            const std::wstring& osName);
 // base + "\hollmere\Client\Lm\CrashRpt", each level created when missing.
 std::wstring MakeCrashReportDir(const std::wstring& base);

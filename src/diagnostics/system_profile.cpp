@@ -1,7 +1,7 @@
 #include "diagnostics/system_profile.h"
 
-#include <cwchar>
 #include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 #include "diagnostics/wmi_query.h"

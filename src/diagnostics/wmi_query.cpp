@@ -8,9 +8,13 @@
 namespace {
 
 // The WMI locator's class and interface.
-const CLSID kWbemLocatorClass = {0x4590F811, 0x1D3A, 0x11D0,
+const CLSID kWbemLocatorClass = {0x4590F811,
+                                 0x1D3A,
+                                 0x11D0,
                                  {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
-const IID kWbemLocatorInterface = {0xDC12A687, 0x737F, 0x11CF,
+const IID kWbemLocatorInterface = {0xDC12A687,
+                                   0x737F,
+                                   0x11CF,
                                    {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
 constexpr LONG kMaxArrayIndex = 519;
@@ -43,8 +47,8 @@ void VariantToText(const VARIANT& value, std::wstring& out) {
       out = std::to_wstring(value.bVal);
       return;
     case VT_BSTR:
-      out = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
-                          : std::wstring();
+      out =
+          value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : std::wstring();
       return;
     case VT_BOOL:
       out = value.boolVal != VARIANT_FALSE ? L"是" : L"否";
@@ -127,7 +131,8 @@ void CWmiQuery::ReleaseResult() {
   }
 }
 
-bool CWmiQuery::Query(const std::wstring& className, const std::wstring& property,
+bool CWmiQuery::Query(const std::wstring& className,
+                      const std::wstring& property,
                       std::wstring& out) {
   if (!m_services)
     return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <dbghelp.h>
 
 #ifdef CRASHRPT_BUILDING_DLL

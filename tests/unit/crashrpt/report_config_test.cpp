@@ -129,7 +129,9 @@ TEST(ReportXml, DescribesTheCrashAndEscapesTexts) {
   }
   // Properties keep their order.
   EXPECT_LT(xml.find("SoundCard"), xml.find("Memory"));
-  EXPECT_EQ(crashrpt::XmlEscape(L"a\x01" L"b"), "a b");  // not allowed in XML
+  EXPECT_EQ(crashrpt::XmlEscape(L"a\x01"
+                                L"b"),
+            "a b");  // not allowed in XML
   EXPECT_EQ(crashrpt::HexCode(0x12345678ABull, 16), L"0x00000012345678AB");
 }
 

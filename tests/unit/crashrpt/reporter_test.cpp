@@ -1,6 +1,7 @@
 // CrashRpt1402.dll as a process sees it: the exported calls, and real crashes of a host process
 // (crashrpt-probe.exe) with the report folder its sender writes.
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -98,9 +99,8 @@ std::wstring HostArguments(const TempDir& reports) {
 }
 
 void StartThreadAtAddressOne(HANDLE process) {
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0,
-                                     reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0,
-                                     nullptr);
+  HANDLE thread = CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
   ASSERT_NE(thread, nullptr) << GetLastError();
   CloseHandle(thread);
 }
@@ -216,8 +216,7 @@ TEST(ReporterCrash, ThreadsCrashingTogetherGiveOneReport) {
   for (const char* piece :
        {"<AppName>Probe</AppName>", "<AppVersion>1.2.3.4</AppVersion>",
         "<ExceptionType>0</ExceptionType>", "<ExceptionCode>0xC0000005</ExceptionCode>",
-        "<ExceptionAddress>0x00000001</ExceptionAddress>",
-        "<Prop name=\"First\" value=\"one\"/>",
+        "<ExceptionAddress>0x00000001</ExceptionAddress>", "<Prop name=\"First\" value=\"one\"/>",
         u8"<Prop name=\"Second\" value=\"&lt;two &amp; 声&gt;\"/>",
         "<FileItem name=\"crashdump.dmp\""}) {
     SCOPED_TRACE(piece);
@@ -231,9 +230,9 @@ TEST(ReporterCrash, SignalIsReportedWithItsKind) {
   TempDir reports;
   Probe probe;
   std::wstring flags = std::to_wstring(CR_INST_ALL_POSSIBLE_HANDLERS | CR_INST_DONT_SEND_REPORT);
-  ASSERT_EQ(probe.Start(HostArguments(reports) + L" " + flags + L" --raise " +
-                        std::to_wstring(SIGTERM)),
-            "ready\r");
+  ASSERT_EQ(
+      probe.Start(HostArguments(reports) + L" " + flags + L" --raise " + std::to_wstring(SIGTERM)),
+      "ready\r");
   probe.Go();
   EXPECT_EQ(probe.WaitExit(), 3u);
   WaitForSenderLog(reports.path(), "description written");
@@ -249,9 +248,9 @@ TEST(ReporterCrash, WithoutTheSignalFlagTheSignalIsNotReported) {
   Probe probe;
   std::wstring flags =
       std::to_wstring(CR_INST_STRUCTURED_EXCEPTION_HANDLER | CR_INST_DONT_SEND_REPORT);
-  ASSERT_EQ(probe.Start(HostArguments(reports) + L" " + flags + L" --raise " +
-                        std::to_wstring(SIGTERM)),
-            "ready\r");
+  ASSERT_EQ(
+      probe.Start(HostArguments(reports) + L" " + flags + L" --raise " + std::to_wstring(SIGTERM)),
+      "ready\r");
   HANDLE sender = OpenSenderOf(probe.Pid());
   ASSERT_NE(sender, nullptr);
   probe.Go();

@@ -1,7 +1,8 @@
 #include "diagnostics/crash_reporter.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <shlobj.h>
@@ -45,12 +46,22 @@ TEST(WindowsName, FollowsTheVersionTable) {
   };
   const DWORD k9x = VER_PLATFORM_WIN32_WINDOWS, kNt = VER_PLATFORM_WIN32_NT;
   const Row rows[] = {
-      {k9x, 3, 10, L"Windows 32"},  {k9x, 4, 10, L"Windows 98"},  {k9x, 4, 90, L"Windows ME"},
-      {k9x, 4, 0, L"Windows 95"},   {k9x, 5, 0, L"Windows 95"},   {kNt, 4, 0, L"Windows NT"},
-      {kNt, 5, 0, L"Windows 2000"}, {kNt, 5, 1, L"Windows XP"},   {kNt, 5, 2, L"Windows 2003"},
-      {kNt, 6, 0, L"Vista"},        {kNt, 6, 1, L"Win7"},         {kNt, 6, 2, L"Win8"},
-      {kNt, 6, 3, L"Windows NT 3.0"}, {kNt, 10, 0, L"Windows NT 3.0"},
-      {kNt, 3, 51, L"Windows NT 3.0"}, {kNt, 5, 3, L"Windows NT 3.0"},
+      {k9x, 3, 10, L"Windows 32"},
+      {k9x, 4, 10, L"Windows 98"},
+      {k9x, 4, 90, L"Windows ME"},
+      {k9x, 4, 0, L"Windows 95"},
+      {k9x, 5, 0, L"Windows 95"},
+      {kNt, 4, 0, L"Windows NT"},
+      {kNt, 5, 0, L"Windows 2000"},
+      {kNt, 5, 1, L"Windows XP"},
+      {kNt, 5, 2, L"Windows 2003"},
+      {kNt, 6, 0, L"Vista"},
+      {kNt, 6, 1, L"Win7"},
+      {kNt, 6, 2, L"Win8"},
+      {kNt, 6, 3, L"Windows NT 3.0"},
+      {kNt, 10, 0, L"Windows NT 3.0"},
+      {kNt, 3, 51, L"Windows NT 3.0"},
+      {kNt, 5, 3, L"Windows NT 3.0"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.platform << " " << row.major << "." << row.minor);
@@ -124,7 +135,7 @@ TEST(MachineTexts, MemoryAndVideoMemoryFormats) {
       {L"536870912", L" 显卡内存 512MB"},
       {L"-1", L" 显卡内存 0MB"},  // 4 GiB - 1 as a signed number
       {L"-2147483648", L" 显卡内存 -2048MB"},
-      {L"", L" 显卡内存 0MB"},     // the query failed
+      {L"", L" 显卡内存 0MB"},  // the query failed
       {L"12abc", L" 显卡内存 0MB"},
   };
   for (const Row& row : rows) {
