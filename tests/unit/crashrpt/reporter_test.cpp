@@ -98,11 +98,22 @@ std::wstring HostArguments(const TempDir& reports) {
   return L"--host \"" + folder + L"\"";
 }
 
-void StartThreadAtAddressOne(HANDLE process) {
-  HANDLE thread = CreateRemoteThread(
-      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
-  ASSERT_NE(thread, nullptr) << GetLastError();
-  CloseHandle(thread);
+// Threads of the process that fault at address 1 as soon as they run; all are created before
+// the first one runs.
+void CrashThreadsAtAddressOne(HANDLE process, int count) {
+  std::vector<HANDLE> threads;
+  for (int i = 0; i < count; ++i) {
+    HANDLE thread =
+        CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1),
+                           nullptr, CREATE_SUSPENDED, nullptr);
+    EXPECT_NE(thread, nullptr) << GetLastError();
+    if (thread)
+      threads.push_back(thread);
+  }
+  for (HANDLE thread : threads) {
+    ResumeThread(thread);
+    CloseHandle(thread);
+  }
 }
 
 std::vector<std::wstring> SubFolders(const std::wstring& folder) {
@@ -200,8 +211,7 @@ TEST(ReporterCrash, ThreadsCrashingTogetherGiveOneReport) {
   Probe probe;
   std::wstring flags = std::to_wstring(CR_INST_ALL_POSSIBLE_HANDLERS | CR_INST_DONT_SEND_REPORT);
   ASSERT_EQ(probe.Start(HostArguments(reports) + L" " + flags), "ready\r");
-  StartThreadAtAddressOne(probe.Process());
-  StartThreadAtAddressOne(probe.Process());
+  CrashThreadsAtAddressOne(probe.Process(), 2);
   EXPECT_EQ(probe.WaitExit(), 0xC0000005u);
 
   std::string log = WaitForSenderLog(reports.path(), "description written");
