@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/client_app_browser.h"
+#include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
 #include "app/start_args.h"
@@ -14,6 +15,7 @@
 #include "app/startup.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
 #include "include/cef_app.h"
 #include "include/cef_sandbox_win.h"
@@ -119,6 +121,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     cef_sandbox_info_destroy(sandboxInfo);
     return 0;
   }
+
+  // The update course uninstalls the reporter only when this installed it.
+  [[maybe_unused]] const bool crashReporterInstalled =
+      InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   g_gameWnd = FindGameWindow(g_gamePid);
   wchar_t debugText[128];
