@@ -134,6 +134,19 @@ class Navigation(EngineTestCase):
         ])
         self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [])
 
+    def test_an_error_document_loaded_from_the_error_handler_shows_in_the_frame(self):
+        dead = f"http://127.0.0.1:{free_port()}/nothing"
+        lines = self.run_ok([f"browser {dead}", f"wait OnLoadEnd url={dead}"], "--error-page")
+        self.assertInOrder(lines, [
+            f"OnLoadError url={dead} code=-102 text=ERR_CONNECTION_REFUSED",
+            "OnLoadingStateChange loading=0",
+            f"OnBeforeBrowse url={dead} redirect=0",
+            "OnLoadingStateChange loading=1",
+            f"OnLoadStart url={dead}",
+            f"OnLoadEnd url={dead} status=200",
+            "OnLoadingStateChange loading=0",
+        ])
+
     def test_a_new_navigation_aborts_the_running_load(self):
         slow, second = self.url("engine/slow?delay=5"), self.url("engine/second")
         lines = self.run_ok([f"browser {slow}", f"wait OnBeforeBrowse url={slow}", "sleep 300",
@@ -195,6 +208,18 @@ class Bridge(EngineTestCase):
         lines = self.run_ok([f"browser {bridge}", "wait message=reply 42", "shutdown",
                              "renderer-gone"])
         self.assertInOrder(lines, ["OnBeforeClose id=1", "shutdown done", "renderer gone"])
+
+    def test_a_renderer_that_dies_is_reported_and_replaced(self):
+        bridge, second = self.url("engine/bridge"), self.url("engine/second")
+        lines = self.run_ok([f"browser {bridge}", "wait message=reply 42", "kill-renderer",
+                             "wait OnRenderProcessTerminated", f"load {second}",
+                             f"wait OnLoadEnd url={second}"])
+        self.assertInOrder(lines, [
+            "OnRenderProcessTerminated id=1 status=2",
+            f"OnLoadStart url={second}",
+            "OnTitleChange title=Second page",  # the new renderer read the page
+            f"OnLoadEnd url={second} status=200",
+        ])
 
     def test_the_renderer_ends_with_the_browser_process(self):
         bridge = self.url("engine/bridge")

@@ -477,6 +477,18 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
   }
 }
 
+void BrowserImpl::OnRendererGone() {
+  if (m_destroyed)
+    return;
+  // A document that was being shown will not finish.
+  if (m_nav && m_nav->committed) {
+    m_nav.reset();
+    SetLoading(false);
+  }
+  if (CefRefPtr<CefRequestHandler> handler = m_client ? m_client->GetRequestHandler() : nullptr)
+    handler->OnRenderProcessTerminated(this, TS_PROCESS_CRASHED);
+}
+
 void BrowserImpl::OpenPopup(const std::string& url, const std::string& name, int disposition,
                             bool userGesture) {
   CefPopupFeatures features;
@@ -553,6 +565,15 @@ void BrowserImpl::OnHostWindowDestroyed() {
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void OnRendererGone() {
+  Engine* engine = Engine::Get();
+  if (!engine)
+    return;
+  std::map<int, CefRefPtr<BrowserImpl>> browsers = engine->browsers;
+  for (auto& entry : browsers)
+    entry.second->OnRendererGone();
+}
 
 void DispatchRendererMessage(const IpcMessage& message) {
   Engine* engine = Engine::Get();

@@ -98,6 +98,7 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void Navigate(const std::string& url, cef_transition_type_t transition, bool userGesture,
                 const std::string* inlineBody = nullptr, int historyIndex = -1);
   void OnRendererMessage(const IpcMessage& message);
+  void OnRendererGone();
   void SendToRenderer(uint32_t type, const IpcWriter& payload);
   void DestroyHostWindow();
   int64 FrameId() const { return m_frameId; }

@@ -151,8 +151,10 @@ void RendererHost::ReaderMain() {
     expected = m_stop;
   }
   m_ended = true;
-  if (!expected)
+  if (!expected) {
     EngineLog(LOGSEVERITY_ERROR, "renderer process " + std::to_string(m_processId) + " is gone");
+    CefPostTask(TID_UI, CefCreateClosureTask([] { OnRendererGone(); }));
+  }
 }
 
 // Lets a thread blocked in ConnectNamedPipe go on: connect to the pipe ourselves.

@@ -3,10 +3,11 @@
 // renderer too (--type=renderer).
 //
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
-//                 [--keep-menu] [--accept-drop] "--do=command ;; command ;; ..."
+//                 [--keep-menu] [--accept-drop] [--error-page] "--do=command ;; command ;; ..."
 //
 // Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | msg NAME INT | key VK |
-//           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone | die |
+//           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
+//           kill-renderer | die |
 //           sleep MS | capture FILE
 #include <windows.h>
 #include <shellapi.h>
@@ -46,7 +47,9 @@ class Record {
   bool Contains(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_lock);
     for (const auto& line : m_lines) {
-      if (line.compare(0, 2, "> ") != 0 && line.find(text) != std::string::npos)
+      // Not the echoed commands, nor the renderer's command line that repeats them.
+      if (line.compare(0, 2, "> ") != 0 && line.compare(0, 20, "RendererCommandLine ") != 0 &&
+          line.find(text) != std::string::npos)
         return true;
     }
     return false;
@@ -62,7 +65,7 @@ Record g_record;
 DWORD g_mainThread = 0;
 HWND g_mainWnd = nullptr;
 DWORD g_rendererPid = 0;
-bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false;
+bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false, g_errorPage = false;
 std::string g_cancel;
 
 std::string Str(const CefString& s) { return s.ToString(); }
@@ -187,10 +190,16 @@ class ProbeClient : public CefClient,
     Check("OnLoadEnd");
     Add("OnLoadEnd url=" + Str(frame->GetURL()) + " status=" + std::to_string(status));
   }
-  void OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, ErrorCode code,
+  void OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame, ErrorCode code,
                    const CefString& text, const CefString& url) override {
     Check("OnLoadError");
     Add("OnLoadError url=" + Str(url) + " code=" + std::to_string(code) + " text=" + Str(text));
+    // As a browser client shows a failure: an error document in the failing frame.
+    if (g_errorPage && code != ERR_ABORTED) {
+      frame->LoadString("<html><body><h2>Failed to load URL " + Str(url) + " with error " +
+                            Str(text) + " (" + std::to_string(code) + ").</h2></body></html>",
+                        url);
+    }
   }
 
   // CefRequestHandler
@@ -201,6 +210,11 @@ class ProbeClient : public CefClient,
     Add("OnBeforeBrowse url=" + url + " redirect=" + (is_redirect ? "1" : "0") +
         " gesture=" + (user_gesture ? "1" : "0"));
     return !g_cancel.empty() && url.find(g_cancel) != std::string::npos;
+  }
+  void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override {
+    Check("OnRenderProcessTerminated");
+    Add("OnRenderProcessTerminated id=" + std::to_string(browser->GetIdentifier()) +
+        " status=" + std::to_string(status));
   }
 
   // CefKeyboardHandler
@@ -467,6 +481,12 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       if (h)
         CloseHandle(h);
       g_record.Add(gone ? "renderer gone" : "renderer alive");
+    } else if (verb == "kill-renderer") {
+      HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, g_rendererPid);
+      if (h) {
+        TerminateProcess(h, 7);
+        CloseHandle(h);
+      }
     } else if (verb == "die") {
       TerminateProcess(GetCurrentProcess(), 9);
     } else if (verb == "sleep") {
@@ -501,6 +521,7 @@ int main() {
   g_allowPopups = line->HasSwitch("allow-popups");
   g_keepMenu = line->HasSwitch("keep-menu");
   g_acceptDrop = line->HasSwitch("accept-drop");
+  g_errorPage = line->HasSwitch("error-page");
   g_cancel = line->GetSwitchValue("cancel").ToString();
   g_mainThread = GetCurrentThreadId();
 
