@@ -165,6 +165,24 @@ class Navigation(EngineTestCase):
         self.assertEqual([l for l in lines if l.startswith("OnLoadingStateChange")],
                          ["OnLoadingStateChange loading=1", "OnLoadingStateChange loading=0"])
 
+    def test_scripts_navigate_reload_and_retitle_the_page(self):
+        page, second = self.url("engine/page"), self.url("engine/second")
+        lines = self.run_ok([
+            f"browser {page}", f"wait OnLoadEnd url={page}",
+            "js document.title = 'Renamed'", "wait OnTitleChange title=Renamed",
+            "js location.href = 'second'", f"wait OnLoadEnd url={second}",
+            "js location.reload()", f"wait OnLoadEnd url={second} #2"])
+        self.assertInOrder(lines, [
+            "OnTitleChange title=Renamed",
+            f"OnBeforeBrowse url={second} redirect=0 gesture=1",
+            f"OnLoadEnd url={second} status=200",
+            f"OnBeforeBrowse url={second} redirect=0 gesture=1",
+            f"OnLoadStart url={second}",
+            f"OnLoadEnd url={second} status=200",
+        ])
+        self.assertEqual([r["path"] for r in self.service.requests()],
+                         ["/engine/page", "/engine/script.js", "/engine/second", "/engine/second"])
+
     def test_a_cancelled_navigation_leaves_the_page(self):
         page, second = self.url("engine/page"), self.url("engine/second")
         lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", f"load {second}",
@@ -194,6 +212,25 @@ class Bridge(EngineTestCase):
         command = next(l for l in lines if l.startswith("RendererCommandLine "))
         for switch in ["--type=renderer", "--probe-flag", "--probe-value=42", "--lang=zh-CN"]:
             self.assertIn(" " + switch, command)
+
+    def test_bound_functions_see_values_as_the_engine_types_them(self):
+        bridge = self.url("engine/bridge")
+        lines = self.run_ok([f"browser {bridge}", "wait name=probe-types", "wait message=reply 42"])
+        self.assertIn("OnConsoleMessage level=2 line=6 source=" + bridge +
+                      " message=called back now during the call", lines)
+        self.assertIn("OnConsoleMessage level=2 line=7 source=" + bridge +
+                      " message=caught probeCall wants (text, callback)", lines)
+        types = next(l for l in lines if l.startswith("Message name=probe-types "))
+        self.assertEqual(types.split(" ", 2)[2].split(), [
+            "IuD:1:", "IuD:-5:", "D:0:", "S:0:1", "OF:0:", "U:0:", "N:0:", "B:0:", "OA:0:",
+            "O:0:", "IuD:-1:", "IuD:-2147483648:", "D:0:"])
+
+    def test_timers_run_in_order_and_can_be_cancelled(self):
+        timers = self.url("engine/timers")
+        lines = self.run_ok([f"browser {timers}", "wait OnTitleChange title=Timers done"])
+        console = [l.split(" message=", 1)[1] for l in lines if l.startswith("OnConsoleMessage")]
+        self.assertEqual(console, ["onload", "string timer", "interval done 3",
+                                   "timeout fired after the interval"])
 
     def test_process_messages_arrive_in_order_even_before_the_renderer_is_ready(self):
         page = self.url("engine/second")

@@ -58,6 +58,10 @@ class CefV8Value : public virtual CefBaseRefCounted {
   static CefRefPtr<CefV8Value> CreateFunction(const CefString& name,
                                               CefRefPtr<CefV8Handler> handler);
 
+  // Numbers come in three kinds: 32-bit signed, 32-bit unsigned (above the signed range) and
+  // double; a script's number takes the first that holds it exactly (-0 is a double). IsInt
+  // and IsUInt both hold for either integer kind, IsDouble for every number; GetIntValue and
+  // GetUIntValue read an integer kind's 32 bits and give 0 for a double.
   virtual bool IsValid() = 0;
   virtual bool IsUndefined() = 0;
   virtual bool IsNull() = 0;

@@ -99,25 +99,32 @@ class V8ValueImpl : public CefV8Value {
       StashDrop(m_ref);
   }
 
-  static CefRefPtr<V8ValueImpl> Number(double d) {
+  // Numbers keep the engine's three kinds: 32-bit signed, 32-bit unsigned (beyond the signed
+  // range) and double. A value from a script takes the first kind that holds it exactly.
+  enum NumberKind { kInt32, kUInt32, kDouble };
+  static CefRefPtr<V8ValueImpl> Number(double d, NumberKind kind) {
     CefRefPtr<V8ValueImpl> v = new V8ValueImpl(kNumber);
     v->m_number = d;
+    v->m_numberKind = kind;
     return v;
+  }
+  static NumberKind Classify(double d) {
+    if (!std::isfinite(d) || std::floor(d) != d || (d == 0 && std::signbit(d)))
+      return kDouble;
+    if (d >= -2147483648.0 && d <= 2147483647.0)
+      return kInt32;
+    if (d >= 0 && d <= 4294967295.0)
+      return kUInt32;
+    return kDouble;
   }
 
   bool IsValid() override { return true; }
   bool IsUndefined() override { return m_kind == kUndefined; }
   bool IsNull() override { return m_kind == kNull; }
   bool IsBool() override { return m_kind == kBool; }
-  bool IsInt() override {
-    return m_kind == kNumber && std::isfinite(m_number) && std::floor(m_number) == m_number &&
-           m_number >= -2147483648.0 && m_number <= 2147483647.0 &&
-           !(m_number == 0 && std::signbit(m_number));
-  }
-  bool IsUInt() override {
-    return m_kind == kNumber && std::isfinite(m_number) && std::floor(m_number) == m_number &&
-           m_number >= 0 && m_number <= 4294967295.0;
-  }
+  // As the engine answers: both integer tests hold for either integer kind.
+  bool IsInt() override { return m_kind == kNumber && m_numberKind != kDouble; }
+  bool IsUInt() override { return IsInt(); }
   bool IsDouble() override { return m_kind == kNumber; }
   bool IsString() override { return m_kind == kString; }
   bool IsObject() override { return m_kind == kObject; }
@@ -131,7 +138,7 @@ class V8ValueImpl : public CefV8Value {
       case kBool:
         return m_bool == other->m_bool;
       case kNumber:
-        return m_number == other->m_number;
+        return m_numberKind == other->m_numberKind && m_number == other->m_number;
       case kString:
         return m_string == other->m_string;
       case kObject: {
@@ -148,15 +155,14 @@ class V8ValueImpl : public CefV8Value {
   }
 
   bool GetBoolValue() override { return m_kind == kBool ? m_bool : false; }
-  int32 GetIntValue() override {
-    if (m_kind != kNumber || !std::isfinite(m_number))
+  // Integers only; a double reads as 0. The unsigned kind reads back as the same 32 bits.
+  int32 GetIntValue() override { return static_cast<int32>(GetUIntValue()); }
+  uint32 GetUIntValue() override {
+    if (m_kind != kNumber || m_numberKind == kDouble)
       return 0;
-    double t = std::fmod(std::trunc(m_number), 4294967296.0);
-    if (t < 0)
-      t += 4294967296.0;
-    return static_cast<int32>(static_cast<uint32>(t));
+    return m_numberKind == kInt32 ? static_cast<uint32>(static_cast<int32>(m_number))
+                                  : static_cast<uint32>(m_number);
   }
-  uint32 GetUIntValue() override { return static_cast<uint32>(GetIntValue()); }
   double GetDoubleValue() override { return m_kind == kNumber ? m_number : 0.0; }
   CefString GetStringValue() override { return m_kind == kString ? CefString(m_string) : CefString(); }
 
@@ -341,6 +347,7 @@ class V8ValueImpl : public CefV8Value {
   Kind m_kind;
   bool m_bool = false;
   double m_number = 0;
+  NumberKind m_numberKind = kDouble;
   std::wstring m_string;
   int m_ref = 0;
   bool m_isFunction = false;
@@ -419,8 +426,10 @@ CefRefPtr<CefV8Value> WrapValue(duk_context* ctx, duk_idx_t index) {
       v->m_bool = duk_get_boolean(ctx, index) != 0;
       return v.get();
     }
-    case DUK_TYPE_NUMBER:
-      return V8ValueImpl::Number(duk_get_number(ctx, index)).get();
+    case DUK_TYPE_NUMBER: {
+      double d = duk_get_number(ctx, index);
+      return V8ValueImpl::Number(d, V8ValueImpl::Classify(d)).get();
+    }
     case DUK_TYPE_STRING: {
       CefRefPtr<V8ValueImpl> v = new V8ValueImpl(V8ValueImpl::kString);
       duk_size_t len = 0;
@@ -650,13 +659,13 @@ CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
   return v.get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kInt32).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kUInt32).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kDouble).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
   CefRefPtr<cefimpl::V8ValueImpl> v = new cefimpl::V8ValueImpl(cefimpl::V8ValueImpl::kString);

@@ -5,7 +5,7 @@
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
 //                 [--keep-menu] [--accept-drop] [--error-page] "--do=command ;; command ;; ..."
 //
-// Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | msg NAME INT | key VK |
+// Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
 //           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
 //           kill-renderer | die |
 //           sleep MS | capture FILE
@@ -44,15 +44,17 @@ class Record {
       WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
   }
-  bool Contains(const std::string& text) {
+  // Lines holding |text|.
+  int Count(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_lock);
+    int count = 0;
     for (const auto& line : m_lines) {
       // Not the echoed commands, nor the renderer's command line that repeats them.
       if (line.compare(0, 2, "> ") != 0 && line.compare(0, 20, "RendererCommandLine ") != 0 &&
           line.find(text) != std::string::npos)
-        return true;
+        ++count;
     }
-    return false;
+    return count;
   }
 
  private:
@@ -101,6 +103,8 @@ class ProbeClient : public CefClient,
       CefRefPtr<CefProcessMessage> reply = CefProcessMessage::Create("probe-reply");
       reply->GetArgumentList()->SetInt(0, 42);
       frame->SendProcessMessage(PID_RENDERER, reply);
+    } else if (name == "probe-types") {
+      Add("Message name=probe-types " + Str(args->GetString(0)));
     } else {
       Add("Message name=" + name + " value=" + std::to_string(args->GetInt(0)) +
           " renderthread=" + std::to_string(args->GetInt(1)));
@@ -425,15 +429,23 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
     } else if (verb == "load") {
       g_client->First()->GetMainFrame()->LoadURL(rest);
     } else if (verb == "wait") {
-      // "wait TEXT" or "wait TEXT @MS".
+      // "wait TEXT [#COUNT] [@MS]": until COUNT lines (default 1) hold TEXT.
       DWORD ms = 20000;
+      int count = 1;
       std::string text = rest;
-      size_t at = rest.rfind(" @");
-      if (at != std::string::npos && rest.find_first_not_of("0123456789", at + 2) == std::string::npos) {
-        ms = static_cast<DWORD>(atoi(rest.c_str() + at + 2));
-        text = rest.substr(0, at);
+      for (;;) {
+        size_t mark = text.find_last_of("@#");
+        if (mark == std::string::npos || mark == 0 || text[mark - 1] != ' ' ||
+            text.find_first_not_of("0123456789", mark + 1) != std::string::npos)
+          break;
+        int n = atoi(text.c_str() + mark + 1);
+        if (text[mark] == '@')
+          ms = static_cast<DWORD>(n);
+        else
+          count = n;
+        text = text.substr(0, mark - 1);
       }
-      if (!PumpUntil([&text] { return g_record.Contains(text); }, ms)) {
+      if (!PumpUntil([&text, count] { return g_record.Count(text) >= count; }, ms)) {
         g_record.Add("timeout waiting for " + text);
         return 2;
       }
