@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <atomic>
@@ -25,7 +26,8 @@ class FrameImpl : public CefFrame {
   FrameImpl(BrowserImpl* browser, int64 id);
 
   bool IsValid() override;
-  void ExecuteJavaScript(const CefString& code, const CefString& script_url,
+  void ExecuteJavaScript(const CefString& code,
+                         const CefString& script_url,
                          int start_line) override;
   void LoadURL(const CefString& url) override;
   void LoadString(const CefString& string_val, const CefString& url) override;
@@ -59,8 +61,11 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
 
   // UI thread: creates the browser, its host window and announces it (OnAfterCreated); the
   // first navigation follows as a task.
-  static CefRefPtr<BrowserImpl> Create(const CefWindowInfo& info, CefRefPtr<CefClient> client,
-                                       const std::string& url, bool isPopup, HWND opener);
+  static CefRefPtr<BrowserImpl> Create(const CefWindowInfo& info,
+                                       CefRefPtr<CefClient> client,
+                                       const std::string& url,
+                                       bool isPopup,
+                                       HWND opener);
 
   // CefBrowser
   CefRefPtr<CefBrowserHost> GetHost() override { return this; }
@@ -95,8 +100,11 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void Invalidate() override;
 
   // UI thread internals.
-  void Navigate(const std::string& url, cef_transition_type_t transition, bool userGesture,
-                const std::string* inlineBody = nullptr, int historyIndex = -1);
+  void Navigate(const std::string& url,
+                cef_transition_type_t transition,
+                bool userGesture,
+                const std::string* inlineBody = nullptr,
+                int historyIndex = -1);
   void OnRendererMessage(const IpcMessage& message);
   void OnRendererGone();
   void SendToRenderer(uint32_t type, const IpcWriter& payload);
@@ -126,7 +134,9 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void AbortPending();
   void SetLoading(bool loading);
   void CloseOnUiThread(bool force);
-  void OpenPopup(const std::string& url, const std::string& name, int disposition,
+  void OpenPopup(const std::string& url,
+                 const std::string& name,
+                 int disposition,
                  bool userGesture);
 
   // Host window handlers (host_window.cc).

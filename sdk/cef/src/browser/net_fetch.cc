@@ -30,7 +30,8 @@ FetchResult ReadFileUrl(const std::string& url) {
     path = path.substr(1);
   if (path.size() > 2 && path[0] == '/' && path[2] == ':')
     path = path.substr(1);
-  char* unescaped = curl_easy_unescape(nullptr, path.c_str(), static_cast<int>(path.size()), nullptr);
+  char* unescaped =
+      curl_easy_unescape(nullptr, path.c_str(), static_cast<int>(path.size()), nullptr);
   std::wstring wide = Utf8ToWide(unescaped ? unescaped : path);
   curl_free(unescaped);
   HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -46,8 +47,8 @@ FetchResult ReadFileUrl(const std::string& url) {
   CloseHandle(file);
   result.status = 0;
   std::string lower = AsciiLower(url);
-  result.mimeType = lower.size() > 4 && (lower.find(".htm") != std::string::npos) ? "text/html"
-                                                                                  : "text/plain";
+  result.mimeType =
+      lower.size() > 4 && (lower.find(".htm") != std::string::npos) ? "text/html" : "text/plain";
   return result;
 }
 

@@ -37,8 +37,8 @@ bool RendererHost::Launch() {
   m_toRenderer = CreatePipeEnd(m_pipeName + L".in", PIPE_ACCESS_OUTBOUND);
   m_fromRenderer = CreatePipeEnd(m_pipeName + L".out", PIPE_ACCESS_INBOUND);
   if (m_toRenderer == INVALID_HANDLE_VALUE || m_fromRenderer == INVALID_HANDLE_VALUE) {
-    EngineLog(LOGSEVERITY_ERROR, "cannot create the renderer pipes, error " +
-                                     std::to_string(GetLastError()));
+    EngineLog(LOGSEVERITY_ERROR,
+              "cannot create the renderer pipes, error " + std::to_string(GetLastError()));
     m_ended = true;
     return false;
   }
@@ -78,10 +78,10 @@ bool RendererHost::Launch() {
   std::wstring text = line->GetCommandLineString().ToWString();
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(program.c_str(), &text[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      nullptr, nullptr, &si, &pi)) {
-    EngineLog(LOGSEVERITY_ERROR, "cannot start the renderer process, error " +
-                                     std::to_string(GetLastError()));
+  if (!CreateProcessW(program.c_str(), &text[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      nullptr, &si, &pi)) {
+    EngineLog(LOGSEVERITY_ERROR,
+              "cannot start the renderer process, error " + std::to_string(GetLastError()));
     m_ended = true;
     return false;
   }
@@ -98,8 +98,8 @@ bool RendererHost::Launch() {
   CloseHandle(pi.hThread);
   m_process = pi.hProcess;
   m_processId = pi.dwProcessId;
-  EngineLog(LOGSEVERITY_INFO, "renderer process " + std::to_string(m_processId) +
-                                  " started: " + WideToUtf8(text));
+  EngineLog(LOGSEVERITY_INFO,
+            "renderer process " + std::to_string(m_processId) + " started: " + WideToUtf8(text));
   m_writer = std::thread([this] { WriterMain(); });
   m_reader = std::thread([this] { ReaderMain(); });
   return true;
@@ -159,10 +159,10 @@ void RendererHost::ReaderMain() {
 
 // Lets a thread blocked in ConnectNamedPipe go on: connect to the pipe ourselves.
 void RendererHost::Unblock() {
-  HANDLE in = CreateFileW((m_pipeName + L".in").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          0, nullptr);
-  HANDLE out = CreateFileW((m_pipeName + L".out").c_str(), GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+  HANDLE in = CreateFileW((m_pipeName + L".in").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                          nullptr);
+  HANDLE out = CreateFileW((m_pipeName + L".out").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           0, nullptr);
   if (in != INVALID_HANDLE_VALUE)
     CloseHandle(in);
   if (out != INVALID_HANDLE_VALUE)

@@ -164,7 +164,9 @@ class V8ValueImpl : public CefV8Value {
                                   : static_cast<uint32>(m_number);
   }
   double GetDoubleValue() override { return m_kind == kNumber ? m_number : 0.0; }
-  CefString GetStringValue() override { return m_kind == kString ? CefString(m_string) : CefString(); }
+  CefString GetStringValue() override {
+    return m_kind == kString ? CefString(m_string) : CefString();
+  }
 
   bool HasValue(const CefString& key) override {
     if (m_kind != kObject)
@@ -212,7 +214,8 @@ class V8ValueImpl : public CefV8Value {
     duk_pop(ctx);
     return result;
   }
-  bool SetValue(const CefString& key, CefRefPtr<CefV8Value> value,
+  bool SetValue(const CefString& key,
+                CefRefPtr<CefV8Value> value,
                 PropertyAttribute attribute) override {
     if (m_kind != kObject || !value)
       return false;
@@ -457,8 +460,11 @@ void PushValue(duk_context* ctx, CefRefPtr<CefV8Value> value) {
 // ---------------------------------------------------------------------------------------------
 // Contexts
 
-V8ContextImpl::V8ContextImpl(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                             int browserId_, int64 frameId_, const std::string& url_,
+V8ContextImpl::V8ContextImpl(CefRefPtr<CefBrowser> browser,
+                             CefRefPtr<CefFrame> frame,
+                             int browserId_,
+                             int64 frameId_,
+                             const std::string& url_,
                              HtmlDocument document_)
     : browserId(browserId_),
       frameId(frameId_),
@@ -518,8 +524,11 @@ bool V8ContextImpl::Exit() {
   return false;
 }
 
-bool V8ContextImpl::Eval(const CefString& code, const CefString& script_url, int start_line,
-                         CefRefPtr<CefV8Value>& retval, CefString& exception) {
+bool V8ContextImpl::Eval(const CefString& code,
+                         const CefString& script_url,
+                         int start_line,
+                         CefRefPtr<CefV8Value>& retval,
+                         CefString& exception) {
   if (!m_valid)
     return false;
   Enter();
@@ -527,7 +536,8 @@ bool V8ContextImpl::Eval(const CefString& code, const CefString& script_url, int
   source += code.ToString();
   std::string name = script_url.empty() ? url : script_url.ToString();
   duk_push_string(m_thread, name.c_str());
-  bool ok = duk_pcompile_lstring_filename(m_thread, DUK_COMPILE_EVAL, source.data(), source.size()) == 0 &&
+  bool ok = duk_pcompile_lstring_filename(m_thread, DUK_COMPILE_EVAL, source.data(),
+                                          source.size()) == 0 &&
             duk_pcall(m_thread, 0) == DUK_EXEC_SUCCESS;
   if (ok)
     retval = WrapValue(m_thread, -1);
@@ -570,8 +580,10 @@ void V8ContextImpl::ReportException(duk_context* ctx) {
   Console(LOGSEVERITY_ERROR, message, source, line);
 }
 
-void V8ContextImpl::Console(cef_log_severity_t severity, const std::string& message,
-                            const std::string& source, int line) {
+void V8ContextImpl::Console(cef_log_severity_t severity,
+                            const std::string& message,
+                            const std::string& source,
+                            int line) {
   IpcWriter w;
   w.Int(severity).Str(message).Str(source).Int(line);
   SendToBrowser(MakeIpc(IPC_CONSOLE_MESSAGE, browserId, frameId, w));
@@ -644,8 +656,12 @@ using cefimpl::V8ContextImpl;
 CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
   return cefimpl::g_entered.empty() ? nullptr : cefimpl::g_entered.back().get();
 }
-CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() { return GetCurrentContext(); }
-bool CefV8Context::InContext() { return !cefimpl::g_entered.empty(); }
+CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
+  return GetCurrentContext();
+}
+bool CefV8Context::InContext() {
+  return !cefimpl::g_entered.empty();
+}
 
 CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
   return new cefimpl::V8ValueImpl(cefimpl::V8ValueImpl::kUndefined);

@@ -10,6 +10,7 @@
 //           kill-renderer | die |
 //           sleep MS | capture FILE
 #include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -70,7 +71,9 @@ DWORD g_rendererPid = 0;
 bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false, g_errorPage = false;
 std::string g_cancel;
 
-std::string Str(const CefString& s) { return s.ToString(); }
+std::string Str(const CefString& s) {
+  return s.ToString();
+}
 
 class ProbeClient : public CefClient,
                     public CefDisplayHandler,
@@ -89,16 +92,18 @@ class ProbeClient : public CefClient,
   CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
   CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
 
-  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                CefProcessId source, CefRefPtr<CefProcessMessage> message) override {
+  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefProcessId source,
+                                CefRefPtr<CefProcessMessage> message) override {
     Check("OnProcessMessageReceived");
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     std::string name = Str(message->GetName());
     if (name == "probe-call") {
       g_rendererPid = static_cast<DWORD>(args->GetInt(1));
-      Add("Message name=probe-call text=" + Str(args->GetString(0)) +
-          " pid=" + std::to_string(args->GetInt(1)) + " browserpid=" +
-          std::to_string(GetCurrentProcessId()) + " source=" + std::to_string(source));
+      Add("Message name=probe-call text=" + Str(args->GetString(0)) + " pid=" +
+          std::to_string(args->GetInt(1)) + " browserpid=" + std::to_string(GetCurrentProcessId()) +
+          " source=" + std::to_string(source));
       Add("RendererCommandLine " + Str(args->GetString(2)));
       CefRefPtr<CefProcessMessage> reply = CefProcessMessage::Create("probe-reply");
       reply->GetArgumentList()->SetInt(0, 42);
@@ -125,8 +130,11 @@ class ProbeClient : public CefClient,
     Check("OnFullscreenModeChange");
     Add(std::string("OnFullscreenModeChange ") + (fullscreen ? "1" : "0"));
   }
-  bool OnConsoleMessage(CefRefPtr<CefBrowser>, cef_log_severity_t level, const CefString& message,
-                        const CefString& source, int line) override {
+  bool OnConsoleMessage(CefRefPtr<CefBrowser>,
+                        cef_log_severity_t level,
+                        const CefString& message,
+                        const CefString& source,
+                        int line) override {
     Check("OnConsoleMessage");
     Add("OnConsoleMessage level=" + std::to_string(level) + " line=" + std::to_string(line) +
         " source=" + Str(source) + " message=" + Str(message));
@@ -134,10 +142,17 @@ class ProbeClient : public CefClient,
   }
 
   // CefLifeSpanHandler
-  bool OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& target_url,
-                     const CefString& target_frame_name, WindowOpenDisposition disposition,
-                     bool user_gesture, const CefPopupFeatures&, CefWindowInfo&,
-                     CefRefPtr<CefClient>&, CefBrowserSettings&, CefRefPtr<CefDictionaryValue>&,
+  bool OnBeforePopup(CefRefPtr<CefBrowser>,
+                     CefRefPtr<CefFrame>,
+                     const CefString& target_url,
+                     const CefString& target_frame_name,
+                     WindowOpenDisposition disposition,
+                     bool user_gesture,
+                     const CefPopupFeatures&,
+                     CefWindowInfo&,
+                     CefRefPtr<CefClient>&,
+                     CefBrowserSettings&,
+                     CefRefPtr<CefDictionaryValue>&,
                      bool*) override {
     Check("OnBeforePopup");
     Add("OnBeforePopup url=" + Str(target_url) + " name=" + Str(target_frame_name) +
@@ -194,8 +209,11 @@ class ProbeClient : public CefClient,
     Check("OnLoadEnd");
     Add("OnLoadEnd url=" + Str(frame->GetURL()) + " status=" + std::to_string(status));
   }
-  void OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame, ErrorCode code,
-                   const CefString& text, const CefString& url) override {
+  void OnLoadError(CefRefPtr<CefBrowser>,
+                   CefRefPtr<CefFrame> frame,
+                   ErrorCode code,
+                   const CefString& text,
+                   const CefString& url) override {
     Check("OnLoadError");
     Add("OnLoadError url=" + Str(url) + " code=" + std::to_string(code) + " text=" + Str(text));
     // As a browser client shows a failure: an error document in the failing frame.
@@ -207,8 +225,11 @@ class ProbeClient : public CefClient,
   }
 
   // CefRequestHandler
-  bool OnBeforeBrowse(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, CefRefPtr<CefRequest> request,
-                      bool user_gesture, bool is_redirect) override {
+  bool OnBeforeBrowse(CefRefPtr<CefBrowser>,
+                      CefRefPtr<CefFrame>,
+                      CefRefPtr<CefRequest> request,
+                      bool user_gesture,
+                      bool is_redirect) override {
     Check("OnBeforeBrowse");
     std::string url = Str(request->GetURL());
     Add("OnBeforeBrowse url=" + url + " redirect=" + (is_redirect ? "1" : "0") +
@@ -222,7 +243,9 @@ class ProbeClient : public CefClient,
   }
 
   // CefKeyboardHandler
-  bool OnPreKeyEvent(CefRefPtr<CefBrowser>, const CefKeyEvent& event, CefEventHandle os_event,
+  bool OnPreKeyEvent(CefRefPtr<CefBrowser>,
+                     const CefKeyEvent& event,
+                     CefEventHandle os_event,
                      bool*) override {
     Check("OnPreKeyEvent");
     char text[128];
@@ -233,7 +256,9 @@ class ProbeClient : public CefClient,
   }
 
   // CefDragHandler
-  bool OnDragEnter(CefRefPtr<CefBrowser>, CefRefPtr<CefDragData> data, DragOperationsMask) override {
+  bool OnDragEnter(CefRefPtr<CefBrowser>,
+                   CefRefPtr<CefDragData> data,
+                   DragOperationsMask) override {
     Check("OnDragEnter");
     std::vector<CefString> names;
     data->GetFileNames(names);
@@ -245,12 +270,13 @@ class ProbeClient : public CefClient,
   }
 
   // CefContextMenuHandler
-  void OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+  void OnBeforeContextMenu(CefRefPtr<CefBrowser>,
+                           CefRefPtr<CefFrame>,
                            CefRefPtr<CefContextMenuParams> params,
                            CefRefPtr<CefMenuModel> model) override {
     Check("OnBeforeContextMenu");
-    Add("OnBeforeContextMenu items=" + std::to_string(model->GetCount()) + " x=" +
-        std::to_string(params->GetXCoord()) + " y=" + std::to_string(params->GetYCoord()));
+    Add("OnBeforeContextMenu items=" + std::to_string(model->GetCount()) +
+        " x=" + std::to_string(params->GetXCoord()) + " y=" + std::to_string(params->GetYCoord()));
     if (!g_keepMenu)
       model->Clear();
   }
@@ -551,8 +577,9 @@ int main() {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = L"ProbeMainWindow";
   RegisterClassExW(&wc);
-  g_mainWnd = CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_POPUP | WS_VISIBLE |
-                              WS_CLIPCHILDREN, 0, 0, 900, 640, nullptr, nullptr, instance, nullptr);
+  g_mainWnd =
+      CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                      900, 640, nullptr, nullptr, instance, nullptr);
   g_client = new ProbeClient();
 
   int result = RunCommands(SplitCommands(line->GetSwitchValue("do").ToString()), instance);

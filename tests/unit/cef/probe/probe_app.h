@@ -25,7 +25,8 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
   CefRefPtr<CefRenderProcessHandler> GetRenderProcessHandler() override { return this; }
 
   // CefRenderProcessHandler
-  void OnContextCreated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  void OnContextCreated(CefRefPtr<CefBrowser> browser,
+                        CefRefPtr<CefFrame> frame,
                         CefRefPtr<CefV8Context> context) override {
     m_callback = nullptr;
     m_callbackContext = nullptr;
@@ -39,8 +40,10 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
                      V8_PROPERTY_ATTRIBUTE_NONE);
   }
 
-  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                CefProcessId source, CefRefPtr<CefProcessMessage> message) override {
+  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefProcessId source,
+                                CefRefPtr<CefProcessMessage> message) override {
     std::string name = message->GetName().ToString();
     if (name == "probe-reply" && m_callback && m_callbackContext) {
       CefV8ValueList args;
@@ -59,8 +62,10 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
   }
 
   // CefV8Handler
-  bool Execute(const CefString& name, CefRefPtr<CefV8Value> object,
-               const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
+  bool Execute(const CefString& name,
+               CefRefPtr<CefV8Value> object,
+               const CefV8ValueList& arguments,
+               CefRefPtr<CefV8Value>& retval,
                CefString& exception) override {
     // probeNow(callback): calls back at once, inside the page's call.
     if (name.ToString() == "probeNow") {
