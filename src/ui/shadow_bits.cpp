@@ -21,8 +21,12 @@ namespace {
 class DoublePrecisionScope {
  public:
 #if defined(ZARVIK_SHADOW_X87_GUARD)
-  DoublePrecisionScope() : m_saved(_controlfp(0, 0)) { _controlfp(_PC_53, _MCW_PC); }
-  ~DoublePrecisionScope() { _controlfp(m_saved, _MCW_PC); }
+  DoublePrecisionScope() : m_saved(_controlfp(0, 0)) {
+    _controlfp(_PC_53, _MCW_PC);
+  }
+  ~DoublePrecisionScope() {
+    _controlfp(m_saved, _MCW_PC);
+  }
 
  private:
   unsigned int m_saved;
@@ -51,9 +55,6 @@ struct RowFill {
   Span hole{0, 0};
   Span coreLeft{0, 0};
   Span coreRight{0, 0};
-  bool operator==(const RowFill& other) const {
-    return hole == other.hole && coreLeft == other.coreLeft && coreRight == other.coreRight;
-  }
 };
 
 Span Normalised(Span span) {
@@ -62,8 +63,7 @@ Span Normalised(Span span) {
 
 // [0, width) without the given spans, as sorted disjoint segments.
 int FreeSegments(Span blocked[3], int width, Span out[4]) {
-  std::sort(blocked, blocked + 3,
-            [](const Span& a, const Span& b) { return a.start < b.start; });
+  std::sort(blocked, blocked + 3, [](const Span& a, const Span& b) { return a.start < b.start; });
   int count = 0;
   int from = 0;
   for (int k = 0; k < 3; ++k) {
@@ -78,25 +78,69 @@ int FreeSegments(Span blocked[3], int width, Span out[4]) {
   return count;
 }
 
-// Stamps the kernel row at vertical distance `dy` along every centre of `run` into `row`,
-// restricted to `segment`. Stamping keeps the larger value; as the kernel only falls with the
-// distance from its centre, a pixel gets the kernel value of its nearest centre.
-void StampRun(uint32_t* row, const uint32_t* kernelRow, int radius, Span run, Span segment) {
-  const int a = run.start;
-  const int b = run.end;
-  int lo = std::max(segment.start, a - radius);
-  int hi = std::min(segment.end, a);
+// One image row being drawn. Pixels outside [writtenStart, writtenEnd) have not been written in
+// this row yet and are still 0, so a constant can be stored there without comparing.
+struct RowWriter {
+  uint32_t* row;
+  int writtenStart = 0;
+  int writtenEnd = 0;
+
+  void Mark(int lo, int hi) {
+    if (lo >= hi)
+      return;
+    if (writtenStart >= writtenEnd) {
+      writtenStart = lo;
+      writtenEnd = hi;
+    } else {
+      writtenStart = std::min(writtenStart, lo);
+      writtenEnd = std::max(writtenEnd, hi);
+    }
+  }
+
+  void MaxFill(int lo, int hi, uint32_t value) {
+    if (lo >= hi)
+      return;
+    const int keepLo = std::max(lo, writtenStart);
+    const int keepHi = std::min(hi, writtenEnd);
+    if (keepLo >= keepHi) {
+      std::fill(row + lo, row + hi, value);
+    } else {
+      std::fill(row + lo, row + keepLo, value);
+      for (int x = keepLo; x < keepHi; ++x)
+        row[x] = std::max(row[x], value);
+      std::fill(row + keepHi, row + hi, value);
+    }
+    Mark(lo, hi);
+  }
+
+  // Stamps the kernel row at one vertical distance along every centre of `run`, restricted to
+  // `segment`. Stamping keeps the larger value; as the kernel only falls with the distance from
+  // its centre, a pixel gets the kernel value of its nearest centre.
+  void StampRun(const uint32_t* kernelRow, int radius, Span run, Span segment) {
+    const int a = run.start;
+    const int b = run.end;
+    int lo = std::max(segment.start, a - radius);
+    int hi = std::min(segment.end, a);
+    for (int x = lo; x < hi; ++x)
+      row[x] = std::max(row[x], kernelRow[a - x]);
+    Mark(lo, hi);
+    MaxFill(std::max(segment.start, a), std::min(segment.end, b), kernelRow[0]);
+    lo = std::max(segment.start, b);
+    hi = std::min(segment.end, b + radius);
+    for (int x = lo; x < hi; ++x)
+      row[x] = std::max(row[x], kernelRow[x - b + 1]);
+    Mark(lo, hi);
+  }
+};
+
+// Copies pixels [lo, hi) of the neighbouring row; the pieces are mostly a few pixels wide.
+inline void CopyPixels(uint32_t* to, const uint32_t* from, int lo, int hi) {
+  if (hi - lo > 16) {
+    std::memcpy(to + lo, from + lo, sizeof(uint32_t) * (hi - lo));
+    return;
+  }
   for (int x = lo; x < hi; ++x)
-    row[x] = std::max(row[x], kernelRow[a - x]);
-  lo = std::max(segment.start, a);
-  hi = std::min(segment.end, b);
-  const uint32_t centre = kernelRow[0];
-  for (int x = lo; x < hi; ++x)
-    row[x] = std::max(row[x], centre);
-  lo = std::max(segment.start, b);
-  hi = std::min(segment.end, b + radius);
-  for (int x = lo; x < hi; ++x)
-    row[x] = std::max(row[x], kernelRow[x - b + 1]);
+    to[x] = from[x];
 }
 
 }  // namespace
@@ -131,8 +175,7 @@ ShadowKernel BuildShadowKernel(const ShadowParams& params) {
             static_cast<int>((1.0 - (distance - solid) / (sharpness + 1)) * params.darkness);
         pixel = PackShadowPixel(params.color, static_cast<uint8_t>(alpha));
       }
-      kernel.pixels[static_cast<size_t>(dy + kernel.radius) * side + (dx + kernel.radius)] =
-          pixel;
+      kernel.pixels[static_cast<size_t>(dy + kernel.radius) * side + (dx + kernel.radius)] = pixel;
     }
   }
   return kernel;
@@ -176,8 +219,7 @@ void ErodeWorkingSpans(std::vector<Span>& working, int passes) {
   std::vector<Span> next = working;
   for (int pass = 0; pass < passes; ++pass) {
     for (size_t j = 1; j + 1 < rows; ++j) {
-      next[j].start =
-          std::max({working[j - 1].start, working[j].start, working[j + 1].start}) + 1;
+      next[j].start = std::max({working[j - 1].start, working[j].start, working[j + 1].start}) + 1;
       next[j].end = std::min({working[j - 1].end, working[j].end, working[j + 1].end}) - 1;
     }
     working.swap(next);
@@ -190,13 +232,11 @@ void RenderShadowFromOutline(uint32_t* bits,
                              const std::vector<Span>& outline,
                              const ShadowParams& params) {
   const int size = params.size;
-  if (size < 0 || width <= 0 || height <= 0 || outline.size() < static_cast<size_t>(height))
+  if (size < 0 || width <= 0 || height <= 0 || outline.size() != static_cast<size_t>(height))
     return;
   const int shadowWidth = width + 2 * size;
   const int shadowHeight = height + 2 * size;
-  const std::vector<Span> parentRows(outline.begin(), outline.begin() + height);
-
-  std::vector<Span> working = BuildWorkingSpans(parentRows, width, size);
+  std::vector<Span> working = BuildWorkingSpans(outline, width, size);
   if (params.sharpness > size)
     ErodeWorkingSpans(working, params.sharpness - size);
   const ShadowKernel kernel = BuildShadowKernel(params);
@@ -219,75 +259,113 @@ void RenderShadowFromOutline(uint32_t* bits,
     runs[i].right = Normalised({rightStart, span.end});
   }
 
-  // changesBefore[j]: rows k < j whose runs differ from row k - 1's (rows outside have none).
-  std::vector<int> changesBefore(static_cast<size_t>(shadowHeight) + 2, 0);
-  for (int j = 0; j <= shadowHeight; ++j) {
-    const StampRuns current = j < shadowHeight ? runs[j] : StampRuns{};
-    const StampRuns previous = j > 0 ? runs[j - 1] : StampRuns{};
-    changesBefore[j + 1] = changesBefore[j] + (current != previous ? 1 : 0);
-  }
-  auto changesIn = [&](int first, int last) {
-    first = std::max(first, 0);
-    last = std::min(last, shadowHeight);
-    return first > last ? 0 : changesBefore[last + 1] - changesBefore[first];
-  };
-
   const int xOffset = params.xOffset;
   const int yOffset = params.yOffset;
   const int coreBegin = std::min(radius, std::max(size - yOffset, 0));
-  const int coreEnd = std::max(shadowHeight - radius, std::min(height + size - yOffset, shadowHeight));
-  auto fillOf = [&](int i) {
-    RowFill fill;
-    if (i < coreBegin || i >= coreEnd)
-      return fill;
-    const Span span = working[i + 1];
-    const int parentRow = i - size + yOffset;
-    if (parentRow < 0 || parentRow >= height) {
-      fill.coreLeft = Normalised(span);
-      return fill;
+  const int coreEnd =
+      std::max(shadowHeight - radius, std::min(height + size - yOffset, shadowHeight));
+  // What the core step sees of a row: whether it fills the row at all, with or without a parent
+  // row, the working span and that parent row's span. Equal keys give equal fills.
+  struct CoreKey {
+    int mode = 0;  // 0: outside the core rows, 1: no parent row, 2: a parent row
+    Span span{0, 0};
+    Span parent{0, 0};
+    bool operator==(const CoreKey& other) const {
+      return mode == other.mode && span == other.span && parent == other.parent;
     }
-    const int holeStart = parentRows[parentRow].start + size - xOffset;
-    const int holeEnd = parentRows[parentRow].end + size - xOffset;
-    fill.coreLeft = Normalised({span.start, std::min(holeStart, span.end)});
-    fill.hole = Normalised({std::max(holeStart, 0), std::min(holeEnd, shadowWidth)});
-    fill.coreRight = Normalised({std::max(holeEnd, span.start), span.end});
+  };
+  auto keyOf = [&](int i) {
+    CoreKey key;
+    if (i < coreBegin || i >= coreEnd)
+      return key;
+    key.span = working[i + 1];
+    const int parentRow = i - size + yOffset;
+    key.mode = parentRow < 0 || parentRow >= height ? 1 : 2;
+    if (key.mode == 2)
+      key.parent = outline[parentRow];
+    return key;
+  };
+  auto fillOf = [&](const CoreKey& key) {
+    RowFill fill;
+    if (key.mode == 1) {
+      fill.coreLeft = Normalised(key.span);
+    } else if (key.mode == 2) {
+      const int holeStart = key.parent.start + size - xOffset;
+      const int holeEnd = key.parent.end + size - xOffset;
+      fill.coreLeft = Normalised({key.span.start, std::min(holeStart, key.span.end)});
+      fill.hole = Normalised({std::max(holeStart, 0), std::min(holeEnd, shadowWidth)});
+      fill.coreRight = Normalised({std::max(holeEnd, key.span.start), key.span.end});
+    }
     return fill;
   };
 
-  RowFill previousFill;
-  for (int r = 0; r < shadowHeight; ++r) {
-    // Bottom-up image: shadow row r is stored in image row shadowHeight - 1 - r.
+  // A row is drawn from scratch when its core key differs from the next row's or when the
+  // centres within the kernel's reach differ from those of the next row; otherwise it repeats
+  // the next row, which is stored just before it.
+  std::vector<uint8_t> fresh(static_cast<size_t>(shadowHeight), 0);
+  fresh[shadowHeight - 1] = 1;
+  for (int j = 0; j <= shadowHeight; ++j) {
+    const StampRuns current = j < shadowHeight ? runs[j] : StampRuns{};
+    const StampRuns previous = j > 0 ? runs[j - 1] : StampRuns{};
+    if (current == previous)
+      continue;
+    // Rows r whose reach [r - radius, r + radius] or the next row's takes in row j or j - 1.
+    for (int r = std::max(j - radius - 1, 0); r <= std::min(j + radius - 1, shadowHeight - 1); ++r)
+      fresh[r] = 1;
+  }
+  CoreKey nextKey = keyOf(shadowHeight - 1);
+  for (int r = shadowHeight - 2; r >= 0; --r) {
+    const CoreKey key = keyOf(r);
+    if (!(key == nextKey))
+      fresh[r] = 1;
+    nextKey = key;
+  }
+
+  // Rows in the order they are stored (bottom-up).
+  int r = shadowHeight - 1;
+  while (r >= 0) {
     uint32_t* row = bits + static_cast<size_t>(shadowHeight - 1 - r) * shadowWidth;
-    const RowFill fill = fillOf(r);
-    if (r > 0 && fill == previousFill && changesIn(r - radius, r + radius) == 0) {
-      // Same centres nearby and the same core: the row repeats the one above it.
-      const uint32_t* above = row + shadowWidth;
-      const Span hole = fill.hole;
-      const int leftEnd = hole.Empty() ? shadowWidth : hole.start;
-      std::memcpy(row, above, sizeof(uint32_t) * leftEnd);
-      if (!hole.Empty())
-        std::memcpy(row + hole.end, above + hole.end,
-                    sizeof(uint32_t) * (shadowWidth - hole.end));
-    } else {
-      Span blocked[3] = {fill.hole, fill.coreLeft, fill.coreRight};
-      Span segments[4];
-      const int segmentCount = FreeSegments(blocked, shadowWidth, segments);
-      for (int i = std::max(r - radius, 0); i <= std::min(r + radius, shadowHeight - 1); ++i) {
-        const int dy = i > r ? i - r : r - i;
-        const uint32_t* kernelRow = kernel.pixels.data() + static_cast<size_t>(dy + radius) * side + radius;
-        if (kernelRow[0] == 0)
+    const RowFill fill = fillOf(keyOf(r));
+    if (!fresh[r]) {
+      // A band of rows that repeat the row before them; the hole is the same in all of them
+      // and stays 0.
+      int last = r;
+      while (last > 0 && !fresh[last - 1])
+        --last;
+      const int leftEnd = fill.hole.Empty() ? shadowWidth : fill.hole.start;
+      const int rightStart = fill.hole.Empty() ? shadowWidth : fill.hole.end;
+      for (; r >= last; --r, row += shadowWidth) {
+        const uint32_t* below = row - shadowWidth;
+        CopyPixels(row, below, 0, leftEnd);
+        CopyPixels(row, below, rightStart, shadowWidth);
+      }
+      continue;
+    }
+    Span blocked[3] = {fill.hole, fill.coreLeft, fill.coreRight};
+    Span segments[4];
+    const int segmentCount = FreeSegments(blocked, shadowWidth, segments);
+    RowWriter writer{row};
+    // Nearest centre rows first: their larger values can be stored without comparing.
+    for (int distance = 0; distance <= radius; ++distance) {
+      const uint32_t* kernelRow =
+          kernel.pixels.data() + static_cast<size_t>(distance + radius) * side + radius;
+      if (kernelRow[0] == 0)
+        break;  // the kernel only falls further out
+      for (int pass = 0; pass < (distance == 0 ? 1 : 2); ++pass) {
+        const int i = pass == 0 ? r - distance : r + distance;
+        if (i < 0 || i >= shadowHeight)
           continue;
         for (const Span& run : {runs[i].left, runs[i].right}) {
           if (run.Empty())
             continue;
           for (int k = 0; k < segmentCount; ++k)
-            StampRun(row, kernelRow, radius, run, segments[k]);
+            writer.StampRun(kernelRow, radius, run, segments[k]);
         }
       }
-      std::fill(row + fill.coreLeft.start, row + fill.coreLeft.end, kernel.core);
-      std::fill(row + fill.coreRight.start, row + fill.coreRight.end, kernel.core);
     }
-    previousFill = fill;
+    std::fill(row + fill.coreLeft.start, row + fill.coreLeft.end, kernel.core);
+    std::fill(row + fill.coreRight.start, row + fill.coreRight.end, kernel.core);
+    --r;
   }
 }
 

@@ -16,9 +16,7 @@ struct Span {
   int start;
   int end;
   bool Empty() const { return start >= end; }
-  bool operator==(const Span& other) const {
-    return start == other.start && end == other.end;
-  }
+  bool operator==(const Span& other) const { return start == other.start && end == other.end; }
   bool operator!=(const Span& other) const { return !(*this == other); }
 };
 
@@ -29,7 +27,7 @@ struct ShadowParams {
   int8_t size = 8;         // reach beyond the parent on every side, pixels
   int8_t xOffset = 0;
   int8_t yOffset = 0;
-  uint32_t color = 0;      // COLORREF: red in the low byte, blue in the third
+  uint32_t color = 0;  // COLORREF: red in the low byte, blue in the third
 };
 
 // A rectangle [left, right) x [top, bottom), as the rectangles of a region come.
@@ -66,7 +64,8 @@ std::vector<Span> BuildWorkingSpans(const std::vector<Span>& outline, int width,
 void ErodeWorkingSpans(std::vector<Span>& working, int passes);
 
 // Draws the shadow of a width x height parent with the given outline into `bits`, a bottom-up
-// image of (width + 2 * size) x (height + 2 * size) pixels that the caller has cleared to 0.
+// image of (width + 2 * size) x (height + 2 * size) pixels that the caller has cleared to 0;
+// `outline` has one span per parent row.
 // Pixels under the parent are left untouched (so they stay 0). A negative size draws nothing.
 void RenderShadowFromOutline(uint32_t* bits,
                              int width,

@@ -10,8 +10,8 @@ namespace DuiLib {
 
 namespace {
 
-using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
-                                            BLENDFUNCTION*, DWORD);
+using UpdateLayeredWindowFn =
+    BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
 using DwmIsCompositionEnabledFn = HRESULT(WINAPI*)(BOOL*);
 
 const wchar_t kShadowClassName[] = L"VeltoShadowWnd";
@@ -116,9 +116,9 @@ bool CWndShadow::AttachToParent(HWND parent) {
   }
   ShadowMap()[parent] = this;
 
-  m_shadowWnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, kShadowClassName, nullptr,
-                                WS_POPUPWINDOW, CW_USEDEFAULT, 0, 0, 0, parent, nullptr,
-                                g_shadowInstance, nullptr);
+  m_shadowWnd =
+      CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, kShadowClassName, nullptr, WS_POPUPWINDOW,
+                      CW_USEDEFAULT, 0, 0, 0, parent, nullptr, g_shadowInstance, nullptr);
   if (m_shadowWnd == nullptr) {
     LogLine(ERROR, "create shadow window failed, error ", GetLastError());
     m_shadowWnd = static_cast<HWND>(INVALID_HANDLE_VALUE);
@@ -259,8 +259,8 @@ std::vector<zarvik::shadow::Span> ShadowOutlineFromRegion(HRGN region, int width
       const auto* regionRects = reinterpret_cast<const RECT*>(data->Buffer);
       rects.reserve(data->rdh.nCount);
       for (DWORD k = 0; k < data->rdh.nCount; ++k) {
-        rects.push_back({regionRects[k].left, regionRects[k].top, regionRects[k].right,
-                         regionRects[k].bottom});
+        rects.push_back(
+            {regionRects[k].left, regionRects[k].top, regionRects[k].right, regionRects[k].bottom});
       }
       return zarvik::shadow::OutlineFromRects(rects.data(), rects.size(), width, height);
     }
@@ -286,7 +286,9 @@ void CWndShadow::RenderShadowBits(uint32_t* bits, HWND parent, const RECT& paren
   zarvik::shadow::RenderShadowFromOutline(bits, width, height, outline, GetParams());
 }
 
-LRESULT CALLBACK CWndShadow::ShadowParentProc(HWND parent, UINT message, WPARAM wParam,
+LRESULT CALLBACK CWndShadow::ShadowParentProc(HWND parent,
+                                              UINT message,
+                                              WPARAM wParam,
                                               LPARAM lParam) {
   CWndShadow* shadow = FindShadow(parent);
   if (shadow == nullptr)

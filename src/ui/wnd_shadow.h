@@ -40,10 +40,10 @@ class CWndShadow {
   bool AttachToParent(HWND parent);
 
   // Settings; each refreshes a visible shadow. Out-of-range values are refused (false).
-  bool SetSize(int size);             // -128 .. 127 pixels beyond the parent on every side
+  bool SetSize(int size);                     // -128 .. 127 pixels beyond the parent on every side
   bool SetSharpness(unsigned int sharpness);  // 0 .. 255 pixels of soft border
   bool SetDarkness(unsigned int darkness);    // 0 .. 255 alpha of the solid core
-  bool SetPosition(int x, int y);     // -128 .. 127 pixels each
+  bool SetPosition(int x, int y);             // -128 .. 127 pixels each
   bool SetColor(COLORREF color);
 
   void ShowShadow(HWND parent);
@@ -52,8 +52,7 @@ class CWndShadow {
   // image of (width + 2 * size) x (height + 2 * size) pixels.
   void RenderShadowBits(uint32_t* bits, HWND parent, const RECT& parentRect);
 
-  static LRESULT CALLBACK ShadowParentProc(HWND parent, UINT message, WPARAM wParam,
-                                           LPARAM lParam);
+  static LRESULT CALLBACK ShadowParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND GetShadowWindow() const { return m_shadowWnd; }
   uint8_t GetStatus() const { return m_status; }

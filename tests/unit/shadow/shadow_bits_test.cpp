@@ -76,9 +76,9 @@ TEST(ShadowKernelTest, AlphaIsTruncatedDoubleArithmetic) {
       {0, 5, 150, 2, 0, 100}, {0, 5, 150, 4, 0, 50},  {8, 3, 200, 2, 2, 200},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "size " << row.size << " sharpness " << row.sharpness
-                                    << " darkness " << row.darkness << " at " << row.dx << ","
-                                    << row.dy);
+    SCOPED_TRACE(testing::Message()
+                 << "size " << row.size << " sharpness " << row.sharpness << " darkness "
+                 << row.darkness << " at " << row.dx << "," << row.dy);
     const auto kernel = BuildShadowKernel(Params(row.size, row.sharpness, row.darkness));
     EXPECT_EQ(Alpha(kernel.At(row.dx, row.dy)), row.alpha);
   }
@@ -106,20 +106,21 @@ TEST(ShadowOutlineTest, RowsTakeFirstAndLastCoveredColumnClippedToTheParent) {
   const auto outline = zarvik::shadow::OutlineFromRects(rects, 5, 10, 7);
   const std::vector<Span> expected = {{2, 5}, {2, 8}, {4, 8}, {10, 0}, {0, 10}, {10, 0}, {1, 2}};
   EXPECT_EQ(outline, expected);
-  EXPECT_EQ(zarvik::shadow::OutlineFromRects(nullptr, 0, 3, 2), (std::vector<Span>{{3, 0}, {3, 0}}));
+  EXPECT_EQ(zarvik::shadow::OutlineFromRects(nullptr, 0, 3, 2),
+            (std::vector<Span>{{3, 0}, {3, 0}}));
 }
 
 TEST(ShadowOutlineTest, WorkingTableAndErosionKeepTheEmptySpanNumbers) {
   const std::vector<Span> outline = {{0, 10}, {1, 9}, {0, 10}};
   auto working = zarvik::shadow::BuildWorkingSpans(outline, 10, 1);
-  EXPECT_EQ(working, (std::vector<Span>{{10, 0}, {10, 0}, {1, 11}, {2, 10}, {1, 11}, {10, 0},
-                                        {10, 0}}));
+  EXPECT_EQ(working,
+            (std::vector<Span>{{10, 0}, {10, 0}, {1, 11}, {2, 10}, {1, 11}, {10, 0}, {10, 0}}));
   zarvik::shadow::ErodeWorkingSpans(working, 1);
-  EXPECT_EQ(working, (std::vector<Span>{{10, 0}, {11, -1}, {11, -1}, {3, 9}, {11, -1}, {11, -1},
-                                        {10, 0}}));
+  EXPECT_EQ(working,
+            (std::vector<Span>{{10, 0}, {11, -1}, {11, -1}, {3, 9}, {11, -1}, {11, -1}, {10, 0}}));
   zarvik::shadow::ErodeWorkingSpans(working, 1);
-  EXPECT_EQ(working, (std::vector<Span>{{10, 0}, {12, -2}, {12, -2}, {12, -2}, {12, -2}, {12, -2},
-                                        {10, 0}}));
+  EXPECT_EQ(working, (std::vector<Span>{
+                         {10, 0}, {12, -2}, {12, -2}, {12, -2}, {12, -2}, {12, -2}, {10, 0}}));
 }
 
 // The main window's settings on a rectangle: the shadow shows 4 px left and right, 2 px at the
@@ -151,6 +152,21 @@ TEST(ShadowImageTest, RectangularParentGetsItsVisibleBandsFromTheKernel) {
   }
 }
 
+TEST(ShadowImageTest, NegativeSizeOrMismatchedOutlineDrawsNothing) {
+  ShadowParams params = MainWindowParams();
+  params.size = -3;
+  ShadowImage small(40 - 6, 30 - 6);
+  zarvik::shadow::RenderShadowFromOutline(small.Bits(), 40, 30, std::vector<Span>(30, Span{0, 40}),
+                                          params);
+  EXPECT_TRUE(small.GuardsIntact());
+  EXPECT_TRUE(small == ShadowImage(40 - 6, 30 - 6));
+
+  ShadowImage image(48, 38);
+  zarvik::shadow::RenderShadowFromOutline(image.Bits(), 40, 30, std::vector<Span>(12, Span{0, 40}),
+                                          MainWindowParams());
+  EXPECT_TRUE(image == ShadowImage(48, 38));
+}
+
 // A rounded parent lets the shadow show through its cut-off corners.
 TEST(ShadowImageTest, RoundedParentShowsShadowInItsCorners) {
   const int width = 60, height = 40;
@@ -165,8 +181,7 @@ TEST(ShadowImageTest, RoundedParentShowsShadowInItsCorners) {
   ShadowImage rect(width + 8, height + 8), round(width + 8, height + 8);
   zarvik::shadow::RenderShadowFromOutline(
       rect.Bits(), width, height, std::vector<Span>(height, Span{0, width}), MainWindowParams());
-  zarvik::shadow::RenderShadowFromOutline(round.Bits(), width, height, outline,
-                                          MainWindowParams());
+  zarvik::shadow::RenderShadowFromOutline(round.Bits(), width, height, outline, MainWindowParams());
   // The parent's top-left 8 x 8 corner lies at shadow columns 4..11, rows 2..9.
   uint32_t rectCorner = 0, roundCorner = 0;
   for (int row = 2; row < 10; ++row) {

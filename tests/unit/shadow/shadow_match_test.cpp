@@ -38,7 +38,9 @@ std::vector<Shape> Shapes() {
       {"two boxes with an empty band", 50, 40,
        [] { return Combined(CreateRectRgn(0, 0, 50, 10), CreateRectRgn(10, 20, 40, 40), RGN_OR); }},
       {"notch on the left", 60, 40,
-       [] { return Combined(CreateRectRgn(0, 0, 60, 40), CreateRectRgn(0, 12, 25, 20), RGN_DIFF); }},
+       [] {
+         return Combined(CreateRectRgn(0, 0, 60, 40), CreateRectRgn(0, 12, 25, 20), RGN_DIFF);
+       }},
       {"triangle", 50, 50,
        [] {
          const POINT points[] = {{0, 0}, {50, 10}, {10, 50}};
@@ -64,14 +66,14 @@ ShadowParams Settings(int size, int sharpness, int darkness, int x, int y, COLOR
 
 std::vector<ShadowParams> AllSettings() {
   return {
-      Settings(4, 5, 150, 0, 2),                       // the main window
-      Settings(8, 5, 150, 0, 0),                       // defaults: sharpness below size
+      Settings(4, 5, 150, 0, 2),                      // the main window
+      Settings(8, 5, 150, 0, 0),                      // defaults: sharpness below size
       Settings(6, 6, 200, -3, 5, RGB(200, 100, 50)),  // sharpness equal to size
-      Settings(0, 5, 150, 0, 0),                       // no margin
-      Settings(0, 0, 255, 0, 0),                       // no margin, no blur
-      Settings(10, 2, 180, 7, -9, RGB(30, 60, 200)),   // wide solid core
-      Settings(3, 12, 150, 2, 2),                      // many erosion passes
-      Settings(4, 5, 150, 100, -100),                  // offsets beyond the image
+      Settings(0, 5, 150, 0, 0),                      // no margin
+      Settings(0, 0, 255, 0, 0),                      // no margin, no blur
+      Settings(10, 2, 180, 7, -9, RGB(30, 60, 200)),  // wide solid core
+      Settings(3, 12, 150, 2, 2),                     // many erosion passes
+      Settings(4, 5, 150, 100, -100),                 // offsets beyond the image
       Settings(2, 5, 90, -128, 127),
   };
 }

@@ -95,7 +95,8 @@ void RenderShadowPerPixel(uint32_t* bits,
   const int xOffset = params.xOffset;
   const int yOffset = params.yOffset;
   const int first = std::min(radius, std::max(size - yOffset, 0));
-  const int last = std::max(shadowHeight - radius, std::min(height + size - yOffset, height + 2 * size));
+  const int last =
+      std::max(shadowHeight - radius, std::min(height + size - yOffset, height + 2 * size));
   for (int i = first; i < last; ++i) {
     const int s = start[i + 1];
     const int e = end[i + 1];

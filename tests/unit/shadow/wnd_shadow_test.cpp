@@ -176,7 +176,9 @@ TEST_F(WndShadowTest, MaximiseAndMinimiseHideTheShadowAndRestoreShowsIt) {
   const struct {
     int command;
     const char* name;
-  } steps[] = {{SW_MAXIMIZE, "maximise"}, {SW_RESTORE, "restore"}, {SW_MINIMIZE, "minimise"},
+  } steps[] = {{SW_MAXIMIZE, "maximise"},
+               {SW_RESTORE, "restore"},
+               {SW_MINIMIZE, "minimise"},
                {SW_RESTORE, "restore again"}};
   for (const auto& step : steps) {
     SCOPED_TRACE(step.name);
