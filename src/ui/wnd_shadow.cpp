@@ -106,6 +106,10 @@ bool CWndShadow::IsShadowSupported() {
   return g_updateLayeredWindow != nullptr;
 }
 
+bool CWndShadow::HasShadow(HWND parent) {
+  return FindShadow(parent) != nullptr;
+}
+
 bool CWndShadow::AttachToParent(HWND parent) {
   if (g_updateLayeredWindow == nullptr)
     return false;

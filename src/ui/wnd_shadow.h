@@ -33,6 +33,8 @@ class CWndShadow {
   // Returns whether shadows are available.
   static bool InitShadowSupport(HINSTANCE instance);
   static bool IsShadowSupported();
+  // Whether `parent` has a shadow attached (until its WM_NCDESTROY).
+  static bool HasShadow(HWND parent);
 
   // Creates the shadow window for `parent` and takes over the parent's window procedure. Does
   // nothing (false) when shadows are not available, when `parent` already has a shadow or when

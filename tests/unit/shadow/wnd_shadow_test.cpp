@@ -24,6 +24,18 @@ LRESULT CALLBACK ParentProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam
   return DefWindowProcW(wnd, message, wParam, lParam);
 }
 
+// A window that attaches its shadow while it is being created, as the main window does.
+CWndShadow* g_shadowOnCreate = nullptr;
+
+LRESULT CALLBACK AttachOnCreateProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE && g_shadowOnCreate != nullptr) {
+    g_shadowOnCreate->SetSize(4);
+    g_shadowOnCreate->AttachToParent(wnd);
+    g_shadowOnCreate->SetPosition(0, 2);
+  }
+  return DefWindowProcW(wnd, message, wParam, lParam);
+}
+
 void PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -62,6 +74,9 @@ class WndShadowTest : public testing::Test {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = L"ShadowTestParent";
+    RegisterClassExW(&wc);
+    wc.lpfnWndProc = AttachOnCreateProc;
+    wc.lpszClassName = L"ShadowTestAttachOnCreate";
     RegisterClassExW(&wc);
   }
 
@@ -135,6 +150,23 @@ TEST_F(WndShadowTest, ShadowWindowIsAClickThroughLayeredPopupOwnedByTheParent) {
   EXPECT_EQ(shadow.GetStatus(), CWndShadow::SHADOW_ENABLED);
 }
 
+TEST_F(WndShadowTest, VisibleWindowAttachingDuringCreationGetsItsShadowShown) {
+  CWndShadow shadow;
+  g_shadowOnCreate = &shadow;
+  HWND wnd = CreateWindowExW(0, L"ShadowTestAttachOnCreate", L"created",
+                             WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, 120, 90, 260, 170,
+                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  g_shadowOnCreate = nullptr;
+  ASSERT_NE(wnd, nullptr);
+  PumpMessages();
+  ASSERT_TRUE(IsWindow(shadow.GetShadowWindow()));
+  EXPECT_TRUE(IsWindowVisible(shadow.GetShadowWindow()));
+  EXPECT_TRUE(shadow.GetStatus() & CWndShadow::SHADOW_VISIBLE);
+  ExpectShadowAround(shadow.GetShadowWindow(), wnd);
+  DestroyWindow(wnd);
+  EXPECT_FALSE(IsWindow(shadow.GetShadowWindow()));
+}
+
 TEST_F(WndShadowTest, ShadowFollowsMovesAndSizeChanges) {
   CWndShadow shadow;
   AttachLikeTheMainWindow(shadow);
@@ -199,10 +231,12 @@ TEST_F(WndShadowTest, MessagesAfterTheParentIsGoneGetZeroAndReachNothing) {
   PumpMessages();
   HWND wnd = shadow.GetShadowWindow();
   // While attached the parent's own procedure answers through the shadow's.
+  EXPECT_TRUE(CWndShadow::HasShadow(m_parent));
   EXPECT_EQ(CWndShadow::ShadowParentProc(m_parent, kEchoMessage, 0, 0), 77);
 
   DestroyWindow(m_parent);
   EXPECT_FALSE(IsWindow(wnd));
+  EXPECT_FALSE(CWndShadow::HasShadow(m_parent));
   const int before = g_parentMessages;
   EXPECT_EQ(CWndShadow::ShadowParentProc(m_parent, kEchoMessage, 0, 0), 0);
   EXPECT_EQ(CWndShadow::ShadowParentProc(m_parent, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 0);
