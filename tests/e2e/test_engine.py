@@ -318,6 +318,15 @@ class PopupsAndInput(EngineTestCase):
         # A refused drop navigates nowhere.
         self.assertEqual(len([l for l in lines if l.startswith("OnBeforeBrowse")]), 1)
 
+    def test_a_menu_appears_only_when_the_client_leaves_items(self):
+        page = self.url("engine/page")
+        cleared = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "rclick 40 60",
+                               "wait OnBeforeContextMenu", "menu-check 1500"])
+        self.assertIn("no menu", cleared)
+        kept = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "rclick 40 60",
+                            "wait OnBeforeContextMenu", "menu-check 5000", "close"], "--keep-menu")
+        self.assertInOrder(kept, ["OnBeforeContextMenu items=4", "menu shown", "OnBeforeClose id=1"])
+
     def test_an_accepted_drop_opens_the_file(self):
         page = self.url("engine/page")
         dropped = os.path.join(self.workdir, "dropped.html")

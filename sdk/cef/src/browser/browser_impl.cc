@@ -156,16 +156,16 @@ CefRefPtr<CefRequestContext> BrowserImpl::GetRequestContext() {
 }
 
 bool BrowserImpl::CanGoBack() {
-  return m_historyIndex > 0;
+  return m_canGoBack.load();
 }
 bool BrowserImpl::CanGoForward() {
-  return m_historyIndex >= 0 && m_historyIndex + 1 < static_cast<int>(m_history.size());
+  return m_canGoForward.load();
 }
 
 void BrowserImpl::GoBack() {
   CefRefPtr<BrowserImpl> self(this);
   PostToUi([self] {
-    if (self->CanGoBack()) {
+    if (self->m_historyIndex > 0) {
       int index = self->m_historyIndex - 1;
       self->Navigate(self->m_history[index],
                      static_cast<cef_transition_type_t>(TT_EXPLICIT | TT_FORWARD_BACK_FLAG), false,
@@ -177,7 +177,7 @@ void BrowserImpl::GoBack() {
 void BrowserImpl::GoForward() {
   CefRefPtr<BrowserImpl> self(this);
   PostToUi([self] {
-    if (self->CanGoForward()) {
+    if (self->m_historyIndex + 1 < static_cast<int>(self->m_history.size())) {
       int index = self->m_historyIndex + 1;
       self->Navigate(self->m_history[index],
                      static_cast<cef_transition_type_t>(TT_EXPLICIT | TT_FORWARD_BACK_FLAG), false,
@@ -343,6 +343,8 @@ void BrowserImpl::Commit(int status, const std::string& mimeType, const std::str
     m_history.push_back(nav.url);
     m_historyIndex = static_cast<int>(m_history.size()) - 1;
   }
+  m_canGoBack = m_historyIndex > 0;
+  m_canGoForward = m_historyIndex + 1 < static_cast<int>(m_history.size());
   EngineLog(LOGSEVERITY_INFO, "browser " + std::to_string(m_id) + " commits " + nav.url +
                                   " (status " + std::to_string(status) + ")");
   int navId = nav.id;
@@ -637,6 +639,12 @@ bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
   return CefPostTask(TID_UI, CefCreateClosureTask([info, client, target] {
                        cefimpl::BrowserImpl::Create(info, client, target, false, nullptr);
                      }));
+}
+
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
+                                   const CefString& url, const CefBrowserSettings& settings,
+                                   CefRefPtr<CefRequestContext> request_context) {
+  return CreateBrowser(windowInfo, client, url, settings, nullptr, request_context);
 }
 
 CefRefPtr<CefBrowser> CefBrowserHost::CreateBrowserSync(const CefWindowInfo& windowInfo,

@@ -159,6 +159,8 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   std::atomic<HWND> m_hwnd{nullptr};
   std::atomic<bool> m_loading{false};
   std::atomic<bool> m_hasDocument{false};
+  std::atomic<bool> m_canGoBack{false};
+  std::atomic<bool> m_canGoForward{false};
 
   // UI thread state.
   std::unique_ptr<Navigation> m_nav;
@@ -166,7 +168,7 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   bool m_closeRequested = false;
   bool m_destroyed = false;
   bool m_fullscreen = false;
-  std::vector<std::string> m_history;
+  std::vector<std::string> m_history;  // committed addresses; CanGoBack/Forward mirror it
   int m_historyIndex = -1;
   std::wstring m_title;      // as reported to the client (the address when the page has none)
   std::wstring m_pageTitle;  // as the page has it

@@ -7,7 +7,7 @@
 //
 // Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
 //           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
-//           kill-renderer | die |
+//           menu-check MS | kill-renderer | die |
 //           sleep MS | capture FILE
 #include <windows.h>
 
@@ -519,6 +519,22 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       if (h)
         CloseHandle(h);
       g_record.Add(gone ? "renderer gone" : "renderer alive");
+    } else if (verb == "menu-check") {
+      // Whether a context menu window appears; one that does is dismissed with Escape.
+      HWND menu = nullptr;
+      PumpUntil([&menu] {
+        menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+      }, static_cast<DWORD>(atoi(rest.c_str())));
+      bool shown = menu && IsWindowVisible(menu);
+      g_record.Add(shown ? "menu shown" : "no menu");
+      if (shown) {
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        PumpUntil([] {
+          HWND m = FindWindowW(L"#32768", nullptr);
+          return !m || !IsWindowVisible(m);
+        }, 5000);
+      }
     } else if (verb == "kill-renderer") {
       HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, g_rendererPid);
       if (h) {
