@@ -124,15 +124,20 @@ class Navigation(EngineTestCase):
         self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [f"OnLoadStart url={target}"])
 
     def test_an_unreachable_host_fails_without_starting_a_page(self):
-        dead = f"http://127.0.0.1:{free_port()}/nothing"
-        lines = self.run_ok([f"browser {dead}", "wait OnLoadingStateChange loading=0"])
-        self.assertInOrder(lines, [
-            f"OnBeforeBrowse url={dead} redirect=0",
-            "OnLoadingStateChange loading=1",
-            f"OnLoadError url={dead} code=-102 text=ERR_CONNECTION_REFUSED",
-            "OnLoadingStateChange loading=0",
-        ])
-        self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [])
+        cases = [
+            (f"http://127.0.0.1:{free_port()}/nothing", "-102 text=ERR_CONNECTION_REFUSED"),
+            ("http://no-such-host.invalid/page", "-105 text=ERR_NAME_NOT_RESOLVED"),
+        ]
+        for dead, error in cases:
+            with self.subTest(url=dead):
+                lines = self.run_ok([f"browser {dead}", "wait OnLoadingStateChange loading=0"])
+                self.assertInOrder(lines, [
+                    f"OnBeforeBrowse url={dead} redirect=0",
+                    "OnLoadingStateChange loading=1",
+                    f"OnLoadError url={dead} code={error}",
+                    "OnLoadingStateChange loading=0",
+                ])
+                self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [])
 
     def test_an_error_document_loaded_from_the_error_handler_shows_in_the_frame(self):
         dead = f"http://127.0.0.1:{free_port()}/nothing"
