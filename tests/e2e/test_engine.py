@@ -109,6 +109,13 @@ class Navigation(EngineTestCase):
         self.assertIn(f':ERROR:CONSOLE(13)] "an error line", source: {page} (13)', log)
         self.assertTrue(os.path.isdir(self.probe.cache))
 
+    def test_shutting_down_on_the_second_close_ends_the_browser_first(self):
+        page = self.url("engine/second")
+        lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "close"],
+                            "--shutdown-on-close")
+        self.assertInOrder(lines, ["WM_CLOSE 1", "DoClose id=1", "WM_CLOSE 2", "OnBeforeClose id=1",
+                                   "shutdown done", "main window destroyed"])
+
     def test_a_redirect_asks_again_and_loads_the_target(self):
         start, target = self.url("engine/redirect"), self.url("engine/second")
         lines = self.run_ok([f"browser {start}", f"wait OnLoadEnd url={target}"])

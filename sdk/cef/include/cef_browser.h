@@ -45,8 +45,10 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
                             CefRefPtr<CefDictionaryValue> extra_info,
                             CefRefPtr<CefRequestContext> request_context);
   // The same without extra information, as older callers write it.
-  static bool CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                            const CefString& url, const CefBrowserSettings& settings,
+  static bool CreateBrowser(const CefWindowInfo& windowInfo,
+                            CefRefPtr<CefClient> client,
+                            const CefString& url,
+                            const CefBrowserSettings& settings,
                             CefRefPtr<CefRequestContext> request_context);
   // UI thread only: creates the browser and returns it.
   static CefRefPtr<CefBrowser> CreateBrowserSync(const CefWindowInfo& windowInfo,

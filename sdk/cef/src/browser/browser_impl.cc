@@ -641,8 +641,10 @@ bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
                      }));
 }
 
-bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                                   const CefString& url, const CefBrowserSettings& settings,
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
+                                   CefRefPtr<CefClient> client,
+                                   const CefString& url,
+                                   const CefBrowserSettings& settings,
                                    CefRefPtr<CefRequestContext> request_context) {
   return CreateBrowser(windowInfo, client, url, settings, nullptr, request_context);
 }

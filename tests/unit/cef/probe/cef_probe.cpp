@@ -3,7 +3,8 @@
 // renderer too (--type=renderer).
 //
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
-//                 [--keep-menu] [--accept-drop] [--error-page] "--do=command ;; command ;; ..."
+//                 [--keep-menu] [--accept-drop] [--error-page]
+//                 [--shutdown-on-close] "--do=command ;; command ;; ..."
 //
 // Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
 //           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
@@ -69,6 +70,7 @@ DWORD g_mainThread = 0;
 HWND g_mainWnd = nullptr;
 DWORD g_rendererPid = 0;
 bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false, g_errorPage = false;
+bool g_shutdownOnClose = false;  // the second WM_CLOSE shuts the engine down before destroying
 std::string g_cancel;
 
 std::string Str(const CefString& s) {
@@ -335,6 +337,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         g_client->CloseAllBrowsers(true);
         return 0;
       }
+      if (g_shutdownOnClose) {
+        CefShutdown();
+        g_record.Add("shutdown done");
+      }
       DestroyWindow(hwnd);
       return 0;
     case WM_DESTROY:
@@ -506,7 +512,8 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       PostDrop(HostWindow(), path);
     } else if (verb == "close") {
       PostMessageW(g_mainWnd, WM_CLOSE, 0, 0);
-      if (!PumpUntil([] { return g_mainWnd == nullptr && !g_client->First(); }, 20000)) {
+      if (!PumpUntil([] { return g_mainWnd == nullptr && !g_client->First(); }, 20000) &&
+          !g_shutdownOnClose) {
         g_record.Add("timeout waiting for the close");
         return 2;
       }
@@ -522,18 +529,22 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
     } else if (verb == "menu-check") {
       // Whether a context menu window appears; one that does is dismissed with Escape.
       HWND menu = nullptr;
-      PumpUntil([&menu] {
-        menu = FindWindowW(L"#32768", nullptr);
-        return menu && IsWindowVisible(menu);
-      }, static_cast<DWORD>(atoi(rest.c_str())));
+      PumpUntil(
+          [&menu] {
+            menu = FindWindowW(L"#32768", nullptr);
+            return menu && IsWindowVisible(menu);
+          },
+          static_cast<DWORD>(atoi(rest.c_str())));
       bool shown = menu && IsWindowVisible(menu);
       g_record.Add(shown ? "menu shown" : "no menu");
       if (shown) {
         PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        PumpUntil([] {
-          HWND m = FindWindowW(L"#32768", nullptr);
-          return !m || !IsWindowVisible(m);
-        }, 5000);
+        PumpUntil(
+            [] {
+              HWND m = FindWindowW(L"#32768", nullptr);
+              return !m || !IsWindowVisible(m);
+            },
+            5000);
       }
     } else if (verb == "kill-renderer") {
       HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, g_rendererPid);
@@ -576,6 +587,7 @@ int main() {
   g_keepMenu = line->HasSwitch("keep-menu");
   g_acceptDrop = line->HasSwitch("accept-drop");
   g_errorPage = line->HasSwitch("error-page");
+  g_shutdownOnClose = line->HasSwitch("shutdown-on-close");
   g_cancel = line->GetSwitchValue("cancel").ToString();
   g_mainThread = GetCurrentThreadId();
 
