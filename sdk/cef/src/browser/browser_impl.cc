@@ -401,7 +401,13 @@ void BrowserImpl::SendToRenderer(uint32_t type, const IpcWriter& payload) {
   Engine* engine = Engine::Get();
   if (!engine || m_destroyed)
     return;
-  engine->EnsureRenderer()->Send(MakeIpc(type, m_id, m_frameId, payload));
+  // A new browser or document needs a renderer (a new one after a crash); everything else goes
+  // to the renderer there is, or nowhere.
+  bool needsRenderer = type == IPC_BROWSER_CREATED || type == IPC_COMMIT_DOCUMENT;
+  RendererHost* renderer = needsRenderer ? engine->EnsureRenderer() : engine->renderer.get();
+  if (!renderer || renderer->HasEnded())
+    return;
+  renderer->Send(MakeIpc(type, m_id, m_frameId, payload));
 }
 
 void BrowserImpl::OnRendererMessage(const IpcMessage& message) {

@@ -11,6 +11,7 @@
 #include "src/browser/browser_impl.h"
 #include "src/browser/net_fetch.h"
 #include "src/browser/renderer_host.h"
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 
 namespace cefimpl {
@@ -24,10 +25,6 @@ HANDLE g_uiThread = nullptr;
 HANDLE g_uiReady = nullptr;
 WindowTaskRunner* g_uiRunner = nullptr;
 bool g_quitLoop = false;
-
-const char kDefaultUserAgent[] =
-    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/75.0.3770.100 "
-    "Safari/537.36";
 
 std::wstring ExeDirectory() {
   wchar_t path[MAX_PATH] = {};
@@ -154,13 +151,6 @@ void EngineConsoleLog(cef_log_severity_t severity,
                       int line) {
   WriteLogLine(severity, "CONSOLE(" + std::to_string(line) + ")",
                "\"" + message + "\", source: " + source + " (" + std::to_string(line) + ")");
-}
-
-void RunOnUiThread(std::function<void()> fn) {
-  if (CefCurrentlyOn(TID_UI))
-    fn();
-  else
-    CefPostTask(TID_UI, CefCreateClosureTask(std::move(fn)));
 }
 
 }  // namespace cefimpl

@@ -56,7 +56,4 @@ void EngineConsoleLog(cef_log_severity_t severity,
                       const std::string& source,
                       int line);
 
-// Runs |fn| on the UI thread (at once when already there).
-void RunOnUiThread(std::function<void()> fn);
-
 }  // namespace cefimpl

@@ -179,23 +179,19 @@ RendererHost::~RendererHost() {
     m_stop = true;
   }
   m_wake.notify_all();
-  if (m_writer.joinable()) {
-    // The writer sends what is queued (the shutdown last), then ends; one still waiting for a
-    // renderer that never connected is let go.
-    Unblock();
+  // The writer sends what is queued, the shutdown last; a renderer that does not end in time is
+  // ended, which breaks the pipes under both threads.
+  if (m_process && WaitForSingleObject(m_process, 5000) != WAIT_OBJECT_0) {
+    EngineLog(LOGSEVERITY_WARNING, "renderer did not end; terminating it");
+    TerminateProcess(m_process, 1);
+    WaitForSingleObject(m_process, 5000);
+  }
+  // Threads still waiting for a renderer that never connected are let go.
+  Unblock();
+  if (m_writer.joinable())
     m_writer.join();
-  }
-  if (m_process) {
-    if (WaitForSingleObject(m_process, 5000) != WAIT_OBJECT_0) {
-      EngineLog(LOGSEVERITY_WARNING, "renderer did not end; terminating it");
-      TerminateProcess(m_process, 1);
-      WaitForSingleObject(m_process, 5000);
-    }
-  }
-  if (m_reader.joinable()) {
-    Unblock();
+  if (m_reader.joinable())
     m_reader.join();
-  }
   if (m_toRenderer != INVALID_HANDLE_VALUE)
     CloseHandle(m_toRenderer);
   if (m_fromRenderer != INVALID_HANDLE_VALUE)

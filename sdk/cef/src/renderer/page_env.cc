@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 #include "src/renderer/render_thread.h"
 
@@ -273,9 +274,7 @@ void InstallPageEnvironment(V8ContextImpl* c) {
   duk_put_prop_string(ctx, global, "document");
 
   duk_push_object(ctx);  // navigator
-  duk_push_string(ctx,
-                  "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
-                  "Chrome/75.0.3770.100 Safari/537.36");
+  duk_push_string(ctx, kDefaultUserAgent);
   duk_put_prop_string(ctx, -2, "userAgent");
   duk_push_string(ctx, RendererLocale().c_str());
   duk_put_prop_string(ctx, -2, "language");

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "include/wrapper/cef_closure_task.h"
-#include "src/browser/net_fetch.h"
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
 #include "src/renderer/page_env.h"
@@ -267,14 +267,20 @@ void LoadDocument(RendererBrowser* browser, IpcReader& r) {
       context->RunScript(script.code, url, script.line);
       continue;
     }
-    std::string src = ResolveUrl(url, script.src), code;
-    int status = 0;
-    if (FetchBlocking(src, &code, &status))
-      context->RunScript(code, src, 1);
+    HttpGetRequest request;
+    request.url = ResolveUrl(url, script.src);
+    request.userAgent = kDefaultUserAgent;
+    request.acceptLanguage = g_locale;
+    request.followRedirects = true;
+    HttpGetResult result = HttpGet(request);
+    if (result.error == 0 && (result.status == 0 || (result.status >= 200 && result.status < 300)))
+      context->RunScript(result.body, request.url, 1);
     else
       context->Console(LOGSEVERITY_ERROR,
-                       "Failed to load resource: " + src +
-                           (status ? " (status " + std::to_string(status) + ")" : std::string()),
+                       "Failed to load resource: " + request.url + " (" +
+                           (result.error ? std::string(NetErrorText(result.error))
+                                         : "status " + std::to_string(result.status)) +
+                           ")",
                        url, 0);
   }
   RunOnLoad(context.get());
