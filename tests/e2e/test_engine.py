@@ -237,6 +237,28 @@ class Bridge(EngineTestCase):
             "IuD:1:", "IuD:-5:", "D:0:", "S:0:1", "OF:0:", "U:0:", "N:0:", "B:0:", "OA:0:",
             "O:0:", "IuD:-1:", "IuD:-2147483648:", "D:0:"])
 
+    def test_broken_scripts_are_reported_and_the_page_goes_on(self):
+        broken = self.url("engine/broken")
+        lines = self.run_ok([f"browser {broken}", f"wait OnLoadEnd url={broken}"])
+        console = [l for l in lines if l.startswith("OnConsoleMessage")]
+        self.assertEqual(len(console), 4, console)
+        self.assertEqual(console[0], "OnConsoleMessage level=4 line=0 source=" + broken +
+                         " message=Failed to load resource: " + self.url("engine/missing.js") +
+                         " (status 404)")
+        self.assertTrue(console[1].startswith(
+            f"OnConsoleMessage level=4 line=4 source={broken} message=Uncaught SyntaxError"), console[1])
+        self.assertEqual(console[2], f"OnConsoleMessage level=4 line=6 source={broken} "
+                                     "message=Uncaught Error: boom")
+        self.assertEqual(console[3], f"OnConsoleMessage level=2 line=8 source={broken} "
+                                     "message=still running")
+        self.assertIn("OnTitleChange title=Broken scripts", lines)
+
+    def test_texts_cross_the_processes_as_unicode(self):
+        page = self.url("engine/unicode")
+        lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}"])
+        self.assertIn("OnTitleChange title=直播大厅", lines)
+        self.assertIn(f"OnConsoleMessage level=2 line=3 source={page} message=中文 4", lines)
+
     def test_timers_run_in_order_and_can_be_cancelled(self):
         timers = self.url("engine/timers")
         lines = self.run_ok([f"browser {timers}", "wait OnTitleChange title=Timers done"])

@@ -54,12 +54,30 @@ setTimeout(function () { document.title = 'Timers done'; }, 500);
 </body></html>
 """
 
+BROKEN = """<!DOCTYPE html>
+<html><head><title>Broken scripts</title>
+<script src="/engine/missing.js"></script>
+<script>var x = ;</script>
+<script>
+throw new Error('boom');
+</script>
+<script>console.log('still running');</script>
+</head><body><p>Broken &amp; alive</p></body></html>
+"""
+
+UNICODE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>直播大厅</title></head>
+<body><p>欢迎</p><script>console.log('中文 ' + document.title.length);</script></body></html>
+"""
+
 
 def register(service):
     service.route("/engine/page", lambda request: Response(PAGE))
     service.route("/engine/second", lambda request: Response(SECOND))
     service.route("/engine/bridge", lambda request: Response(BRIDGE))
     service.route("/engine/timers", lambda request: Response(TIMERS))
+    service.route("/engine/broken", lambda request: Response(BROKEN))
+    service.route("/engine/unicode", lambda request: Response(UNICODE))
     service.route("/engine/script.js", lambda request: Response(
         "console.log('external script', location.href);\n",
         content_type="application/javascript"))

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <set>
@@ -565,7 +566,9 @@ bool V8ContextImpl::RunScript(const std::string& code, const std::string& script
 }
 
 void V8ContextImpl::ReportException(duk_context* ctx) {
+  duk_dup(ctx, -1);  // the text is made from a copy: the error object stays for its details
   std::string message = std::string("Uncaught ") + duk_safe_to_string(ctx, -1);
+  duk_pop(ctx);
   std::string source = url;
   int line = 0;
   if (duk_is_object(ctx, -1)) {
@@ -577,6 +580,10 @@ void V8ContextImpl::ReportException(duk_context* ctx) {
     line = duk_is_number(ctx, -1) ? duk_get_int(ctx, -1) : 0;
     duk_pop(ctx);
   }
+  // The compiler's errors name their line only in the text: "... (line 4)".
+  size_t mark = message.rfind("(line ");
+  if (line == 0 && mark != std::string::npos)
+    line = atoi(message.c_str() + mark + 6);
   Console(LOGSEVERITY_ERROR, message, source, line);
 }
 
