@@ -61,6 +61,12 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+void LoopbackHttpServer::SetFile(const std::string& path, const std::string& body) {
+  EnterCriticalSection(&m_lock);
+  m_files[path] = body;
+  LeaveCriticalSection(&m_lock);
+}
+
 std::vector<std::string> LoopbackHttpServer::Requests() {
   EnterCriticalSection(&m_lock);
   std::vector<std::string> copy = m_requests;
@@ -109,6 +115,16 @@ void LoopbackHttpServer::Answer(SOCKET client, const std::string& requestLine) {
   size_t size = SizeParameter(target);
   int earlier = m_count++;
   const std::string close = "Connection: close\r\n";
+  EnterCriticalSection(&m_lock);
+  auto file = m_files.find(target.substr(0, target.find('?')));
+  bool known = file != m_files.end();
+  std::string fileBody = known ? file->second : std::string();
+  LeaveCriticalSection(&m_lock);
+  if (known) {
+    SendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(fileBody.size()) +
+                        "\r\n" + close + "\r\n" + fileBody);
+    return;
+  }
   if (target.rfind("/file", 0) == 0) {
     SendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n" + close +
                         "\r\n" + Body(size));

@@ -5,6 +5,7 @@
 //   /missing         404 with a short page
 //   /moved           302 to /file?size=100
 //   /short?size=N    announces N bytes, sends half of them, closes
+//   a path given to SetFile: 200 with that body (the query is ignored)
 //   /grow?size=N     announces N + (number of earlier requests) bytes: the size probe and the
 //                    transfer disagree
 #pragma once
@@ -12,6 +13,7 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +29,7 @@ class LoopbackHttpServer {
 
   bool ok() const { return m_listener != INVALID_SOCKET; }
   std::string Url(const std::string& path) const;
+  void SetFile(const std::string& path, const std::string& body);
   // Request lines received so far ("GET /file?size=3 HTTP/1.1").
   std::vector<std::string> Requests();
   // The body the server sends for a size: byte i is (i * 7 + 3) & 0xFF.
@@ -43,6 +46,7 @@ class LoopbackHttpServer {
   std::atomic<int> m_count{0};
   CRITICAL_SECTION m_lock;
   std::vector<std::string> m_requests;
+  std::map<std::string, std::string> m_files;
 };
 
 }  // namespace zarvik_test
