@@ -275,6 +275,17 @@ TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
   EXPECT_EQ(GetFileAttributesW(temp.File(L"broken.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   reader.reset();
 
+  // An archive without members (behind a stub: minizip does not find a directory record at
+  // the very first byte) opens and counts none.
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(
+      temp.File(L"empty.zip"),
+      std::string("stub") + std::string("PK\x05\x06", 4) + std::string(18, '\0')));
+  std::unique_ptr<ZipReader> empty = ZipReader::Open(temp.File(L"empty.zip"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->EntryCount(), 0);
+  EXPECT_EQ(empty->ReadEntry(0, &entry), ZR_ARGS);
+  empty.reset();
+
   // Not an archive at all, and no file at all.
   ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"junk.zip"), std::string(300, 'j')));
   EXPECT_FALSE(ZipReader::Open(temp.File(L"junk.zip")));
