@@ -53,6 +53,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     closesocket(m_listener);  // ends the blocking accept
   if (m_thread.joinable())
     m_thread.join();
+  for (std::thread& worker : m_workers)
+    worker.join();
   DeleteCriticalSection(&m_lock);
   WSACleanup();
 }
@@ -86,25 +88,35 @@ void LoopbackHttpServer::Serve() {
     SOCKET client = accept(m_listener, nullptr, nullptr);
     if (client == INVALID_SOCKET)
       return;
-    std::string head;
-    char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-      int n = recv(client, buffer, sizeof(buffer), 0);
-      if (n <= 0)
-        break;
-      head.append(buffer, static_cast<size_t>(n));
-    }
-    std::string requestLine = head.substr(0, head.find("\r\n"));
-    EnterCriticalSection(&m_lock);
-    m_requests.push_back(requestLine);
-    LeaveCriticalSection(&m_lock);
-    Answer(client, requestLine);
-    shutdown(client, SD_SEND);
-    // Let the client read everything before the socket goes away.
-    while (recv(client, buffer, sizeof(buffer), 0) > 0) {
-    }
-    closesocket(client);
+    // A connection of its own thread: a client that keeps one open cannot hold up the next.
+    m_workers.emplace_back([this, client] { Handle(client); });
   }
+}
+
+void LoopbackHttpServer::Handle(SOCKET client) {
+  DWORD timeout = 10000;  // nothing in these tests waits longer
+  setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+             sizeof(timeout));
+  setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+             sizeof(timeout));
+  std::string head;
+  char buffer[4096];
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    int n = recv(client, buffer, sizeof(buffer), 0);
+    if (n <= 0)
+      break;
+    head.append(buffer, static_cast<size_t>(n));
+  }
+  std::string requestLine = head.substr(0, head.find("\r\n"));
+  EnterCriticalSection(&m_lock);
+  m_requests.push_back(requestLine);
+  LeaveCriticalSection(&m_lock);
+  Answer(client, requestLine);
+  shutdown(client, SD_SEND);
+  // Let the client read everything before the socket goes away.
+  while (recv(client, buffer, sizeof(buffer), 0) > 0) {
+  }
+  closesocket(client);
 }
 
 void LoopbackHttpServer::Answer(SOCKET client, const std::string& requestLine) {

@@ -1,4 +1,4 @@
-// A small HTTP/1.1 server on 127.0.0.1 for the downloader tests. One connection at a time, every
+// A small HTTP/1.1 server on 127.0.0.1 for the downloader tests. A thread per connection; every
 // answer closes its connection. The path picks the answer:
 //   /file?size=N     200 with Content-Length and N bytes
 //   /nolength?size=N 200 without Content-Length, N bytes, then close
@@ -37,11 +37,13 @@ class LoopbackHttpServer {
 
  private:
   void Serve();
+  void Handle(SOCKET client);
   void Answer(SOCKET client, const std::string& requestLine);
 
   SOCKET m_listener = INVALID_SOCKET;
   int m_port = 0;
   std::thread m_thread;
+  std::vector<std::thread> m_workers;  // touched by the accepting thread only, then joined
   std::atomic<bool> m_stop{false};
   std::atomic<int> m_count{0};
   CRITICAL_SECTION m_lock;
