@@ -1,7 +1,7 @@
 // Entry point of zarvik.exe. The game starts it with five start arguments; this decides the
 // process role and, in the browser process, runs start-up, the message loop and the shutdown.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/start_args.h"
 #include "app/startup.h"
+#include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
@@ -90,6 +91,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_gameWnd)),
            static_cast<int>(g_gamePid));
   OutputDebugStringW(debugText);
+
+  // Update course: either an update runs (or another process is running one) and this process
+  // ends, or the left-overs of an earlier update are removed and the normal start goes on.
+  // Until they are part of the client, the service queries answer no (no update runs), there is
+  // no update window and no crash reporter to uninstall.
+  const bool crashReporterInstalled = false;
+  UpdateCourseSteps updateSteps = DefaultUpdateCourseSteps();
+  if (RunUpdateCourse(crashReporterInstalled, updateSteps))
+    return 0;
 
   SetPlaceholderCommandInterpreter(exeDirectory);
 

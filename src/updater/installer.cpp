@@ -266,6 +266,8 @@ bool RollBackUnfinishedUpdate(const std::wstring& directory) {
 
 int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
   ProgressWindow = window;
+  // An earlier installation that never finished is undone before this one sets files aside.
+  RollBackUnfinishedUpdate(directory);
   const std::wstring manifest = directory + L"update.ini";
   if (!PathExists(manifest)) {
     LogLine(ERROR, "update configure file no exists.");
