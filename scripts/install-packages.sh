@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
   cmake ninja-build make python3 xvfb x11-apps imagemagick xauth
-  googletest dpkg-dev file
+  googletest dpkg-dev file fonts-wqy-microhei
   wine wine32:i386
 )
 
