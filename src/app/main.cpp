@@ -94,8 +94,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   // Update course: either an update runs (or another process is running one) and this process
   // ends, or the left-overs of an earlier update are removed and the normal start goes on.
-  // Until they are part of the client, the service queries answer no (no update runs), there is
-  // no update window and no crash reporter to uninstall.
+  // Until they are part of the client, the service queries answer no (no update runs) and there
+  // is no crash reporter to uninstall.
   const bool crashReporterInstalled = false;
   UpdateCourseSteps updateSteps = DefaultUpdateCourseSteps();
   if (RunUpdateCourse(crashReporterInstalled, updateSteps))

@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include <cwchar>
 #include <cstdlib>
+#include <cwchar>
 
 #include "app/globals.h"
 #include "common/encoding.h"

@@ -12,6 +12,7 @@
 #include "diagnostics/log.h"
 #include "updater/installer.h"
 #include "updater/update_report.h"
+#include "updater/update_wnd.h"
 #include "updater/version_check.h"
 
 namespace {
@@ -73,6 +74,7 @@ UpdateCourseSteps DefaultUpdateCourseSteps() {
   UpdateCourseSteps steps;
   steps.checkNewVersion = &CheckNewVersion;
   steps.findOtherInstances = &FindOtherInstances;
+  steps.showUpdateWindow = &ShowUpdateWindow;
   steps.sendUpdateReport = &SendUpdateReport;
   steps.openHelpPage = &OpenInBrowser;
   steps.deleteOldFiles = &DeleteOldFiles;
