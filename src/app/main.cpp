@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
 #include "app/start_args.h"
@@ -13,6 +14,7 @@
 #include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
 
 namespace {
@@ -84,6 +86,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     CoUninitialize();
     return 0;
   }
+
+  // The update course uninstalls the reporter only when this installed it.
+  [[maybe_unused]] const bool crashReporterInstalled =
+      InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   g_gameWnd = FindGameWindow(g_gamePid);
   wchar_t debugText[128];
