@@ -88,7 +88,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   }
 
   // The update course uninstalls the reporter only when this installed it.
-  [[maybe_unused]] const bool crashReporterInstalled =
+  const bool crashReporterInstalled =
       InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   g_gameWnd = FindGameWindow(g_gamePid);
@@ -100,11 +100,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   // Update course: either an update runs (or another process is running one) and this process
   // ends, or the left-overs of an earlier update are removed and the normal start goes on.
-  // Until they are part of the client, the service queries answer no (no update runs) and there
-  // is no crash reporter to uninstall.
-  const bool crashReporterInstalled = false;
-  UpdateCourseSteps updateSteps = DefaultUpdateCourseSteps();
-  if (RunUpdateCourse(crashReporterInstalled, updateSteps))
+  if (RunUpdateCourse(crashReporterInstalled))
     return 0;
 
   SetPlaceholderCommandInterpreter(exeDirectory);

@@ -9,11 +9,13 @@
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "common/scoped_handle.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
 #include "updater/installer.h"
 #include "updater/update_report.h"
 #include "updater/update_wnd.h"
 #include "updater/version_check.h"
+#include "web/server_query.h"
 
 namespace {
 
@@ -73,11 +75,14 @@ void RemoveLeftOvers(const UpdateCourseSteps& steps) {
 UpdateCourseSteps DefaultUpdateCourseSteps() {
   UpdateCourseSteps steps;
   steps.checkNewVersion = &CheckNewVersion;
+  steps.queryUpdateSwitch = &QueryUpdateSwitch;
+  steps.queryUpdatePermission = &QueryUpdatePermission;
   steps.findOtherInstances = &FindOtherInstances;
   steps.showUpdateWindow = &ShowUpdateWindow;
   steps.sendUpdateReport = &SendUpdateReport;
   steps.openHelpPage = &OpenInBrowser;
   steps.deleteOldFiles = &DeleteOldFiles;
+  steps.uninstallCrashReporter = &UninstallCrashReporter;
   steps.exeDirectory = zarvik::ModuleDirectory();
   return steps;
 }
@@ -133,4 +138,8 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
   if (crashReporterInstalled && steps.uninstallCrashReporter)
     steps.uninstallCrashReporter();
   return true;
+}
+
+bool RunUpdateCourse(bool crashReporterInstalled) {
+  return RunUpdateCourse(crashReporterInstalled, DefaultUpdateCourseSteps());
 }

@@ -26,10 +26,11 @@ struct UpdateCourseSteps {
   const wchar_t* mutexName = L"Global\\ZARVIK_UPMUTEX";
 };
 
-// The steps of the running client, apart from the service queries and the crash reporter, which
-// start-up adds (null until their parts exist).
+// The steps of the running client.
 UpdateCourseSteps DefaultUpdateCourseSteps();
 
 // True when the update course was taken (busy or run) and the process must end; false for the
 // normal start. `crashReporterInstalled` is the result of the crash reporter's installation.
 bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps);
+// The course with the client's own steps.
+bool RunUpdateCourse(bool crashReporterInstalled);
