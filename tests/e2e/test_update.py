@@ -208,6 +208,20 @@ class UpdateCourse(ClientTestCase):
         for name in ("zarvik.bin", "duilib.dll.org", "readme.older.txt", "update.ini"):
             self.assertFalse(os.path.exists(self.client.path(name)), name)
 
+    def test_client_killed_during_the_update_keeps_its_old_version(self):
+        self.publish(switch_reply=OPEN_SWITCH, update_package="drip", update_drip_ms=100)
+        code, lines = self.game.run(
+            self.client.exe, "wait-notify 0x1857C 60000; sleep 2000; kill-client; exit 0")
+        self.assertEqual(code, 0, lines)
+        # The next start, with nothing newer published, runs the old version normally.
+        self.service.set_switches(update_version="1.0.0.0")
+        os.remove(self.game.record)
+        code, lines = self.game.run(
+            self.client.exe, "wait-window 30000; client-exit; wait-client 20000; exit 0")
+        self.assertIn("client-window", lines)
+        self.assertEqual(file_version(self.client.exe), self.old_version)
+        self.assertFalse([n for n in os.listdir(self.client.dir) if ".old" in n])
+
     def test_installation_that_never_finished_is_rolled_back(self):
         # What a client killed half-way through copying leaves: the executable and the UI library
         # already replaced, the skins set aside but not yet copied, one new file in place.
