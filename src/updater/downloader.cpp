@@ -101,6 +101,7 @@ int DownloadFile(const std::string& url, const std::string& path) {
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &OnDownloadProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, kProgressData);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
 
   DWORD start = GetTickCount();
   PrintLocalTime();

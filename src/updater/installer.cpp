@@ -47,40 +47,35 @@ std::wstring PackageUrl(const std::wstring& url, const SYSTEMTIME& now) {
 }
 
 // --- The journal of an installation in progress ---------------------------------------------
-// Line one names the file; then "N\t<name>" for every package member that did not exist before
-// (written before the first rename) and "R\t<name>" after each member was set aside. Names in
-// UTF-8.
+// Line one names the file; then "N\t<name>" for every package member that does not exist yet and
+// "R\t<name>" for every member that is about to be set aside. Names in UTF-8. It is written and
+// flushed once, before the first rename; stale ".old" files of the members are gone by then, so
+// after an interruption every "<name>.old" of an R line is this installation's own.
 
 const char kJournalHeader[] = "zarvik update journal\n";
 
 class Journal {
  public:
   explicit Journal(const std::wstring& directory) : m_path(directory + zarvik::kJournalName) {}
-  bool Begin(const std::vector<std::wstring>& newNames) {
-    m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file)
+  bool Begin(const std::vector<std::wstring>& newNames, const std::vector<std::wstring>& replaced) {
+    zarvik::ScopedFileHandle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                              nullptr));
+    if (!file)
       return false;
     std::string text = kJournalHeader;
     for (const std::wstring& name : newNames)
       text += "N\t" + zarvik::WideToUtf8(name) + "\n";
-    return Write(text);
+    for (const std::wstring& name : replaced)
+      text += "R\t" + zarvik::WideToUtf8(name) + "\n";
+    DWORD written = 0;
+    return WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && FlushFileBuffers(file.Get());
   }
-  bool Renamed(const std::wstring& name) { return Write("R\t" + zarvik::WideToUtf8(name) + "\n"); }
-  void End() {
-    m_file.Reset();
-    DeleteFileW(m_path.c_str());
-  }
+  void End() { DeleteFileW(m_path.c_str()); }
 
  private:
-  bool Write(const std::string& text) {
-    DWORD written = 0;
-    return WriteFile(m_file.Get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                     nullptr) &&
-           written == text.size() && FlushFileBuffers(m_file.Get());
-  }
   std::wstring m_path;
-  zarvik::ScopedFileHandle m_file;
 };
 
 // Puts `prefix + name + ".old"` back as `prefix + name`. A file in the way (a new copy, maybe the
@@ -125,28 +120,30 @@ int SetAsideTargets(const std::wstring& prefix,
                     Journal* journal,
                     std::vector<std::wstring>* renamed,
                     std::vector<std::wstring>* added) {
-  for (const std::wstring& name : names)
-    if (!PathExists(prefix + name))
+  std::vector<std::wstring> replaced;
+  for (const std::wstring& name : names) {
+    const std::wstring target = prefix + name;
+    if (!PathExists(target)) {
       added->push_back(name);
-  if (!journal->Begin(*added)) {
+      continue;
+    }
+    DeleteIfExists(target + L".old");  // left from an earlier update
+    replaced.push_back(name);
+  }
+  if (!journal->Begin(*added, replaced)) {
     LogLine(ERROR, "cannot write the update journal, error : ", GetLastError());
     journal->End();
     return kUpdateSetAsideFailed;
   }
-  for (const std::wstring& name : names) {
+  for (const std::wstring& name : replaced) {
     const std::wstring target = prefix + name;
-    if (!PathExists(target))
-      continue;
-    const std::wstring old = target + L".old";
-    DeleteIfExists(old);
-    if (!MoveFileW(target.c_str(), old.c_str())) {
+    if (!MoveFileW(target.c_str(), (target + L".old").c_str())) {
       LogLine(ERROR, "rename file : ", Ansi(target), " failed,error : ", GetLastError());
       RollBack(prefix, *renamed, std::vector<std::wstring>());
       journal->End();
       return kUpdateSetAsideFailed;
     }
     renamed->push_back(name);
-    journal->Renamed(name);
   }
   return 0;
 }
@@ -189,7 +186,9 @@ std::vector<std::wstring> SplitJournalNames(const std::string& text, char kind) 
 
 }  // namespace
 
-bool CopyDirectoryTree(const std::wstring& source, const std::wstring& destination) {
+bool CopyDirectoryTree(const std::wstring& source,
+                       const std::wstring& destination,
+                       bool moveFiles) {
   CreateDirectoryW(destination.c_str(), nullptr);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((source + L"/*.*").c_str(), &data);
@@ -203,7 +202,9 @@ bool CopyDirectoryTree(const std::wstring& source, const std::wstring& destinati
     const std::wstring from = source + L"/" + data.cFileName;
     const std::wstring to = destination + L"/" + data.cFileName;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ok = CopyDirectoryTree(from, to) && ok;
+      ok = CopyDirectoryTree(from, to, moveFiles) && ok;
+    } else if (moveFiles && MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      continue;
     } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
       LogLine(ERROR, "copy file : ", Ansi(from), " failed,error : ", GetLastError());
       ok = false;
@@ -367,7 +368,9 @@ int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
         std::vector<std::wstring> renamed, added;
         result = SetAsideTargets(prefix, files, &journal, &renamed, &added);
         if (result == 0) {
-          bool copied = CopyDirectoryTree(scratch, base);
+          // The scratch directory is removed right after, so its files are moved into place
+          // (on the same volume a rename, not a second write of the whole package).
+          bool copied = CopyDirectoryTree(scratch, base, true);
           if (!copied) {
             // Half a new version is a broken client: put the old one back.
             RollBack(prefix, renamed, added);

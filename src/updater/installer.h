@@ -3,8 +3,8 @@
 // unpacked tree over the installation and clean up. The ".old" files go at the next start.
 //
 // A journal file ("update.journal") is written before the first file is set aside and removed
-// after the last copy. If it is still there at the next start, that update never finished: the
-// installation is rolled back from its ".old" files instead of having them deleted.
+// after the last file is in place. If it is still there at the next start, that update never
+// finished: the installation is rolled back from its ".old" files instead of having them deleted.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +24,11 @@ int RunUpdate(HWND window);
 // rolling back an installation that did not finish.
 void DeleteOldFiles(const std::string& directory);
 
-// Copies the tree `source` over `destination`; true when every file was copied.
-bool CopyDirectoryTree(const std::wstring& source, const std::wstring& destination);
+// Copies the tree `source` over `destination`; true when every file arrived. With `moveFiles`
+// the files are moved instead where the system can (copied where it cannot).
+bool CopyDirectoryTree(const std::wstring& source,
+                       const std::wstring& destination,
+                       bool moveFiles = false);
 // Deletes the tree `directory`; false when it could not be listed.
 bool DeleteDirectoryTree(const std::string& directory);
 
