@@ -332,6 +332,7 @@ int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
     std::unique_ptr<ZipReader> reader = ZipReader::Open(package);
     if (!reader) {
       result = ZipLastResult() ? ZipLastResult() : ZR_NOFILE;
+      LogLine(ERROR, "cannot open the package, zip code : ", result);
     } else {
       ZipEntry countEntry;
       reader->ReadEntry(-1, &countEntry);

@@ -56,8 +56,8 @@ class UpdateCourse(ClientTestCase):
         # The next version: every file of the client, a newer zarvik.exe and one file more.
         self.package_dir = os.path.join(self.workdir, "next-version")
         os.makedirs(self.package_dir)
-        for name in ("zarvik.exe", "duilib.dll", "zarvik.ui", "report.exe"):
-            if os.path.exists(self.client.path(name)):
+        for name in os.listdir(self.client.dir):
+            if os.path.isfile(self.client.path(name)) and not name.endswith(".log"):
                 shutil.copy(self.client.path(name), self.package_dir)
         set_file_version(os.path.join(self.package_dir, "zarvik.exe"), NEW_VERSION)
         with open(os.path.join(self.package_dir, "whats-new.txt"), "w") as f:
@@ -173,6 +173,27 @@ class UpdateCourse(ClientTestCase):
         self.assertTrue(wait_for(lambda: os.path.exists(help_record), 20), "no help page opened")
         with open(help_record, encoding="latin-1") as f:
             self.assertIn(f"http://{demo_env()['ZARVIK_FORUM_HOST']}{HELP_PAGE_0}", f.read())
+
+    def test_package_faults_give_their_download_codes(self):
+        # Each fault fails all five attempts with its code; a package that is no archive
+        # downloads fine and fails to open (0x200).
+        cases = [("truncated", "nRet = 56", 56), ("nolength", "nRet = 56", 56),
+                 ("wrongsize", "nRet = 56", 56), ("redirect", "nRet = 22", 22),
+                 ("broken", "nRet = 0", 0x200)]
+        for mode, line, result in cases:
+            with self.subTest(mode=mode):
+                if os.path.exists(self.client.path("zarvik.log")):
+                    os.remove(self.client.path("zarvik.log"))
+                self.publish(switch_reply=OPEN_SWITCH, update_package=mode)
+                code, lines = self.game.run(
+                    self.client.exe, "wait-notify 0x1857E 60000; wait-client 60000; exit 0")
+                messages = self.messages()
+                self.assertEqual(messages.count(line), 1 if result == 0x200 else 5, messages)
+                self.assertIn("update proc return code : 1", messages)
+                self.assertTrue(any(m == f"cannot open the package, zip code : {result}" or
+                                    m == f"nRet = {result}" for m in messages), messages)
+                self.assertEqual(file_version(self.client.exe), self.old_version)
+                self.assertFalse(os.path.exists(self.client.path("zarvik.zip")) and result != 0x200)
 
     def test_second_client_during_an_update_is_busy(self):
         self.publish(switch_reply=OPEN_SWITCH, update_package="stall", update_stall=10)
