@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include <cstdlib>
 #include <cwchar>
+#include <cstdlib>
 
 #include "app/globals.h"
 #include "common/encoding.h"
