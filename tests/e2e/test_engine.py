@@ -322,6 +322,13 @@ class PopupsAndInput(EngineTestCase):
         # Cancelled pop-ups open nothing.
         self.assertEqual([l for l in lines if l.startswith("OnAfterCreated")][1:], [])
 
+    def test_a_mouse_click_on_a_link_activates_it(self):
+        page = self.url("engine/page")
+        lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "sleep 300",
+                             "click-link", "wait OnBeforePopup"])
+        self.assertIn(f"OnBeforePopup url={self.url('engine/second')} name= disposition=3 gesture=1",
+                      lines)
+
     def test_an_allowed_popup_opens_its_own_browser_with_the_same_client(self):
         page, second = self.url("engine/page"), self.url("engine/second")
         lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "key 9", "key 13",

@@ -8,7 +8,7 @@
 //
 // Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
 //           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
-//           menu-check MS | kill-renderer | die |
+//           click-link | menu-check MS | kill-renderer | die |
 //           sleep MS | capture FILE
 #include <windows.h>
 
@@ -428,6 +428,25 @@ void Capture(HWND hwnd, const std::wstring& path) {
                " dark=" + std::to_string(dark));
 }
 
+// Where the first pixel of |color| is in the host window, as a person finds a link on screen.
+bool FindColor(HWND hwnd, COLORREF color, POINT* at) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  HDC dc = GetDC(hwnd);
+  bool found = false;
+  for (int y = 0; y < r.bottom && !found; ++y) {
+    for (int x = 0; x < r.right && !found; ++x) {
+      if (GetPixel(dc, x, y) == color) {
+        at->x = x;
+        at->y = y;
+        found = true;
+      }
+    }
+  }
+  ReleaseDC(hwnd, dc);
+  return found;
+}
+
 std::vector<std::string> SplitCommands(const std::string& text) {
   std::vector<std::string> out;
   size_t pos = 0;
@@ -504,6 +523,16 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       bool left = verb == "click";
       PostMessageW(host, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, 0, MAKELPARAM(x, y));
       PostMessageW(host, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+    } else if (verb == "click-link") {
+      // The first link's colour on screen, clicked with the mouse.
+      HWND host = HostWindow();
+      POINT at = {};
+      if (!FindColor(host, RGB(0x1A, 0x0D, 0xAB), &at)) {
+        g_record.Add("no link on screen");
+        return 2;
+      }
+      PostMessageW(host, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+      PostMessageW(host, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     } else if (verb == "drop") {
       int n = MultiByteToWideChar(CP_UTF8, 0, rest.c_str(), -1, nullptr, 0);
       std::wstring path(n, L'\0');
