@@ -6,13 +6,20 @@
 #include <cstdio>
 #include <string>
 
+#include "app/client_app_browser.h"
+#include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
 #include "app/start_args.h"
+#include "app/process_role.h"
 #include "app/startup.h"
+#include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
+#include "include/cef_app.h"
+#include "include/cef_sandbox_win.h"
 
 namespace {
 
@@ -73,6 +80,34 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (FAILED(CoInitialize(nullptr)))
     return 0;
 
+  // Every copy of the executable: the engine's process role decides what runs.
+  cef_enable_highdpi_support();
+  void* sandboxInfo = cef_sandbox_info_create();
+  wchar_t processIdText[64];
+  swprintf(processIdText, 64, L"CurrentProccessId : %d", static_cast<int>(GetCurrentProcessId()));
+
+  CefMainArgs mainArgs(instance);
+  CefRefPtr<CefCommandLine> commandLine = cef_command_line_create();
+  commandLine->InitFromString(GetCommandLineW());
+
+  ProcessRole role = ChooseProcessRole(commandLine);
+  CefRefPtr<CefApp> app = CreateApplicationObject(role);
+  if (role == ProcessRole::kBrowser) {
+    g_appBrowser = static_cast<ClientAppBrowser*>(app.get());
+  } else {
+    OutputDebugStringW(commandLine->GetSwitchValue("type").ToWString().c_str());
+  }
+
+  int subProcessResult = cef_execute_process(&mainArgs, app, sandboxInfo);
+  OutputDebugStringW(processIdText);
+  if (subProcessResult >= 0) {
+    CoUninitialize();
+    commandLine = nullptr;
+    app = nullptr;
+    cef_sandbox_info_destroy(sandboxInfo);
+    return subProcessResult;
+  }
+
   std::wstring exeDirectory = zarvik::ModuleDirectory(instance);
   CLog::Instance(PrepareLogFile(exeDirectory), true);
   LogLine(INFO, "start zarvik...");
@@ -81,8 +116,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     LogLine(ERROR, "invalid start argument.");
     CLog::Destroy();
     CoUninitialize();
+    commandLine = nullptr;
+    app = nullptr;
+    g_appBrowser = nullptr;
+    cef_sandbox_info_destroy(sandboxInfo);
     return 0;
   }
+
+  // The update course uninstalls the reporter only when this installed it.
+  const bool crashReporterInstalled =
+      InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   g_gameWnd = FindGameWindow(g_gamePid);
   wchar_t debugText[128];
@@ -90,6 +133,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_gameWnd)),
            static_cast<int>(g_gamePid));
   OutputDebugStringW(debugText);
+
+  // Update course: either an update runs (or another process is running one) and this process
+  // ends, or the left-overs of an earlier update are removed and the normal start goes on.
+  if (RunUpdateCourse(crashReporterInstalled))
+    return 0;
 
   SetPlaceholderCommandInterpreter(exeDirectory);
 
