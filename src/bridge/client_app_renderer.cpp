@@ -229,18 +229,19 @@ void ClientAppRenderer::Join(const CefV8ValueList& arguments) {
   }
   const std::wstring text = FormatJoinText(arguments[0]->GetIntValue(),
                                            arguments[1]->GetIntValue(), StringOf(arguments[2]));
+  uint32_t bytes = 0;
+  if (!JoinCopyDataBytes(text.size(), kMaxJoinTextUnits, &bytes)) {
+    // No request can be made: the record would only tell an earlier join's result.
+    LogLine(ERROR, "call JoinChannel text too long : ", text.size());
+    CallBack(arguments[3], {CefV8Value::CreateInt(kJoinResultUnavailable)});
+    return;
+  }
   // The main window handles the request (and writes the record) before SendMessageW returns.
   // A missing or stale handle just makes the send fail; the record is read all the same.
-  uint32_t bytes = 0;
-  if (JoinCopyDataBytes(text.size(), &bytes)) {
-    COPYDATASTRUCT data = {};
-    data.cbData = bytes;
-    data.lpData = const_cast<wchar_t*>(text.c_str());
-    ::SendMessageW(m_mainWnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL,
-                   reinterpret_cast<LPARAM>(&data));
-  } else {
-    LogLine(ERROR, "call JoinChannel channel key too long : ", text.size());
-  }
+  COPYDATASTRUCT data = {};
+  data.cbData = bytes;
+  data.lpData = const_cast<wchar_t*>(text.c_str());
+  ::SendMessageW(m_mainWnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL, reinterpret_cast<LPARAM>(&data));
   const int result = ReadJoinResult(m_endpoints.joinResultMapping.c_str());
   CallBack(arguments[3], {CefV8Value::CreateInt(result)});
 }

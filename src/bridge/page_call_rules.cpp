@@ -49,9 +49,10 @@ bool AcceptsRegistration(const PageArgKinds& args) {
   return args.size() == 2 && args[1] == PageArgKind::kFunction;
 }
 
-bool JoinCopyDataBytes(size_t codeUnits, uint32_t* bytes) {
-  const size_t limit = std::numeric_limits<uint32_t>::max() / 2 - 1;
-  if (codeUnits > limit)
+bool JoinCopyDataBytes(size_t codeUnits, size_t maxUnits, uint32_t* bytes) {
+  // The byte count must also fit its 32-bit field.
+  const size_t fieldLimit = std::numeric_limits<uint32_t>::max() / 2 - 1;
+  if (codeUnits > maxUnits || codeUnits > fieldLimit)
     return false;
   *bytes = static_cast<uint32_t>((codeUnits + 1) * 2);
   return true;

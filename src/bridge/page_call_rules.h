@@ -60,9 +60,9 @@ bool AcceptsBackground(const PageArgKinds& args);
 // registerJSFunction(name, fn): exactly two arguments, the second a function.
 bool AcceptsRegistration(const PageArgKinds& args);
 
-// Byte count of the join request's copy data, terminator included, when it fits the 32-bit
-// field; false for a text too long to describe.
-bool JoinCopyDataBytes(size_t codeUnits, uint32_t* bytes);
+// Byte count of the join request's copy data, terminator included, for a text of at most
+// `maxUnits` code units; false for a longer text, which is not sent.
+bool JoinCopyDataBytes(size_t codeUnits, size_t maxUnits, uint32_t* bytes);
 
 // Orders callback names code unit by code unit (unsigned 16-bit), a shorter prefix first.
 struct CodeUnitLess {

@@ -276,13 +276,20 @@ TEST_F(RendererBridge, JoinTextCarriesTheKeyAsGivenAndTheRecordAnswers) {
   EXPECT_EQ(m_window.lastJoinBytes, (8u + 1) * 2);
   Call("JoinChannel", {V::Int(12345), V::Int(678), V::Str(L""), V::Function("second")});
   EXPECT_EQ(m_window.lastJoinText, L"12345@678@");
-  // A 1 MB key goes out whole.
-  std::wstring key(1 << 20, L'k');
+  // The longest text goes out whole; one unit more, or a 1 MB key, is not sent at all and
+  // the page hears 65535, not an earlier join's result.
+  std::wstring key(kMaxJoinTextUnits - 4, L'k');
   key[0] = L'\x4E2D';
   Call("JoinChannel", {V::Int(1), V::Int(2), V::Str(key), V::Function("third")});
   EXPECT_EQ(m_window.lastJoinText, L"1@2@" + key);
-  EXPECT_EQ(m_window.lastJoinBytes, (4u + key.size() + 1) * 2);
-  EXPECT_EQ(g_pageCalls, (std::vector<std::string>{"first(1)", "second(0)", "third(0)"}));
+  EXPECT_EQ(m_window.lastJoinBytes, (kMaxJoinTextUnits + 1) * 2);
+  m_window.messages.clear();
+  Call("JoinChannel", {V::Int(1), V::Int(2), V::Str(key + L"k"), V::Function("fourth")});
+  Call("JoinChannel", {V::Int(1), V::Int(2), V::Str(std::wstring(1 << 20, L'k')),
+                       V::Function("fifth")});
+  EXPECT_EQ(Messages(), std::vector<std::string>{});
+  EXPECT_EQ(g_pageCalls, (std::vector<std::string>{"first(1)", "second(0)", "third(0)",
+                                                   "fourth(65535)", "fifth(65535)"}));
 }
 
 TEST_F(RendererBridge, WithoutMainWindowJoinStillAnswers) {

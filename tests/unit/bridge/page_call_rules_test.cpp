@@ -79,19 +79,27 @@ TEST(PageCallRules, NodeQueryBackgroundAndRegistrationArguments) {
   }
 }
 
-TEST(PageCallRules, CopyDataByteCountStaysWithinItsField) {
-  uint32_t bytes = 0;
-  ASSERT_TRUE(JoinCopyDataBytes(0, &bytes));
-  EXPECT_EQ(bytes, 2u);
-  ASSERT_TRUE(JoinCopyDataBytes(10, &bytes));  // "12345@678@" and its terminator
-  EXPECT_EQ(bytes, 22u);
-  ASSERT_TRUE(JoinCopyDataBytes(1u << 20, &bytes));
-  EXPECT_EQ(bytes, ((1u << 20) + 1) * 2);
-  ASSERT_TRUE(JoinCopyDataBytes(0x7FFFFFFE, &bytes));
-  EXPECT_EQ(bytes, 0xFFFFFFFEu);
-  bytes = 7;
-  EXPECT_FALSE(JoinCopyDataBytes(0x7FFFFFFF, &bytes));
-  EXPECT_EQ(bytes, 7u);
+TEST(PageCallRules, CopyDataByteCountStaysWithinItsBounds) {
+  struct Row {
+    size_t units, maxUnits;
+    bool fits;
+    uint32_t bytes;
+  } rows[] = {
+      {0, 100, true, 2},
+      {10, 100, true, 22},  // "12345@678@" and its terminator
+      {100, 100, true, 202},
+      {101, 100, false, 0},
+      {0x10000, 0x10000, true, 0x20002},
+      {0x7FFFFFFE, SIZE_MAX, true, 0xFFFFFFFEu},  // the largest count the field holds
+      {0x7FFFFFFF, SIZE_MAX, false, 0},
+      {SIZE_MAX, SIZE_MAX, false, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.units);
+    uint32_t bytes = 7;
+    EXPECT_EQ(JoinCopyDataBytes(row.units, row.maxUnits, &bytes), row.fits);
+    EXPECT_EQ(bytes, row.fits ? row.bytes : 7u);  // untouched when refused
+  }
 }
 
 // Names order by UTF-16 code unit, not by code point: a surrogate pair (U+1F600) sorts before
