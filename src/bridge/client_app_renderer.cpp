@@ -66,7 +66,9 @@ ClientAppRenderer::ClientAppRenderer(const BridgeEndpoints& endpoints) : m_endpo
 // ---------------------------------------------------------------------------------------------
 // CefApp
 
-CefRefPtr<CefRenderProcessHandler> ClientAppRenderer::GetRenderProcessHandler() { return this; }
+CefRefPtr<CefRenderProcessHandler> ClientAppRenderer::GetRenderProcessHandler() {
+  return this;
+}
 
 // ---------------------------------------------------------------------------------------------
 // CefRenderProcessHandler
@@ -75,7 +77,8 @@ void ClientAppRenderer::OnWebKitInitialized() {
   ::OutputDebugStringW(L"ClientAppRenderer::OnWebKitInitialized, create js extensions\r\n");
 }
 
-void ClientAppRenderer::OnContextCreated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+void ClientAppRenderer::OnContextCreated(CefRefPtr<CefBrowser> browser,
+                                         CefRefPtr<CefFrame> frame,
                                          CefRefPtr<CefV8Context> context) {
   ::OutputDebugStringW(L"ClientAppRenderer::OnContextCreated, create window binding\r\n");
   CefRefPtr<CefV8Value> global = context ? context->GetGlobal() : nullptr;
@@ -145,8 +148,10 @@ void ClientAppRenderer::CallPage(const std::string& name, const CefV8ValueList& 
 // ---------------------------------------------------------------------------------------------
 // CefV8Handler
 
-bool ClientAppRenderer::Execute(const CefString& name, CefRefPtr<CefV8Value> object,
-                                const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
+bool ClientAppRenderer::Execute(const CefString& name,
+                                CefRefPtr<CefV8Value> object,
+                                const CefV8ValueList& arguments,
+                                CefRefPtr<CefV8Value>& retval,
                                 CefString& exception) {
   // Every page function returns undefined and never throws: results go through callbacks.
   switch (PageFunctionFromName(name.ToString())) {
@@ -180,7 +185,9 @@ bool ClientAppRenderer::Execute(const CefString& name, CefRefPtr<CefV8Value> obj
   return true;
 }
 
-bool ClientAppRenderer::HasMainWindow() const { return m_mainWnd && ::IsWindow(m_mainWnd); }
+bool ClientAppRenderer::HasMainWindow() const {
+  return m_mainWnd && ::IsWindow(m_mainWnd);
+}
 
 void ClientAppRenderer::LiveRoom(bool left) {
   if (left) {
@@ -227,8 +234,8 @@ void ClientAppRenderer::Join(const CefV8ValueList& arguments) {
     case JoinCheck::kJoin:
       break;
   }
-  const std::wstring text = FormatJoinText(arguments[0]->GetIntValue(),
-                                           arguments[1]->GetIntValue(), StringOf(arguments[2]));
+  const std::wstring text = FormatJoinText(arguments[0]->GetIntValue(), arguments[1]->GetIntValue(),
+                                           StringOf(arguments[2]));
   uint32_t bytes = 0;
   if (!JoinCopyDataBytes(text.size(), kMaxJoinTextUnits, &bytes)) {
     // No request can be made: the record would only tell an earlier join's result.

@@ -33,10 +33,10 @@ PageFunction PageFunctionFromName(const std::string& name);
 
 // How the bridge sees one argument of a page call.
 enum class PageArgKind {
-  kInt,       // a number that is a 32-bit integer
+  kInt,  // a number that is a 32-bit integer
   kString,
   kFunction,
-  kOther,     // anything else: undefined, null, booleans, fractions, objects, arrays
+  kOther,  // anything else: undefined, null, booleans, fractions, objects, arrays
 };
 typedef std::vector<PageArgKind> PageArgKinds;
 
@@ -45,9 +45,9 @@ enum class NodeQueryCheck { kWrongCount, kNotAFunction, kQuery };
 NodeQueryCheck CheckNodeQuery(const PageArgKinds& args);
 
 enum class JoinCheck {
-  kTooFewArguments,  // fewer than four: nothing happens
-  kWrongTypesTell,   // a type is wrong and the fourth is a function: it hears 3
-  kWrongTypesSilent, // a type is wrong and there is no callback to tell
+  kTooFewArguments,   // fewer than four: nothing happens
+  kWrongTypesTell,    // a type is wrong and the fourth is a function: it hears 3
+  kWrongTypesSilent,  // a type is wrong and there is no callback to tell
   kJoin,
 };
 // JoinChannel(cid, uid, channelKey, callback, ...): integers, a string, a function.

@@ -207,6 +207,20 @@ class PageCallbacks(BridgeTestCase):
                          ["live-room wparam=0x0 lparam=0x0", "live-room wparam=0x0 lparam=0x0",
                           "live-room wparam=0x0 lparam=0x1"])
 
+    def test_a_new_context_elsewhere_silences_callbacks_until_the_page_registers_again(self):
+        # Both browsers live in the one renderer: the second one's new document empties the
+        # callback context, though the first page and its registrations are still there.
+        lines = self.run_ok([
+            f"browser {self.room(tag='a')}", "wait [a] stream node",
+            "msg closeMic 1", "wait [a] callback closeMic",
+            f"browser {self.room(tag='b', register=0)}", "wait [b] stream node",
+            "msg closeMic 2", "msg changeWindowSize 2", "js show('sync 1')", "wait [a] sync 1",
+            "sleep 300",
+            "js registerCallbacks('-again')", "msg closeMic 3", "wait closeMic-again"])
+        callbacks = [l.split("] ", 1)[1] for l in lines if " callback " in l]
+        self.assertEqual(callbacks, ["callback closeMic n=1 number:1",
+                                     "callback closeMic-again n=1 number:3"])
+
 
 if __name__ == "__main__":
     unittest.main()

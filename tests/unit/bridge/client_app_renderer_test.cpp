@@ -54,12 +54,16 @@ class FakeValue : public CefV8Value {
   int32 GetIntValue() override { return static_cast<int32>(m_number); }
   uint32 GetUIntValue() override { return static_cast<uint32>(m_number); }
   double GetDoubleValue() override { return m_number; }
-  CefString GetStringValue() override { return m_kind == kString ? CefString(m_string) : CefString(); }
+  CefString GetStringValue() override {
+    return m_kind == kString ? CefString(m_string) : CefString();
+  }
   bool HasValue(const CefString&) override { return false; }
   bool DeleteValue(const CefString&) override { return false; }
   CefRefPtr<CefV8Value> GetValue(const CefString&) override { return nullptr; }
   CefRefPtr<CefV8Value> GetValue(int) override { return nullptr; }
-  bool SetValue(const CefString&, CefRefPtr<CefV8Value>, PropertyAttribute) override { return false; }
+  bool SetValue(const CefString&, CefRefPtr<CefV8Value>, PropertyAttribute) override {
+    return false;
+  }
   bool SetValue(int, CefRefPtr<CefV8Value>) override { return false; }
   bool GetKeys(std::vector<CefString>&) override { return false; }
   int GetArrayLength() override { return 0; }
@@ -165,7 +169,8 @@ class RendererBridge : public testing::Test {
  protected:
   void SetUp() override {
     g_pageCalls.clear();
-    std::wstring suffix = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++s_count);
+    std::wstring suffix =
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++s_count);
     m_endpoints.mainWindowClass = L"BridgeTestMainWindow-" + suffix;
     m_endpoints.joinResultMapping = L"bridge-test-record-" + suffix;
     m_window.recordName = m_endpoints.joinResultMapping;
@@ -245,13 +250,23 @@ TEST_F(RendererBridge, EachFunctionSendsOnlyWhatItsArgumentsAllow) {
       {"ChangeBackground", {V::Str(L"3")}, {}, {}},
       {"ChangeBackground", {}, {}, {}},
       {"JoinChannel", {V::Int(1), V::Int(2), V::Str(L"k")}, {}, {}},
-      {"JoinChannel", {V::Str(L"1"), V::Int(2), V::Str(L"k"), V::Function("join")}, {}, {"join(3)"}},
-      {"JoinChannel", {V::Int(1), V::Double(2.5), V::Str(L"k"), V::Function("join")}, {}, {"join(3)"}},
+      {"JoinChannel",
+       {V::Str(L"1"), V::Int(2), V::Str(L"k"), V::Function("join")},
+       {},
+       {"join(3)"}},
+      {"JoinChannel",
+       {V::Int(1), V::Double(2.5), V::Str(L"k"), V::Function("join")},
+       {},
+       {"join(3)"}},
       {"JoinChannel", {V::Int(1), V::Int(2), V::Str(L"k"), V::Int(4)}, {}, {}},
-      {"JoinChannel", {V::Int(-5), V::Int(7), V::Str(L"a@b"), V::Function("join")},
-       {"copydata 0x10"}, {"join(0)"}},
-      {"JoinChannel", {V::Int(1), V::Int(2), V::Str(L"k"), V::Function("join"), V::Str(L"extra")},
-       {"copydata 0x10"}, {"join(0)"}},
+      {"JoinChannel",
+       {V::Int(-5), V::Int(7), V::Str(L"a@b"), V::Function("join")},
+       {"copydata 0x10"},
+       {"join(0)"}},
+      {"JoinChannel",
+       {V::Int(1), V::Int(2), V::Str(L"k"), V::Function("join"), V::Str(L"extra")},
+       {"copydata 0x10"},
+       {"join(0)"}},
       {"GetWsNgbNode", {V::Str(L"s")}, {}, {}},
       {"GetWsNgbNode", {V::Str(L"s"), V::Int(5)}, {}, {}},
       {"registerJSFunction", {V::Str(L"closeMic")}, {}, {}},
@@ -285,8 +300,8 @@ TEST_F(RendererBridge, JoinTextCarriesTheKeyAsGivenAndTheRecordAnswers) {
   EXPECT_EQ(m_window.lastJoinBytes, (kMaxJoinTextUnits + 1) * 2);
   m_window.messages.clear();
   Call("JoinChannel", {V::Int(1), V::Int(2), V::Str(key + L"k"), V::Function("fourth")});
-  Call("JoinChannel", {V::Int(1), V::Int(2), V::Str(std::wstring(1 << 20, L'k')),
-                       V::Function("fifth")});
+  Call("JoinChannel",
+       {V::Int(1), V::Int(2), V::Str(std::wstring(1 << 20, L'k')), V::Function("fifth")});
   EXPECT_EQ(Messages(), std::vector<std::string>{});
   EXPECT_EQ(g_pageCalls, (std::vector<std::string>{"first(1)", "second(0)", "third(0)",
                                                    "fourth(65535)", "fifth(65535)"}));
@@ -377,7 +392,8 @@ TEST_F(RendererBridge, ProcessMessagesCallTheirCallbacks) {
       message->GetArgumentList()->SetInt(i, row.args[i]);
     bool handled = m_app->OnProcessMessageReceived(nullptr, nullptr, PID_BROWSER, message);
     EXPECT_EQ(handled, std::string(row.name) == "closeMic");
-    EXPECT_EQ(g_pageCalls, row.call ? std::vector<std::string>{row.call} : std::vector<std::string>{});
+    EXPECT_EQ(g_pageCalls,
+              row.call ? std::vector<std::string>{row.call} : std::vector<std::string>{});
   }
 
   // A text argument reads 0 as well.

@@ -12,8 +12,8 @@ namespace {
 using K = PageArgKind;
 
 TEST(PageCallRules, NineNamesInBindingOrder) {
-  const char* expected[] = {"ExitLiveHall", "EnterLiveRoom", "LeaveLiveRoom",
-                            "GetWsNgbNode", "JoinChannel",   "LeaveChannel",
+  const char* expected[] = {"ExitLiveHall",       "EnterLiveRoom",    "LeaveLiveRoom",
+                            "GetWsNgbNode",       "JoinChannel",      "LeaveChannel",
                             "registerJSFunction", "ChangeBackground", "Login"};
   for (size_t i = 0; i < 9; ++i) {
     SCOPED_TRACE(expected[i]);
@@ -34,16 +34,18 @@ TEST(PageCallRules, JoinChannelArguments) {
       {"no arguments", {}, JoinCheck::kTooFewArguments},
       {"three arguments", {K::kInt, K::kInt, K::kString}, JoinCheck::kTooFewArguments},
       {"all right", {K::kInt, K::kInt, K::kString, K::kFunction}, JoinCheck::kJoin},
-      {"extra arguments ignored", {K::kInt, K::kInt, K::kString, K::kFunction, K::kOther},
+      {"extra arguments ignored",
+       {K::kInt, K::kInt, K::kString, K::kFunction, K::kOther},
        JoinCheck::kJoin},
       {"cid as text", {K::kString, K::kInt, K::kString, K::kFunction}, JoinCheck::kWrongTypesTell},
-      {"uid a fraction", {K::kInt, K::kOther, K::kString, K::kFunction},
+      {"uid a fraction",
+       {K::kInt, K::kOther, K::kString, K::kFunction},
        JoinCheck::kWrongTypesTell},
       {"key a number", {K::kInt, K::kInt, K::kInt, K::kFunction}, JoinCheck::kWrongTypesTell},
       {"no callback", {K::kInt, K::kInt, K::kString, K::kInt}, JoinCheck::kWrongTypesSilent},
-      {"nothing right", {K::kOther, K::kOther, K::kOther, K::kOther},
-       JoinCheck::kWrongTypesSilent},
-      {"callback fifth", {K::kInt, K::kInt, K::kString, K::kOther, K::kFunction},
+      {"nothing right", {K::kOther, K::kOther, K::kOther, K::kOther}, JoinCheck::kWrongTypesSilent},
+      {"callback fifth",
+       {K::kInt, K::kInt, K::kString, K::kOther, K::kFunction},
        JoinCheck::kWrongTypesSilent},
   };
   for (const Row& row : rows) {
@@ -111,8 +113,8 @@ TEST(PageCallRules, CallbackNamesOrderByCodeUnit) {
   std::vector<std::wstring> order;
   for (const auto& entry : names)
     order.push_back(entry.first);
-  std::vector<std::wstring> expected = {L"",     L"Z",           L"a", L"close",
-                                        L"closeMic", L"\xD83D\xDE00", L"\xFF01"};
+  std::vector<std::wstring> expected = {
+      L"", L"Z", L"a", L"close", L"closeMic", L"\xD83D\xDE00", L"\xFF01"};
   EXPECT_EQ(order, expected);
 }
 

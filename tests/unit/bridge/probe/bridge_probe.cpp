@@ -6,7 +6,10 @@
 //   bridge-probe.exe --record=FILE --log=FILE --cache=DIR [--no-main-window]
 //                    [--join-results=N,N,...] "--do=command ;; command ;; ..."
 //
-// Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | msg NAME [INT] | sleep MS
+// Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | js-last CODE | msg NAME [INT] |
+//           sleep MS
+// "load", "js" and "msg" go to the first browser (the main browser, whose main frame the client
+// sends its page notices to); "js-last" to the newest. All browsers share one renderer.
 // Join results are handed out one per request; the last one repeats (default 0).
 #include <windows.h>
 
@@ -84,9 +87,8 @@ void AnswerJoin(WPARAM tag, const COPYDATASTRUCT* data) {
     body = body.substr(0, 100) + L"..." + body.substr(body.size() - 20);
   g_record.Add(line + " text=" + zarvik::WideToUtf8(body));
 
-  int result = g_joinResults.empty()
-                   ? 0
-                   : g_joinResults[std::min(g_joins, g_joinResults.size() - 1)];
+  int result =
+      g_joinResults.empty() ? 0 : g_joinResults[std::min(g_joins, g_joinResults.size() - 1)];
   ++g_joins;
   if (!g_joinRecord)
     g_joinRecord = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -126,30 +128,46 @@ class ProbeClient : public CefClient,
   CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
   CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
 
-  bool OnConsoleMessage(CefRefPtr<CefBrowser>, cef_log_severity_t, const CefString& message,
-                        const CefString&, int) override {
+  bool OnConsoleMessage(CefRefPtr<CefBrowser>,
+                        cef_log_severity_t,
+                        const CefString& message,
+                        const CefString&,
+                        int) override {
     g_record.Add("console " + message.ToString());
     return false;
   }
   void OnAfterCreated(CefRefPtr<CefBrowser> browser) override {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_browser = browser;
+    m_browsers.push_back(browser);
   }
-  void OnBeforeClose(CefRefPtr<CefBrowser>) override {
+  void OnBeforeClose(CefRefPtr<CefBrowser> browser) override {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_browser = nullptr;
+    for (auto it = m_browsers.begin(); it != m_browsers.end(); ++it) {
+      if ((*it)->IsSame(browser)) {
+        m_browsers.erase(it);
+        break;
+      }
+    }
   }
   void OnLoadEnd(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame, int status) override {
     g_record.Add("load-end " + frame->GetURL().ToString());
   }
   CefRefPtr<CefBrowser> Browser() {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_browser;
+    return m_browsers.empty() ? nullptr : m_browsers.front();
+  }
+  CefRefPtr<CefBrowser> Last() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_browsers.empty() ? nullptr : m_browsers.back();
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_browsers.size();
   }
 
  private:
   std::mutex m_lock;
-  CefRefPtr<CefBrowser> m_browser;
+  std::vector<CefRefPtr<CefBrowser>> m_browsers;
   IMPLEMENT_REFCOUNTING(ProbeClient);
 };
 
@@ -198,8 +216,9 @@ int RunCommands(const std::vector<std::string>& commands) {
       RECT rect = {0, 0, 900, 600};
       info.SetAsChild(g_host, rect);
       CefBrowserSettings settings;
+      size_t before = g_client->Count();
       CefBrowserHost::CreateBrowser(info, g_client.get(), rest, settings, nullptr, nullptr);
-      if (!PumpUntil([] { return g_client->Browser() != nullptr; }, 20000))
+      if (!PumpUntil([before] { return g_client->Count() > before; }, 20000))
         return 2;
     } else if (verb == "load") {
       g_client->Browser()->GetMainFrame()->LoadURL(rest);
@@ -216,8 +235,9 @@ int RunCommands(const std::vector<std::string>& commands) {
         g_record.Add("timeout waiting for " + text);
         return 2;
       }
-    } else if (verb == "js") {
-      CefRefPtr<CefFrame> frame = g_client->Browser()->GetMainFrame();
+    } else if (verb == "js" || verb == "js-last") {
+      CefRefPtr<CefBrowser> browser = verb == "js" ? g_client->Browser() : g_client->Last();
+      CefRefPtr<CefFrame> frame = browser->GetMainFrame();
       frame->ExecuteJavaScript(rest, frame->GetURL(), 0);
     } else if (verb == "msg") {
       // "msg NAME" sends no argument at all; "msg NAME INT" one integer.
@@ -277,8 +297,9 @@ int main() {
   host.hInstance = instance;
   host.lpszClassName = L"BridgeProbeHost";
   RegisterClassExW(&host);
-  g_host = CreateWindowExW(0, host.lpszClassName, L"Bridge probe", WS_POPUP | WS_VISIBLE |
-                           WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr, nullptr, instance, nullptr);
+  g_host = CreateWindowExW(0, host.lpszClassName, L"Bridge probe",
+                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 900, 600, nullptr,
+                           nullptr, instance, nullptr);
   HWND mainWnd = nullptr;
   if (!line->HasSwitch("no-main-window")) {
     WNDCLASSEXW wc = {sizeof(wc)};
