@@ -20,12 +20,12 @@ TEST(JoinText, SplitsLikeTheReceiverMust) {
   } rows[] = {
       {L"7@8@abc", 7, 8, "abc"},
       {L"7@8@", 7, 8, ""},
-      {L"7@8@a@b", 7, 8, "a"},     // a key with "@" is cut at its first "@"
-      {L"7@@8@abc", 7, 8, "abc"},  // consecutive separators count as one
+      {L"7@8@a@b", 7, 8, "a"},       // a key with "@" is cut at its first "@"
+      {L"7@@8@abc", 7, 8, "abc"},    // consecutive separators count as one
       {L"12345@@678", 12345, 678, ""},
       {L"@@@", 0, 0, ""},
       {L"", 0, 0, ""},
-      {L"x@y@z", 0, 0, "z"},  // pieces without a number give 0
+      {L"x@y@z", 0, 0, "z"},         // pieces without a number give 0
       {L"-3@-4@k", -3, -4, "k"},
       {L"5", 5, 0, ""},
       {L"1@2@\x4E2D\x6587", 1, 2, "\xE4\xB8\xAD\xE6\x96\x87"},  // key goes out as UTF-8
