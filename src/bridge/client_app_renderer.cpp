@@ -8,6 +8,7 @@
 #include "bridge/join_text.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "include/wrapper/cef_helpers.h"
 #include "web/stream_node.h"
 
 // The renderer process has no log object: every LogLine here is dropped, and the texts only mark
@@ -80,6 +81,7 @@ void ClientAppRenderer::OnWebKitInitialized() {
 void ClientAppRenderer::OnContextCreated(CefRefPtr<CefBrowser> browser,
                                          CefRefPtr<CefFrame> frame,
                                          CefRefPtr<CefV8Context> context) {
+  CEF_REQUIRE_RENDERER_THREAD();
   ::OutputDebugStringW(L"ClientAppRenderer::OnContextCreated, create window binding\r\n");
   CefRefPtr<CefV8Value> global = context ? context->GetGlobal() : nullptr;
   // Callbacks go nowhere until the new document registers again.
@@ -98,6 +100,7 @@ bool ClientAppRenderer::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
                                                  CefRefPtr<CefFrame> frame,
                                                  CefProcessId source_process,
                                                  CefRefPtr<CefProcessMessage> message) {
+  CEF_REQUIRE_RENDERER_THREAD();
   if (!message)
     return false;
   const std::string name = message->GetName().ToString();
@@ -153,6 +156,7 @@ bool ClientAppRenderer::Execute(const CefString& name,
                                 const CefV8ValueList& arguments,
                                 CefRefPtr<CefV8Value>& retval,
                                 CefString& exception) {
+  CEF_REQUIRE_RENDERER_THREAD();
   // Every page function returns undefined and never throws: results go through callbacks.
   switch (PageFunctionFromName(name.ToString())) {
     case PageFunction::kEnterLiveRoom:

@@ -134,6 +134,13 @@ function nextBackground() {
 }
 function leaveVoice() { LeaveChannel(); show('left the voice channel'); }
 function leaveRoom() { LeaveLiveRoom(); show('left the live room; callbacks cleared'); }
+// The round trip of a join as the page sees it, for the bridge benchmark.
+function benchJoin(count) {
+  var start = Date.now();
+  for (var i = 0; i < count; i++)
+    JoinChannel(1, 2, 'bench', function () {});
+  show('bench join n=' + count + ' total_ms=' + (Date.now() - start));
+}
 function askNode() { GetWsNgbNode(ROOM.stream, reporter('node ' + ROOM.stream)); }
 
 bindingReport();

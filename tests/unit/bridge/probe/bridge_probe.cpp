@@ -8,6 +8,12 @@
 //
 // Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | js-last CODE | msg NAME [INT] |
 //           sleep MS
+//           bench-copydata N
+// "bench-copydata N" starts this program again as a plain second process that sends N join
+// requests straight to the main window and reads the record after each (the bare cost of what
+// the page's JoinChannel does); with the page's benchJoin(N) it gives the bridge benchmark:
+//   bridge-probe.exe ... "--do=browser http://HOST/liveRoom.action?register=0 ;;
+//     wait stream node ;; js benchJoin(500) ;; wait bench join ;; bench-copydata 500"
 // "load", "js" and "msg" go to the first browser (the main browser, whose main frame the client
 // sends its page notices to); "js-last" to the newest. All browsers share one renderer.
 // Join results are handed out one per request; the last one repeats (default 0).
@@ -24,6 +30,7 @@
 
 #include "app/process_role.h"
 #include "bridge/bridge_messages.h"
+#include "bridge/join_result_reader.h"
 #include "common/encoding.h"
 #include "include/cef_app.h"
 #include "include/cef_browser.h"
@@ -101,9 +108,17 @@ void AnswerJoin(WPARAM tag, const COPYDATASTRUCT* data) {
   g_record.Add("join answered " + std::to_string(result));
 }
 
+// Tag of the benchmark client's report to the main window.
+constexpr WPARAM kBenchReport = 0x99;
+
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COPYDATA:
+      if (wParam == kBenchReport) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        g_record.Add(std::string(static_cast<const char*>(data->lpData), data->cbData));
+        return 1;
+      }
       AnswerJoin(wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       return 1;
     case WM_BRIDGE_LIVE_ROOM:
@@ -205,6 +220,47 @@ std::vector<std::string> SplitCommands(const std::string& text) {
   return out;
 }
 
+// The benchmark's second process: N join requests with the record read after each, timed.
+int RunCopyDataClient(int count) {
+  HWND target = FindWindowW(kMainWindowClass, nullptr);
+  if (!target)
+    return 1;
+  const std::wstring text = L"1@2@bench";
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i) {
+    COPYDATASTRUCT data = {};
+    data.cbData = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(target, WM_COPYDATA, COPYDATA_JOIN_CHANNEL, reinterpret_cast<LPARAM>(&data));
+    ReadJoinResult(kJoinResultMappingName);
+  }
+  QueryPerformanceCounter(&end);
+  long long us = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+  std::string report =
+      "bench copydata n=" + std::to_string(count) + " total_us=" + std::to_string(us);
+  COPYDATASTRUCT data = {};
+  data.cbData = static_cast<DWORD>(report.size());
+  data.lpData = const_cast<char*>(report.data());
+  SendMessageW(target, WM_COPYDATA, kBenchReport, reinterpret_cast<LPARAM>(&data));
+  return 0;
+}
+
+bool StartCopyDataClient(int count) {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring command =
+      L"\"" + std::wstring(exe) + L"\" --copydata-client=" + std::to_wstring(count);
+  STARTUPINFOW si = {sizeof(si)};
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
 int RunCommands(const std::vector<std::string>& commands) {
   for (const std::string& command : commands) {
     size_t space = command.find(' ');
@@ -249,6 +305,12 @@ int RunCommands(const std::vector<std::string>& commands) {
       if (in >> value)
         message->GetArgumentList()->SetInt(0, value);
       g_client->Browser()->GetMainFrame()->SendProcessMessage(PID_RENDERER, message);
+    } else if (verb == "bench-copydata") {
+      if (!StartCopyDataClient(atoi(rest.c_str())) ||
+          !PumpUntil([] { return g_record.Contains("bench copydata"); }, 120000)) {
+        g_record.Add("bench copydata failed");
+        return 2;
+      }
     } else if (verb == "sleep") {
       PumpUntil([] { return false; }, static_cast<DWORD>(atoi(rest.c_str())));
     } else {
@@ -280,6 +342,8 @@ int main() {
   int code = CefExecuteProcess(args, app, nullptr);
   if (code >= 0)
     return code;
+  if (line->HasSwitch("copydata-client"))
+    return RunCopyDataClient(atoi(line->GetSwitchValue("copydata-client").ToString().c_str()));
 
   g_record.Open(line->GetSwitchValue("record").ToWString());
   g_joinResults = ParseResults(line->GetSwitchValue("join-results").ToString());
@@ -321,5 +385,6 @@ int main() {
   if (g_joinRecord)
     CloseHandle(g_joinRecord);
   g_record.Add("probe-exit " + std::to_string(result));
+  printf("probe-exit %d\n", result);
   return result;
 }
