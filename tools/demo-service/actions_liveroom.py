@@ -1,10 +1,16 @@
-"""The live-room page: a page that drives the client through all nine script functions and
-registers the four callbacks the client calls, writing everything it sees with console.log (which
-lands in the engine's log "browser.log").
+"""A live room of the demo service: "liveRoom.action?room=N", linked from the live hall.
+
+The page drives the client through all nine script functions and registers the four callbacks the
+client calls, writing everything it sees with console.log (which lands in the engine's log
+"browser.log"). On load it tells the client that the live room was entered (EnterLiveRoom) and
+asks for the stream's node; its buttons join and leave the voice channel, change the background
+and leave the room; its link back to the hall leaves the room first (LeaveLiveRoom).
 
     liveRoom.action   the page; query:
-        cid, uid, key   the voice channel the buttons join (default 1001, 42, "demo-key")
-        stream          the stream whose node the page asks for on load (default "room1001")
+        room            the live room, also the voice channel's number (default 1001)
+        opt             the login option, passed on to the hall link
+        uid, key        the voice channel's user and key (default 42, "demo-key")
+        stream          the stream whose node the page asks for on load (default "room<room>")
         tag             the mark in front of every console line (default "room")
         register=0      the page registers no callbacks
         cases=1         on load, every function is called with good and bad arguments (the
@@ -16,6 +22,7 @@ Console lines: "[tag] bound ...", "[tag] attrs NAME ...", "[tag] case LABEL retu
 
 import html
 import json
+from urllib.parse import quote
 
 from demo_service import Response
 
@@ -114,6 +121,10 @@ function runCases() {
 }
 
 function demo() {
+  if (typeof EnterLiveRoom !== 'function') {
+    show('opened outside the client: no client functions');
+    return;
+  }
   EnterLiveRoom();
   show('entered live room ' + ROOM.cid);
   GetWsNgbNode(ROOM.stream, function (node) {
@@ -153,16 +164,18 @@ else
 """
 
 PAGE = """<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>Live room {cid}</title></head>
+<html><head><meta charset="utf-8"><title>Zarvik live room {cid}</title></head>
 <body>
-<h1>Live room {cid}</h1>
-<p>Stream {stream}. Voice channel {cid}, user {uid}. What happens is written to the console
-(browser.log).</p>
+<h1>Zarvik live room {cid}</h1>
+<p>This is live room {cid} of the demo service: stream {stream}, voice channel {cid} as user
+{uid}. The title band's view-mode button switches to the small view and back. What the page does
+and hears is written to the console (browser.log).</p>
 <button onclick="joinVoice()">Join the voice channel</button>
 <button onclick="leaveVoice()">Leave the voice channel</button>
 <button onclick="askNode()">Ask for a stream node</button>
 <button onclick="nextBackground()">Change the background</button>
 <button onclick="leaveRoom()">Leave the live room</button>
+<p><a href="gameLogin.action?opt={opt}" onclick="if (window.LeaveLiveRoom) LeaveLiveRoom();">Back to the live hall</a></p>
 <script>{script}</script>
 </body></html>
 """
@@ -178,7 +191,7 @@ def int_or(text, default):
 def register(service):
     def live_room(request):
         q = request.query
-        cid = int_or(q.get("cid"), 1001)
+        cid = int_or(q.get("room"), 1001)
         uid = int_or(q.get("uid"), 42)
         stream = q.get("stream", f"room{cid}")
         script = SCRIPT % {
@@ -192,6 +205,7 @@ def register(service):
         }
         # Nothing in the script may end the script element early.
         script = script.replace("</", "<\\/")
-        return Response(PAGE.format(cid=cid, uid=uid, stream=html.escape(stream), script=script))
+        return Response(PAGE.format(cid=cid, uid=uid, stream=html.escape(stream),
+                                    opt=html.escape(quote(q.get("opt", ""))), script=script))
 
     service.route("/liveRoom.action", live_room)
