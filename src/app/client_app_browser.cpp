@@ -34,9 +34,13 @@ CefRefPtr<CefResourceBundleHandler> ClientAppBrowser::GetResourceBundleHandler()
   return nullptr;
 }
 
-CefRefPtr<CefBrowserProcessHandler> ClientAppBrowser::GetBrowserProcessHandler() { return this; }
+CefRefPtr<CefBrowserProcessHandler> ClientAppBrowser::GetBrowserProcessHandler() {
+  return this;
+}
 
-CefRefPtr<CefRenderProcessHandler> ClientAppBrowser::GetRenderProcessHandler() { return nullptr; }
+CefRefPtr<CefRenderProcessHandler> ClientAppBrowser::GetRenderProcessHandler() {
+  return nullptr;
+}
 
 void ClientAppBrowser::OnContextInitialized() {
   OutputDebugStringW(L"ClientAppBrowser::OnContextInitialized()");
@@ -44,6 +48,8 @@ void ClientAppBrowser::OnContextInitialized() {
 
 void ClientAppBrowser::OnBeforeChildProcessLaunch(CefRefPtr<CefCommandLine>) {}
 
-CefRefPtr<CefPrintHandler> ClientAppBrowser::GetPrintHandler() { return nullptr; }
+CefRefPtr<CefPrintHandler> ClientAppBrowser::GetPrintHandler() {
+  return nullptr;
+}
 
 void ClientAppBrowser::OnScheduleMessagePumpWork(int64) {}

@@ -109,6 +109,13 @@ class Navigation(EngineTestCase):
         self.assertIn(f':ERROR:CONSOLE(13)] "an error line", source: {page} (13)', log)
         self.assertTrue(os.path.isdir(self.probe.cache))
 
+    def test_shutting_down_on_the_second_close_ends_the_browser_first(self):
+        page = self.url("engine/second")
+        lines = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "close"],
+                            "--shutdown-on-close")
+        self.assertInOrder(lines, ["WM_CLOSE 1", "DoClose id=1", "WM_CLOSE 2", "OnBeforeClose id=1",
+                                   "shutdown done", "main window destroyed"])
+
     def test_a_redirect_asks_again_and_loads_the_target(self):
         start, target = self.url("engine/redirect"), self.url("engine/second")
         lines = self.run_ok([f"browser {start}", f"wait OnLoadEnd url={target}"])
@@ -124,15 +131,33 @@ class Navigation(EngineTestCase):
         self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [f"OnLoadStart url={target}"])
 
     def test_an_unreachable_host_fails_without_starting_a_page(self):
+        cases = [
+            (f"http://127.0.0.1:{free_port()}/nothing", "-102 text=ERR_CONNECTION_REFUSED"),
+            ("http://no-such-host.invalid/page", "-105 text=ERR_NAME_NOT_RESOLVED"),
+        ]
+        for dead, error in cases:
+            with self.subTest(url=dead):
+                lines = self.run_ok([f"browser {dead}", "wait OnLoadingStateChange loading=0"])
+                self.assertInOrder(lines, [
+                    f"OnBeforeBrowse url={dead} redirect=0",
+                    "OnLoadingStateChange loading=1",
+                    f"OnLoadError url={dead} code={error}",
+                    "OnLoadingStateChange loading=0",
+                ])
+                self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [])
+
+    def test_an_error_document_loaded_from_the_error_handler_shows_in_the_frame(self):
         dead = f"http://127.0.0.1:{free_port()}/nothing"
-        lines = self.run_ok([f"browser {dead}", "wait OnLoadingStateChange loading=0"])
+        lines = self.run_ok([f"browser {dead}", f"wait OnLoadEnd url={dead}"], "--error-page")
         self.assertInOrder(lines, [
-            f"OnBeforeBrowse url={dead} redirect=0",
-            "OnLoadingStateChange loading=1",
             f"OnLoadError url={dead} code=-102 text=ERR_CONNECTION_REFUSED",
             "OnLoadingStateChange loading=0",
+            f"OnBeforeBrowse url={dead} redirect=0",
+            "OnLoadingStateChange loading=1",
+            f"OnLoadStart url={dead}",
+            f"OnLoadEnd url={dead} status=200",
+            "OnLoadingStateChange loading=0",
         ])
-        self.assertEqual([l for l in lines if l.startswith("OnLoadStart")], [])
 
     def test_a_new_navigation_aborts_the_running_load(self):
         slow, second = self.url("engine/slow?delay=5"), self.url("engine/second")
@@ -151,6 +176,24 @@ class Navigation(EngineTestCase):
         # Loading went on through the switch: one start, one end.
         self.assertEqual([l for l in lines if l.startswith("OnLoadingStateChange")],
                          ["OnLoadingStateChange loading=1", "OnLoadingStateChange loading=0"])
+
+    def test_scripts_navigate_reload_and_retitle_the_page(self):
+        page, second = self.url("engine/page"), self.url("engine/second")
+        lines = self.run_ok([
+            f"browser {page}", f"wait OnLoadEnd url={page}",
+            "js document.title = 'Renamed'", "wait OnTitleChange title=Renamed",
+            "js location.href = 'second'", f"wait OnLoadEnd url={second}",
+            "js location.reload()", f"wait OnLoadEnd url={second} #2"])
+        self.assertInOrder(lines, [
+            "OnTitleChange title=Renamed",
+            f"OnBeforeBrowse url={second} redirect=0 gesture=1",
+            f"OnLoadEnd url={second} status=200",
+            f"OnBeforeBrowse url={second} redirect=0 gesture=1",
+            f"OnLoadStart url={second}",
+            f"OnLoadEnd url={second} status=200",
+        ])
+        self.assertEqual([r["path"] for r in self.service.requests()],
+                         ["/engine/page", "/engine/script.js", "/engine/second", "/engine/second"])
 
     def test_a_cancelled_navigation_leaves_the_page(self):
         page, second = self.url("engine/page"), self.url("engine/second")
@@ -182,6 +225,25 @@ class Bridge(EngineTestCase):
         for switch in ["--type=renderer", "--probe-flag", "--probe-value=42", "--lang=zh-CN"]:
             self.assertIn(" " + switch, command)
 
+    def test_bound_functions_see_values_as_the_engine_types_them(self):
+        bridge = self.url("engine/bridge")
+        lines = self.run_ok([f"browser {bridge}", "wait name=probe-types", "wait message=reply 42"])
+        self.assertIn("OnConsoleMessage level=2 line=6 source=" + bridge +
+                      " message=called back now during the call", lines)
+        self.assertIn("OnConsoleMessage level=2 line=7 source=" + bridge +
+                      " message=caught probeCall wants (text, callback)", lines)
+        types = next(l for l in lines if l.startswith("Message name=probe-types "))
+        self.assertEqual(types.split(" ", 2)[2].split(), [
+            "IuD:1:", "IuD:-5:", "D:0:", "S:0:1", "OF:0:", "U:0:", "N:0:", "B:0:", "OA:0:",
+            "O:0:", "IuD:-1:", "IuD:-2147483648:", "D:0:"])
+
+    def test_timers_run_in_order_and_can_be_cancelled(self):
+        timers = self.url("engine/timers")
+        lines = self.run_ok([f"browser {timers}", "wait OnTitleChange title=Timers done"])
+        console = [l.split(" message=", 1)[1] for l in lines if l.startswith("OnConsoleMessage")]
+        self.assertEqual(console, ["onload", "string timer", "interval done 3",
+                                   "timeout fired after the interval"])
+
     def test_process_messages_arrive_in_order_even_before_the_renderer_is_ready(self):
         page = self.url("engine/second")
         lines = self.run_ok([f"browser {page}", "msg probe-echo 1", "msg probe-echo 2",
@@ -195,6 +257,18 @@ class Bridge(EngineTestCase):
         lines = self.run_ok([f"browser {bridge}", "wait message=reply 42", "shutdown",
                              "renderer-gone"])
         self.assertInOrder(lines, ["OnBeforeClose id=1", "shutdown done", "renderer gone"])
+
+    def test_a_renderer_that_dies_is_reported_and_replaced(self):
+        bridge, second = self.url("engine/bridge"), self.url("engine/second")
+        lines = self.run_ok([f"browser {bridge}", "wait message=reply 42", "kill-renderer",
+                             "wait OnRenderProcessTerminated", f"load {second}",
+                             f"wait OnLoadEnd url={second}"])
+        self.assertInOrder(lines, [
+            "OnRenderProcessTerminated id=1 status=2",
+            f"OnLoadStart url={second}",
+            "OnTitleChange title=Second page",  # the new renderer read the page
+            f"OnLoadEnd url={second} status=200",
+        ])
 
     def test_the_renderer_ends_with_the_browser_process(self):
         bridge = self.url("engine/bridge")
@@ -255,6 +329,15 @@ class PopupsAndInput(EngineTestCase):
         self.assertIn(f"OnDragEnter files={to_wine_path(dropped)}|", lines)
         # A refused drop navigates nowhere.
         self.assertEqual(len([l for l in lines if l.startswith("OnBeforeBrowse")]), 1)
+
+    def test_a_menu_appears_only_when_the_client_leaves_items(self):
+        page = self.url("engine/page")
+        cleared = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "rclick 40 60",
+                               "wait OnBeforeContextMenu", "menu-check 1500"])
+        self.assertIn("no menu", cleared)
+        kept = self.run_ok([f"browser {page}", f"wait OnLoadEnd url={page}", "rclick 40 60",
+                            "wait OnBeforeContextMenu", "menu-check 5000", "close"], "--keep-menu")
+        self.assertInOrder(kept, ["OnBeforeContextMenu items=4", "menu shown", "OnBeforeClose id=1"])
 
     def test_an_accepted_drop_opens_the_file(self):
         page = self.url("engine/page")

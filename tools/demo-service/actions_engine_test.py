@@ -28,6 +28,28 @@ BRIDGE = """<!DOCTYPE html>
 <script>
 var sent = probeCall('hello from page', function (value) { console.log('reply ' + value); });
 console.log('probeCall returned ' + sent);
+probeNow(function (text) { console.log('called back ' + text + ' during the call'); });
+try { probeCall(1); } catch (e) { console.log('caught ' + e.message); }
+probeTypes(1, -5, 2.5, '1', function () {}, undefined, null, true, [1, 2], {}, 4294967295,
+           2147483648, -0);
+</script>
+</body></html>
+"""
+
+TIMERS = """<!DOCTYPE html>
+<html><head><title>Timers</title></head><body><p>Timers</p>
+<script>
+var n = 0;
+var id = setInterval(function () {
+  n++;
+  if (n == 3) { clearInterval(id); console.log('interval done ' + n); }
+}, 10);
+setTimeout(function () { console.log('timeout fired after the interval'); }, 400);
+setTimeout("console.log('string timer')", 0);
+var cancelled = setTimeout(function () { console.log('cancelled timer fired'); }, 50);
+clearTimeout(cancelled);
+window.onload = function () { console.log('onload'); };
+setTimeout(function () { document.title = 'Timers done'; }, 500);
 </script>
 </body></html>
 """
@@ -37,6 +59,7 @@ def register(service):
     service.route("/engine/page", lambda request: Response(PAGE))
     service.route("/engine/second", lambda request: Response(SECOND))
     service.route("/engine/bridge", lambda request: Response(BRIDGE))
+    service.route("/engine/timers", lambda request: Response(TIMERS))
     service.route("/engine/script.js", lambda request: Response(
         "console.log('external script', location.href);\n",
         content_type="application/javascript"))

@@ -26,12 +26,15 @@ class CefApp : public virtual CefBaseRefCounted {
 
 // In a sub-process (switch "type"), runs its role and returns its exit code (0 or more); in the
 // browser process returns -1 at once.
-int CefExecuteProcess(const CefMainArgs& args, CefRefPtr<CefApp> application,
+int CefExecuteProcess(const CefMainArgs& args,
+                      CefRefPtr<CefApp> application,
                       void* windows_sandbox_info);
 // Starts the engine in the browser process. With multi_threaded_message_loop the engine runs
 // its own UI thread; otherwise the calling thread is the UI thread (CefRunMessageLoop).
-bool CefInitialize(const CefMainArgs& args, const CefSettings& settings,
-                   CefRefPtr<CefApp> application, void* windows_sandbox_info);
+bool CefInitialize(const CefMainArgs& args,
+                   const CefSettings& settings,
+                   CefRefPtr<CefApp> application,
+                   void* windows_sandbox_info);
 // Closes what is left of the browsers, ends the renderer and the engine's threads. Call on the
 // thread that called CefInitialize.
 void CefShutdown();
@@ -42,10 +45,13 @@ void CefDoMessageLoopWork();
 void CefEnableHighDPISupport();
 
 // The engine's exported functions under their library names, for callers written against them.
-int cef_execute_process(const cef_main_args_t* args, CefApp* application,
+int cef_execute_process(const cef_main_args_t* args,
+                        CefApp* application,
                         void* windows_sandbox_info);
-int cef_initialize(const cef_main_args_t* args, const cef_settings_t* settings,
-                   CefApp* application, void* windows_sandbox_info);
+int cef_initialize(const cef_main_args_t* args,
+                   const cef_settings_t* settings,
+                   CefApp* application,
+                   void* windows_sandbox_info);
 void cef_shutdown();
 void cef_run_message_loop();
 void cef_quit_message_loop();

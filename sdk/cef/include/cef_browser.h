@@ -38,9 +38,17 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
  public:
   // Creates the browser on the engine's UI thread and returns at once; the client hears of it
   // in CefLifeSpanHandler::OnAfterCreated.
-  static bool CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                            const CefString& url, const CefBrowserSettings& settings,
+  static bool CreateBrowser(const CefWindowInfo& windowInfo,
+                            CefRefPtr<CefClient> client,
+                            const CefString& url,
+                            const CefBrowserSettings& settings,
                             CefRefPtr<CefDictionaryValue> extra_info,
+                            CefRefPtr<CefRequestContext> request_context);
+  // The same without extra information, as older callers write it.
+  static bool CreateBrowser(const CefWindowInfo& windowInfo,
+                            CefRefPtr<CefClient> client,
+                            const CefString& url,
+                            const CefBrowserSettings& settings,
                             CefRefPtr<CefRequestContext> request_context);
   // UI thread only: creates the browser and returns it.
   static CefRefPtr<CefBrowser> CreateBrowserSync(const CefWindowInfo& windowInfo,
@@ -66,7 +74,9 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
 };
 
 // CefBrowserHost::CreateBrowser under its library name.
-int cef_browser_host_create_browser(const cef_window_info_t* windowInfo, CefClient* client,
-                                    const CefString& url, const cef_browser_settings_t* settings,
+int cef_browser_host_create_browser(const cef_window_info_t* windowInfo,
+                                    CefClient* client,
+                                    const CefString& url,
+                                    const cef_browser_settings_t* settings,
                                     CefDictionaryValue* extra_info,
                                     CefRequestContext* request_context);

@@ -23,7 +23,8 @@ class CefClient : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
   virtual CefRefPtr<CefRequestHandler> GetRequestHandler() { return nullptr; }
   // A message from the renderer process, on the UI thread. True when handled.
-  virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                        CefRefPtr<CefFrame> frame,
                                         CefProcessId source_process,
                                         CefRefPtr<CefProcessMessage> message) {
     return false;

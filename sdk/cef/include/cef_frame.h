@@ -11,7 +11,8 @@ class CefV8Context;
 class CefFrame : public virtual CefBaseRefCounted {
  public:
   virtual bool IsValid() = 0;
-  virtual void ExecuteJavaScript(const CefString& code, const CefString& script_url,
+  virtual void ExecuteJavaScript(const CefString& code,
+                                 const CefString& script_url,
                                  int start_line) = 0;
   virtual void LoadURL(const CefString& url) = 0;
   // Shows the text as a document with |url| as its address, without the network.

@@ -8,11 +8,14 @@ class CefKeyboardHandler : public virtual CefBaseRefCounted {
  public:
   // Before the page sees the key. True consumes it; setting *is_keyboard_shortcut with false
   // passes it on to OnKeyEvent.
-  virtual bool OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent& event,
-                             CefEventHandle os_event, bool* is_keyboard_shortcut) {
+  virtual bool OnPreKeyEvent(CefRefPtr<CefBrowser> browser,
+                             const CefKeyEvent& event,
+                             CefEventHandle os_event,
+                             bool* is_keyboard_shortcut) {
     return false;
   }
-  virtual bool OnKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent& event,
+  virtual bool OnKeyEvent(CefRefPtr<CefBrowser> browser,
+                          const CefKeyEvent& event,
                           CefEventHandle os_event) {
     return false;
   }

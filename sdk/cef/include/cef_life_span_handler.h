@@ -12,11 +12,16 @@ class CefLifeSpanHandler : public virtual CefBaseRefCounted {
 
   // True cancels the pop-up. The handler may change the window information, client and settings
   // the pop-up is created with.
-  virtual bool OnBeforePopup(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                             const CefString& target_url, const CefString& target_frame_name,
-                             WindowOpenDisposition target_disposition, bool user_gesture,
-                             const CefPopupFeatures& popupFeatures, CefWindowInfo& windowInfo,
-                             CefRefPtr<CefClient>& client, CefBrowserSettings& settings,
+  virtual bool OnBeforePopup(CefRefPtr<CefBrowser> browser,
+                             CefRefPtr<CefFrame> frame,
+                             const CefString& target_url,
+                             const CefString& target_frame_name,
+                             WindowOpenDisposition target_disposition,
+                             bool user_gesture,
+                             const CefPopupFeatures& popupFeatures,
+                             CefWindowInfo& windowInfo,
+                             CefRefPtr<CefClient>& client,
+                             CefBrowserSettings& settings,
                              CefRefPtr<CefDictionaryValue>& extra_info,
                              bool* no_javascript_access) {
     return false;

@@ -15,17 +15,23 @@ class CefRenderProcessHandler : public virtual CefBaseRefCounted {
   virtual void OnBrowserDestroyed(CefRefPtr<CefBrowser> browser) {}
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
   // A new document's script context, before any of its scripts runs (the context is entered).
-  virtual void OnContextCreated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  virtual void OnContextCreated(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
                                 CefRefPtr<CefV8Context> context) {}
-  virtual void OnContextReleased(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  virtual void OnContextReleased(CefRefPtr<CefBrowser> browser,
+                                 CefRefPtr<CefFrame> frame,
                                  CefRefPtr<CefV8Context> context) {}
-  virtual void OnUncaughtException(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                   CefRefPtr<CefV8Context> context, void* exception,
+  virtual void OnUncaughtException(CefRefPtr<CefBrowser> browser,
+                                   CefRefPtr<CefFrame> frame,
+                                   CefRefPtr<CefV8Context> context,
+                                   void* exception,
                                    void* stackTrace) {}
-  virtual void OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  virtual void OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser,
+                                    CefRefPtr<CefFrame> frame,
                                     void* node) {}
   // Messages from the browser process, in the order they were sent. True when handled.
-  virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                        CefRefPtr<CefFrame> frame,
                                         CefProcessId source_process,
                                         CefRefPtr<CefProcessMessage> message) {
     return false;

@@ -11,8 +11,11 @@ class CefRequestHandler : public virtual CefBaseRefCounted {
 
   // Before every navigation of a frame, and again for each server redirect (is_redirect). True
   // cancels the navigation.
-  virtual bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                              CefRefPtr<CefRequest> request, bool user_gesture, bool is_redirect) {
+  virtual bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser,
+                              CefRefPtr<CefFrame> frame,
+                              CefRefPtr<CefRequest> request,
+                              bool user_gesture,
+                              bool is_redirect) {
     return false;
   }
   virtual void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) {}

@@ -29,8 +29,11 @@ class CefV8Context : public virtual CefBaseRefCounted {
   virtual bool Enter() = 0;
   virtual bool Exit() = 0;
   virtual bool IsSame(CefRefPtr<CefV8Context> that) = 0;
-  virtual bool Eval(const CefString& code, const CefString& script_url, int start_line,
-                    CefRefPtr<CefV8Value>& retval, CefString& exception) = 0;
+  virtual bool Eval(const CefString& code,
+                    const CefString& script_url,
+                    int start_line,
+                    CefRefPtr<CefV8Value>& retval,
+                    CefString& exception) = 0;
 };
 
 // Native code behind a function value made with CefV8Value::CreateFunction.
@@ -38,8 +41,10 @@ class CefV8Handler : public virtual CefBaseRefCounted {
  public:
   // True when handled: then |retval| (if set) is the result, and a non-empty |exception| is
   // thrown into the script instead.
-  virtual bool Execute(const CefString& name, CefRefPtr<CefV8Value> object,
-                       const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
+  virtual bool Execute(const CefString& name,
+                       CefRefPtr<CefV8Value> object,
+                       const CefV8ValueList& arguments,
+                       CefRefPtr<CefV8Value>& retval,
                        CefString& exception) = 0;
 };
 
@@ -58,6 +63,10 @@ class CefV8Value : public virtual CefBaseRefCounted {
   static CefRefPtr<CefV8Value> CreateFunction(const CefString& name,
                                               CefRefPtr<CefV8Handler> handler);
 
+  // Numbers come in three kinds: 32-bit signed, 32-bit unsigned (above the signed range) and
+  // double; a script's number takes the first that holds it exactly (-0 is a double). IsInt
+  // and IsUInt both hold for either integer kind, IsDouble for every number; GetIntValue and
+  // GetUIntValue read an integer kind's 32 bits and give 0 for a double.
   virtual bool IsValid() = 0;
   virtual bool IsUndefined() = 0;
   virtual bool IsNull() = 0;
@@ -83,7 +92,8 @@ class CefV8Value : public virtual CefBaseRefCounted {
   virtual bool DeleteValue(const CefString& key) = 0;
   virtual CefRefPtr<CefV8Value> GetValue(const CefString& key) = 0;
   virtual CefRefPtr<CefV8Value> GetValue(int index) = 0;
-  virtual bool SetValue(const CefString& key, CefRefPtr<CefV8Value> value,
+  virtual bool SetValue(const CefString& key,
+                        CefRefPtr<CefV8Value> value,
                         PropertyAttribute attribute) = 0;
   virtual bool SetValue(int index, CefRefPtr<CefV8Value> value) = 0;
   virtual bool GetKeys(std::vector<CefString>& keys) = 0;

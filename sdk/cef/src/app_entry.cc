@@ -2,7 +2,8 @@
 #include "include/cef_app.h"
 #include "src/renderer/render_thread.h"
 
-int CefExecuteProcess(const CefMainArgs& args, CefRefPtr<CefApp> application,
+int CefExecuteProcess(const CefMainArgs& args,
+                      CefRefPtr<CefApp> application,
                       void* windows_sandbox_info) {
   return cef_execute_process(&args, application, windows_sandbox_info);
 }

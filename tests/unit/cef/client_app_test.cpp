@@ -40,7 +40,8 @@ TEST(ClientAppBrowserTest, AddsTheTenSwitchesInOrderForEveryProcessType) {
 
 TEST(ClientAppBrowserTest, IsItsOwnBrowserProcessHandlerAndHasNoOther) {
   CefRefPtr<ClientAppBrowser> app = new ClientAppBrowser();
-  EXPECT_EQ(app->GetBrowserProcessHandler().get(), static_cast<CefBrowserProcessHandler*>(app.get()));
+  EXPECT_EQ(app->GetBrowserProcessHandler().get(),
+            static_cast<CefBrowserProcessHandler*>(app.get()));
   EXPECT_FALSE(app->GetRenderProcessHandler());
   EXPECT_FALSE(app->GetResourceBundleHandler());
   EXPECT_FALSE(app->GetPrintHandler());

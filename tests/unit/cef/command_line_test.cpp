@@ -1,5 +1,6 @@
 // The engine's command line: parsing, switch prefixes and the text handed to a sub-process.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
@@ -66,12 +67,10 @@ TEST(CefCommandLineTest, AppendedSwitchesRoundTripThroughTheSystemSplitter) {
   line->AppendSwitchWithValue("pipe", "\\\\.\\pipe\\a \"b\"");
 
   std::vector<std::wstring> argv = SplitBySystem(line->GetCommandLineString().ToWString());
-  std::vector<std::wstring> expected = {L"C:\\Program Files\\app.exe",
-                                        L"--disable-gpu",
-                                        L"--enable-begin-frame-scheduling",
-                                        L"--ppapi-flash-path=ppflash/pepflashplayer.dll",
-                                        L"--pipe=\\\\.\\pipe\\a \"b\"",
-                                        L"plain arg"};
+  std::vector<std::wstring> expected = {
+      L"C:\\Program Files\\app.exe",      L"--disable-gpu",
+      L"--enable-begin-frame-scheduling", L"--ppapi-flash-path=ppflash/pepflashplayer.dll",
+      L"--pipe=\\\\.\\pipe\\a \"b\"",     L"plain arg"};
   EXPECT_EQ(argv, expected);
   EXPECT_TRUE(line->HasSwitch("enable-begin-frame-scheduling"));
   EXPECT_TRUE(line->HasSwitch("disable-gpu"));

@@ -25,12 +25,9 @@ TEST(HtmlDocumentTest, BuildsTheFlowWithLinksButtonsAndScriptsInOrder) {
   HtmlDocument doc = cefimpl::ParseHtml(markup);
   EXPECT_EQ(doc.title, L"Live & hall");
   std::vector<std::pair<int, std::wstring>> expected = {
-      {cefimpl::DISPLAY_HEADING, L"Zarvik hall"},
-      {cefimpl::DISPLAY_BREAK, L""},
-      {cefimpl::DISPLAY_TEXT, L"Signed in as p<1>."},
-      {cefimpl::DISPLAY_BREAK, L""},
-      {cefimpl::DISPLAY_LINK, L"Next page"},
-      {cefimpl::DISPLAY_BUTTON, L"Go"},
+      {cefimpl::DISPLAY_HEADING, L"Zarvik hall"},     {cefimpl::DISPLAY_BREAK, L""},
+      {cefimpl::DISPLAY_TEXT, L"Signed in as p<1>."}, {cefimpl::DISPLAY_BREAK, L""},
+      {cefimpl::DISPLAY_LINK, L"Next page"},          {cefimpl::DISPLAY_BUTTON, L"Go"},
   };
   EXPECT_EQ(Flow(doc), expected);
   ASSERT_EQ(doc.elements.size(), 2u);
@@ -49,10 +46,8 @@ TEST(HtmlDocumentTest, DecodesCharacterReferences) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a &amp; b", "a & b"},
-      {"&#20013;&#x6587;", "\xE4\xB8\xAD\xE6\x96\x87"},
-      {"&unknown; &", "&unknown; &"},
-      {"&#;", "&#;"},
+      {"a &amp; b", "a & b"},         {"&#20013;&#x6587;", "\xE4\xB8\xAD\xE6\x96\x87"},
+      {"&unknown; &", "&unknown; &"}, {"&#;", "&#;"},
       {"&#1114112;", "\xEF\xBF\xBD"},  // beyond Unicode
   };
   for (const Case& c : cases) {

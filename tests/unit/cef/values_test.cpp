@@ -16,10 +16,10 @@ TEST(CefListValueTest, ReadsMissingOrOtherTypesAsDefaults) {
   EXPECT_EQ(list->GetSize(), 3u);
   EXPECT_EQ(list->GetType(1), VTYPE_NULL);
   EXPECT_EQ(list->GetType(5), VTYPE_INVALID);
-  EXPECT_EQ(list->GetInt(0), 0);          // a string read as an integer
+  EXPECT_EQ(list->GetInt(0), 0);  // a string read as an integer
   EXPECT_EQ(list->GetString(2).ToString(), "");
   EXPECT_EQ(list->GetInt(2), -7);
-  EXPECT_EQ(list->GetInt(9), 0);          // past the end
+  EXPECT_EQ(list->GetInt(9), 0);  // past the end
   EXPECT_EQ(list->GetString(0).ToString(), "text");
 }
 
@@ -70,7 +70,10 @@ TEST(CefProcessMessageTest, CarriesItsArgumentsThroughThePipeInOrder) {
 }
 
 TEST(IpcReaderTest, ShortPayloadReadsAsEmptyAndNotOk) {
-  std::string payload("\x05\x00\x00\x00" "ab", 6);  // says 5 bytes, holds 2
+  std::string payload(
+      "\x05\x00\x00\x00"
+      "ab",
+      6);  // says 5 bytes, holds 2
   cefimpl::IpcReader r(payload);
   EXPECT_EQ(r.Str(), "");
   EXPECT_FALSE(r.ok());

@@ -33,22 +33,26 @@ class CefRefCount {
   mutable std::atomic<int> ref_count_;
 };
 
-#define IMPLEMENT_REFCOUNTING(ClassName)                              \
- public:                                                              \
-  void AddRef() const override { ref_count_.AddRef(); }               \
-  bool Release() const override {                                     \
-    if (ref_count_.Release()) {                                       \
-      delete static_cast<const ClassName*>(this);                     \
-      return true;                                                    \
-    }                                                                 \
-    return false;                                                     \
-  }                                                                   \
-  bool HasOneRef() const override { return ref_count_.HasOneRef(); } \
-  bool HasAtLeastOneRef() const override {                            \
-    return ref_count_.HasAtLeastOneRef();                             \
-  }                                                                   \
-                                                                      \
- private:                                                             \
+#define IMPLEMENT_REFCOUNTING(ClassName)          \
+ public:                                          \
+  void AddRef() const override {                  \
+    ref_count_.AddRef();                          \
+  }                                               \
+  bool Release() const override {                 \
+    if (ref_count_.Release()) {                   \
+      delete static_cast<const ClassName*>(this); \
+      return true;                                \
+    }                                             \
+    return false;                                 \
+  }                                               \
+  bool HasOneRef() const override {               \
+    return ref_count_.HasOneRef();                \
+  }                                               \
+  bool HasAtLeastOneRef() const override {        \
+    return ref_count_.HasAtLeastOneRef();         \
+  }                                               \
+                                                  \
+ private:                                         \
   CefRefCount ref_count_
 
 template <class T>

@@ -73,7 +73,9 @@ class CefString {
     return *this;
   }
 
-  const char16* c_str() const { return attached_ ? (attached_->str ? attached_->str : L"") : own_.c_str(); }
+  const char16* c_str() const {
+    return attached_ ? (attached_->str ? attached_->str : L"") : own_.c_str();
+  }
   size_t length() const { return attached_ ? attached_->length : own_.size(); }
   size_t size() const { return length(); }
   bool empty() const { return length() == 0; }
@@ -104,9 +106,15 @@ class CefString {
   std::wstring own_;
 };
 
-inline bool operator<(const CefString& a, const CefString& b) { return a.compare(b) < 0; }
-inline bool operator==(const CefString& a, const CefString& b) { return a.compare(b) == 0; }
-inline bool operator!=(const CefString& a, const CefString& b) { return a.compare(b) != 0; }
+inline bool operator<(const CefString& a, const CefString& b) {
+  return a.compare(b) < 0;
+}
+inline bool operator==(const CefString& a, const CefString& b) {
+  return a.compare(b) == 0;
+}
+inline bool operator!=(const CefString& a, const CefString& b) {
+  return a.compare(b) != 0;
+}
 
 #include <ostream>
 // Writes the text as UTF-8.

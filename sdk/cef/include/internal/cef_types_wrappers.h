@@ -44,7 +44,9 @@ inline void CopyString(const cef_string_t& from, cef_string_t* to) {
 
 class CefWindowInfo : public cef_window_info_t {
  public:
-  CefWindowInfo() { std::memset(static_cast<cef_window_info_t*>(this), 0, sizeof(cef_window_info_t)); }
+  CefWindowInfo() {
+    std::memset(static_cast<cef_window_info_t*>(this), 0, sizeof(cef_window_info_t));
+  }
   CefWindowInfo(const cef_window_info_t& r) : CefWindowInfo() { Set(r); }
   CefWindowInfo(const CefWindowInfo& r) : CefWindowInfo() { Set(r); }
   CefWindowInfo& operator=(const CefWindowInfo& r) {
@@ -92,10 +94,20 @@ class CefSettings : public cef_settings_t {
   CefSettings(const CefSettings&) = delete;
   CefSettings& operator=(const CefSettings&) = delete;
   ~CefSettings() {
-    cef_string_t* strings[] = {&browser_subprocess_path, &framework_dir_path, &main_bundle_path,
-                               &cache_path, &root_cache_path, &user_data_path, &user_agent,
-                               &product_version, &locale, &log_file, &javascript_flags,
-                               &resources_dir_path, &locales_dir_path, &accept_language_list};
+    cef_string_t* strings[] = {&browser_subprocess_path,
+                               &framework_dir_path,
+                               &main_bundle_path,
+                               &cache_path,
+                               &root_cache_path,
+                               &user_data_path,
+                               &user_agent,
+                               &product_version,
+                               &locale,
+                               &log_file,
+                               &javascript_flags,
+                               &resources_dir_path,
+                               &locales_dir_path,
+                               &accept_language_list};
     for (cef_string_t* s : strings)
       cef_string_utf16_clear(s);
   }

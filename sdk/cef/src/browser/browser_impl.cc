@@ -14,7 +14,9 @@ namespace {
 
 const int kMaxRedirects = 20;
 
-void PostToUi(std::function<void()> fn) { CefPostTask(TID_UI, CefCreateClosureTask(std::move(fn))); }
+void PostToUi(std::function<void()> fn) {
+  CefPostTask(TID_UI, CefCreateClosureTask(std::move(fn)));
+}
 
 CefRefPtr<CefRequest> MakeRequest(const std::string& url, cef_transition_type_t transition) {
   CefRefPtr<CefRequest> request = CefRequest::Create();
@@ -36,9 +38,12 @@ CefRefPtr<BrowserImpl> FrameImpl::Browser() {
   return m_browser;
 }
 
-bool FrameImpl::IsValid() { return Browser() != nullptr; }
+bool FrameImpl::IsValid() {
+  return Browser() != nullptr;
+}
 
-void FrameImpl::ExecuteJavaScript(const CefString& code, const CefString& script_url,
+void FrameImpl::ExecuteJavaScript(const CefString& code,
+                                  const CefString& script_url,
                                   int start_line) {
   CefRefPtr<BrowserImpl> browser = Browser();
   if (!browser)
@@ -67,7 +72,9 @@ CefString FrameImpl::GetURL() {
   return m_url;
 }
 
-CefRefPtr<CefBrowser> FrameImpl::GetBrowser() { return Browser().get(); }
+CefRefPtr<CefBrowser> FrameImpl::GetBrowser() {
+  return Browser().get();
+}
 
 void FrameImpl::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
   CefRefPtr<BrowserImpl> browser = Browser();
@@ -102,15 +109,19 @@ BrowserImpl::BrowserImpl(int id, CefRefPtr<CefClient> client, bool isPopup, HWND
   m_frame = new FrameImpl(this, m_frameId);
 }
 
-CefRefPtr<BrowserImpl> BrowserImpl::Create(const CefWindowInfo& info, CefRefPtr<CefClient> client,
-                                           const std::string& url, bool isPopup, HWND opener) {
+CefRefPtr<BrowserImpl> BrowserImpl::Create(const CefWindowInfo& info,
+                                           CefRefPtr<CefClient> client,
+                                           const std::string& url,
+                                           bool isPopup,
+                                           HWND opener) {
   Engine* engine = Engine::Get();
   if (!engine)
     return nullptr;
-  CefRefPtr<BrowserImpl> browser = new BrowserImpl(engine->nextBrowserId++, client, isPopup, opener);
+  CefRefPtr<BrowserImpl> browser =
+      new BrowserImpl(engine->nextBrowserId++, client, isPopup, opener);
   if (!browser->CreateHostWindow(info)) {
-    EngineLog(LOGSEVERITY_ERROR, "cannot create the browser window, error " +
-                                     std::to_string(GetLastError()));
+    EngineLog(LOGSEVERITY_ERROR,
+              "cannot create the browser window, error " + std::to_string(GetLastError()));
     browser->m_frame->Detach();
     return nullptr;
   }
@@ -144,15 +155,17 @@ CefRefPtr<CefRequestContext> BrowserImpl::GetRequestContext() {
   return CefRequestContext::GetGlobalContext();
 }
 
-bool BrowserImpl::CanGoBack() { return m_historyIndex > 0; }
+bool BrowserImpl::CanGoBack() {
+  return m_canGoBack.load();
+}
 bool BrowserImpl::CanGoForward() {
-  return m_historyIndex >= 0 && m_historyIndex + 1 < static_cast<int>(m_history.size());
+  return m_canGoForward.load();
 }
 
 void BrowserImpl::GoBack() {
   CefRefPtr<BrowserImpl> self(this);
   PostToUi([self] {
-    if (self->CanGoBack()) {
+    if (self->m_historyIndex > 0) {
       int index = self->m_historyIndex - 1;
       self->Navigate(self->m_history[index],
                      static_cast<cef_transition_type_t>(TT_EXPLICIT | TT_FORWARD_BACK_FLAG), false,
@@ -164,7 +177,7 @@ void BrowserImpl::GoBack() {
 void BrowserImpl::GoForward() {
   CefRefPtr<BrowserImpl> self(this);
   PostToUi([self] {
-    if (self->CanGoForward()) {
+    if (self->m_historyIndex + 1 < static_cast<int>(self->m_history.size())) {
       int index = self->m_historyIndex + 1;
       self->Navigate(self->m_history[index],
                      static_cast<cef_transition_type_t>(TT_EXPLICIT | TT_FORWARD_BACK_FLAG), false,
@@ -213,7 +226,9 @@ void BrowserImpl::SetFocus(bool focus) {
     PostToUi([hwnd] { ::SetFocus(hwnd); });
 }
 
-void BrowserImpl::WasResized() { Invalidate(); }
+void BrowserImpl::WasResized() {
+  Invalidate();
+}
 
 void BrowserImpl::Invalidate() {
   HWND hwnd = m_hwnd.load();
@@ -224,8 +239,11 @@ void BrowserImpl::Invalidate() {
 // ---------------------------------------------------------------------------------------------
 // Navigation (UI thread)
 
-void BrowserImpl::Navigate(const std::string& url, cef_transition_type_t transition,
-                           bool userGesture, const std::string* inlineBody, int historyIndex) {
+void BrowserImpl::Navigate(const std::string& url,
+                           cef_transition_type_t transition,
+                           bool userGesture,
+                           const std::string* inlineBody,
+                           int historyIndex) {
   if (m_destroyed)
     return;
   if (CefRefPtr<CefRequestHandler> handler = m_client ? m_client->GetRequestHandler() : nullptr) {
@@ -291,7 +309,8 @@ void BrowserImpl::OnFetchDone(int navId, const FetchResult& result) {
       Fail(ERR_TOO_MANY_REDIRECTS);
       return;
     }
-    auto transition = static_cast<cef_transition_type_t>(m_nav->transition | TT_SERVER_REDIRECT_FLAG);
+    auto transition =
+        static_cast<cef_transition_type_t>(m_nav->transition | TT_SERVER_REDIRECT_FLAG);
     if (CefRefPtr<CefRequestHandler> handler = m_client ? m_client->GetRequestHandler() : nullptr) {
       if (handler->OnBeforeBrowse(this, m_frame.get(), MakeRequest(result.redirectUrl, transition),
                                   false, true)) {
@@ -324,6 +343,8 @@ void BrowserImpl::Commit(int status, const std::string& mimeType, const std::str
     m_history.push_back(nav.url);
     m_historyIndex = static_cast<int>(m_history.size()) - 1;
   }
+  m_canGoBack = m_historyIndex > 0;
+  m_canGoForward = m_historyIndex + 1 < static_cast<int>(m_history.size());
   EngineLog(LOGSEVERITY_INFO, "browser " + std::to_string(m_id) + " commits " + nav.url +
                                   " (status " + std::to_string(status) + ")");
   int navId = nav.id;
@@ -344,8 +365,8 @@ void BrowserImpl::Fail(int error) {
   std::string url = m_nav->url;
   m_nav->cancelled->store(true);
   m_nav.reset();
-  EngineLog(LOGSEVERITY_INFO, "browser " + std::to_string(m_id) + " failed to load " + url +
-                                  ": " + NetErrorText(error) + " (" + std::to_string(error) + ")");
+  EngineLog(LOGSEVERITY_INFO, "browser " + std::to_string(m_id) + " failed to load " + url + ": " +
+                                  NetErrorText(error) + " (" + std::to_string(error) + ")");
   if (CefRefPtr<CefLoadHandler> load = m_client ? m_client->GetLoadHandler() : nullptr)
     load->OnLoadError(this, m_frame.get(), static_cast<cef_errorcode_t>(error), NetErrorText(error),
                       url);
@@ -380,7 +401,13 @@ void BrowserImpl::SendToRenderer(uint32_t type, const IpcWriter& payload) {
   Engine* engine = Engine::Get();
   if (!engine || m_destroyed)
     return;
-  engine->EnsureRenderer()->Send(MakeIpc(type, m_id, m_frameId, payload));
+  // A new browser or document needs a renderer (a new one after a crash); everything else goes
+  // to the renderer there is, or nowhere.
+  bool needsRenderer = type == IPC_BROWSER_CREATED || type == IPC_COMMIT_DOCUMENT;
+  RendererHost* renderer = needsRenderer ? engine->EnsureRenderer() : engine->renderer.get();
+  if (!renderer || renderer->HasEnded())
+    return;
+  renderer->Send(MakeIpc(type, m_id, m_frameId, payload));
 }
 
 void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
@@ -430,11 +457,21 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
       CefRefPtr<CefListValue> target = msg->GetArgumentList();
       for (size_t i = 0; i < args->GetSize(); ++i) {
         switch (args->GetType(i)) {
-          case VTYPE_BOOL: target->SetBool(i, args->GetBool(i)); break;
-          case VTYPE_INT: target->SetInt(i, args->GetInt(i)); break;
-          case VTYPE_DOUBLE: target->SetDouble(i, args->GetDouble(i)); break;
-          case VTYPE_STRING: target->SetString(i, args->GetString(i)); break;
-          default: target->SetNull(i); break;
+          case VTYPE_BOOL:
+            target->SetBool(i, args->GetBool(i));
+            break;
+          case VTYPE_INT:
+            target->SetInt(i, args->GetInt(i));
+            break;
+          case VTYPE_DOUBLE:
+            target->SetDouble(i, args->GetDouble(i));
+            break;
+          case VTYPE_STRING:
+            target->SetString(i, args->GetString(i));
+            break;
+          default:
+            target->SetNull(i);
+            break;
         }
       }
       if (m_client)
@@ -455,7 +492,8 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
       m_focusElement = -1;
       Invalidate();
       if (titleChanged) {
-        if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
+        if (CefRefPtr<CefDisplayHandler> display =
+                m_client ? m_client->GetDisplayHandler() : nullptr)
           display->OnTitleChange(this, title);
       }
       break;
@@ -477,7 +515,21 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
   }
 }
 
-void BrowserImpl::OpenPopup(const std::string& url, const std::string& name, int disposition,
+void BrowserImpl::OnRendererGone() {
+  if (m_destroyed)
+    return;
+  // A document that was being shown will not finish.
+  if (m_nav && m_nav->committed) {
+    m_nav.reset();
+    SetLoading(false);
+  }
+  if (CefRefPtr<CefRequestHandler> handler = m_client ? m_client->GetRequestHandler() : nullptr)
+    handler->OnRenderProcessTerminated(this, TS_PROCESS_CRASHED);
+}
+
+void BrowserImpl::OpenPopup(const std::string& url,
+                            const std::string& name,
+                            int disposition,
                             bool userGesture) {
   CefPopupFeatures features;
   CefWindowInfo windowInfo;
@@ -487,10 +539,9 @@ void BrowserImpl::OpenPopup(const std::string& url, const std::string& name, int
   CefRefPtr<CefDictionaryValue> extraInfo;
   bool noJavascriptAccess = false;
   if (CefRefPtr<CefLifeSpanHandler> life = m_client ? m_client->GetLifeSpanHandler() : nullptr) {
-    if (life->OnBeforePopup(this, m_frame.get(), url, name,
-                            static_cast<cef_window_open_disposition_t>(disposition), userGesture,
-                            features, windowInfo, client, settings, extraInfo,
-                            &noJavascriptAccess)) {
+    if (life->OnBeforePopup(
+            this, m_frame.get(), url, name, static_cast<cef_window_open_disposition_t>(disposition),
+            userGesture, features, windowInfo, client, settings, extraInfo, &noJavascriptAccess)) {
       EngineLog(LOGSEVERITY_INFO, "pop-up " + url + " cancelled by the client");
       return;
     }
@@ -514,8 +565,8 @@ void BrowserImpl::CloseOnUiThread(bool force) {
     return;
   }
   HWND top = GetAncestor(hwnd, GA_ROOT);
-  EngineLog(LOGSEVERITY_INFO, "browser " + std::to_string(m_id) +
-                                  " closing: WM_CLOSE to its top-level window");
+  EngineLog(LOGSEVERITY_INFO,
+            "browser " + std::to_string(m_id) + " closing: WM_CLOSE to its top-level window");
   PostMessageW(top ? top : hwnd, WM_CLOSE, 0, 0);
 }
 
@@ -554,6 +605,15 @@ void BrowserImpl::OnHostWindowDestroyed() {
 
 // ---------------------------------------------------------------------------------------------
 
+void OnRendererGone() {
+  Engine* engine = Engine::Get();
+  if (!engine)
+    return;
+  std::map<int, CefRefPtr<BrowserImpl>> browsers = engine->browsers;
+  for (auto& entry : browsers)
+    entry.second->OnRendererGone();
+}
+
 void DispatchRendererMessage(const IpcMessage& message) {
   Engine* engine = Engine::Get();
   if (!engine)
@@ -572,9 +632,12 @@ void DispatchRendererMessage(const IpcMessage& message) {
 // ---------------------------------------------------------------------------------------------
 // Browser creation entry points
 
-bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                                   const CefString& url, const CefBrowserSettings&,
-                                   CefRefPtr<CefDictionaryValue>, CefRefPtr<CefRequestContext>) {
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
+                                   CefRefPtr<CefClient> client,
+                                   const CefString& url,
+                                   const CefBrowserSettings&,
+                                   CefRefPtr<CefDictionaryValue>,
+                                   CefRefPtr<CefRequestContext>) {
   if (!cefimpl::Engine::Get())
     return false;
   CefWindowInfo info = windowInfo;
@@ -582,6 +645,14 @@ bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<Ce
   return CefPostTask(TID_UI, CefCreateClosureTask([info, client, target] {
                        cefimpl::BrowserImpl::Create(info, client, target, false, nullptr);
                      }));
+}
+
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
+                                   CefRefPtr<CefClient> client,
+                                   const CefString& url,
+                                   const CefBrowserSettings& settings,
+                                   CefRefPtr<CefRequestContext> request_context) {
+  return CreateBrowser(windowInfo, client, url, settings, nullptr, request_context);
 }
 
 CefRefPtr<CefBrowser> CefBrowserHost::CreateBrowserSync(const CefWindowInfo& windowInfo,
@@ -595,8 +666,10 @@ CefRefPtr<CefBrowser> CefBrowserHost::CreateBrowserSync(const CefWindowInfo& win
   return cefimpl::BrowserImpl::Create(windowInfo, client, url.ToString(), false, nullptr).get();
 }
 
-int cef_browser_host_create_browser(const cef_window_info_t* windowInfo, CefClient* client,
-                                    const CefString& url, const cef_browser_settings_t*,
+int cef_browser_host_create_browser(const cef_window_info_t* windowInfo,
+                                    CefClient* client,
+                                    const CefString& url,
+                                    const cef_browser_settings_t*,
                                     CefDictionaryValue* extra_info,
                                     CefRequestContext* request_context) {
   if (!windowInfo)

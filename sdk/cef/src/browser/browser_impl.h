@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <atomic>
@@ -25,7 +26,8 @@ class FrameImpl : public CefFrame {
   FrameImpl(BrowserImpl* browser, int64 id);
 
   bool IsValid() override;
-  void ExecuteJavaScript(const CefString& code, const CefString& script_url,
+  void ExecuteJavaScript(const CefString& code,
+                         const CefString& script_url,
                          int start_line) override;
   void LoadURL(const CefString& url) override;
   void LoadString(const CefString& string_val, const CefString& url) override;
@@ -59,8 +61,11 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
 
   // UI thread: creates the browser, its host window and announces it (OnAfterCreated); the
   // first navigation follows as a task.
-  static CefRefPtr<BrowserImpl> Create(const CefWindowInfo& info, CefRefPtr<CefClient> client,
-                                       const std::string& url, bool isPopup, HWND opener);
+  static CefRefPtr<BrowserImpl> Create(const CefWindowInfo& info,
+                                       CefRefPtr<CefClient> client,
+                                       const std::string& url,
+                                       bool isPopup,
+                                       HWND opener);
 
   // CefBrowser
   CefRefPtr<CefBrowserHost> GetHost() override { return this; }
@@ -95,9 +100,13 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void Invalidate() override;
 
   // UI thread internals.
-  void Navigate(const std::string& url, cef_transition_type_t transition, bool userGesture,
-                const std::string* inlineBody = nullptr, int historyIndex = -1);
+  void Navigate(const std::string& url,
+                cef_transition_type_t transition,
+                bool userGesture,
+                const std::string* inlineBody = nullptr,
+                int historyIndex = -1);
   void OnRendererMessage(const IpcMessage& message);
+  void OnRendererGone();
   void SendToRenderer(uint32_t type, const IpcWriter& payload);
   void DestroyHostWindow();
   int64 FrameId() const { return m_frameId; }
@@ -125,7 +134,9 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   void AbortPending();
   void SetLoading(bool loading);
   void CloseOnUiThread(bool force);
-  void OpenPopup(const std::string& url, const std::string& name, int disposition,
+  void OpenPopup(const std::string& url,
+                 const std::string& name,
+                 int disposition,
                  bool userGesture);
 
   // Host window handlers (host_window.cc).
@@ -148,6 +159,8 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   std::atomic<HWND> m_hwnd{nullptr};
   std::atomic<bool> m_loading{false};
   std::atomic<bool> m_hasDocument{false};
+  std::atomic<bool> m_canGoBack{false};
+  std::atomic<bool> m_canGoForward{false};
 
   // UI thread state.
   std::unique_ptr<Navigation> m_nav;
@@ -155,7 +168,7 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
   bool m_closeRequested = false;
   bool m_destroyed = false;
   bool m_fullscreen = false;
-  std::vector<std::string> m_history;
+  std::vector<std::string> m_history;  // committed addresses; CanGoBack/Forward mirror it
   int m_historyIndex = -1;
   std::wstring m_title;      // as reported to the client (the address when the page has none)
   std::wstring m_pageTitle;  // as the page has it

@@ -11,6 +11,7 @@
 #include "src/browser/browser_impl.h"
 #include "src/browser/net_fetch.h"
 #include "src/browser/renderer_host.h"
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 
 namespace cefimpl {
@@ -24,10 +25,6 @@ HANDLE g_uiThread = nullptr;
 HANDLE g_uiReady = nullptr;
 WindowTaskRunner* g_uiRunner = nullptr;
 bool g_quitLoop = false;
-
-const char kDefaultUserAgent[] =
-    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/75.0.3770.100 "
-    "Safari/537.36";
 
 std::wstring ExeDirectory() {
   wchar_t path[MAX_PATH] = {};
@@ -66,9 +63,9 @@ void WriteLogLine(cef_log_severity_t severity, const std::string& where, const s
   SYSTEMTIME t;
   GetLocalTime(&t);
   char head[128];
-  snprintf(head, sizeof(head), "[%lu:%lu:%02d%02d/%02d%02d%02d.%03d:%s:%s] ",
-           GetCurrentProcessId(), GetCurrentThreadId(), t.wMonth, t.wDay, t.wHour, t.wMinute,
-           t.wSecond, t.wMilliseconds, SeverityName(severity), where.c_str());
+  snprintf(head, sizeof(head), "[%lu:%lu:%02d%02d/%02d%02d%02d.%03d:%s:%s] ", GetCurrentProcessId(),
+           GetCurrentThreadId(), t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+           SeverityName(severity), where.c_str());
   std::string line = head + text + "\n";
   HANDLE file = CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -121,7 +118,9 @@ void CloseRemainingBrowsers() {
 
 }  // namespace
 
-Engine* Engine::Get() { return g_engine; }
+Engine* Engine::Get() {
+  return g_engine;
+}
 
 CefRefPtr<BrowserImpl> Engine::FindBrowser(int id) {
   auto it = browsers.find(id);
@@ -146,29 +145,28 @@ void EngineLog(cef_log_severity_t severity, const std::string& text) {
   WriteLogLine(severity, "engine", text);
 }
 
-void EngineConsoleLog(cef_log_severity_t severity, const std::string& message,
-                      const std::string& source, int line) {
+void EngineConsoleLog(cef_log_severity_t severity,
+                      const std::string& message,
+                      const std::string& source,
+                      int line) {
   WriteLogLine(severity, "CONSOLE(" + std::to_string(line) + ")",
                "\"" + message + "\", source: " + source + " (" + std::to_string(line) + ")");
-}
-
-void RunOnUiThread(std::function<void()> fn) {
-  if (CefCurrentlyOn(TID_UI))
-    fn();
-  else
-    CefPostTask(TID_UI, CefCreateClosureTask(std::move(fn)));
 }
 
 }  // namespace cefimpl
 
 using cefimpl::Engine;
 
-bool CefInitialize(const CefMainArgs& args, const CefSettings& settings,
-                   CefRefPtr<CefApp> application, void* windows_sandbox_info) {
+bool CefInitialize(const CefMainArgs& args,
+                   const CefSettings& settings,
+                   CefRefPtr<CefApp> application,
+                   void* windows_sandbox_info) {
   return cef_initialize(&args, &settings, application, windows_sandbox_info) != 0;
 }
 
-int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, CefApp* application,
+int cef_initialize(const cef_main_args_t*,
+                   const cef_settings_t* settings,
+                   CefApp* application,
                    void*) {
   if (cefimpl::g_engine || !settings)
     return 0;
@@ -238,7 +236,9 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, CefAp
   return 1;
 }
 
-void CefShutdown() { cef_shutdown(); }
+void CefShutdown() {
+  cef_shutdown();
+}
 
 void cef_shutdown() {
   Engine* e = cefimpl::g_engine;
@@ -267,7 +267,9 @@ void cef_shutdown() {
   delete e;
 }
 
-void CefRunMessageLoop() { cef_run_message_loop(); }
+void CefRunMessageLoop() {
+  cef_run_message_loop();
+}
 
 void cef_run_message_loop() {
   cefimpl::g_quitLoop = false;
@@ -278,7 +280,9 @@ void cef_run_message_loop() {
   }
 }
 
-void CefQuitMessageLoop() { cef_quit_message_loop(); }
+void CefQuitMessageLoop() {
+  cef_quit_message_loop();
+}
 
 void cef_quit_message_loop() {
   Engine* e = cefimpl::g_engine;
@@ -288,7 +292,9 @@ void cef_quit_message_loop() {
   PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
-void CefDoMessageLoopWork() { cef_do_message_loop_work(); }
+void CefDoMessageLoopWork() {
+  cef_do_message_loop_work();
+}
 
 void cef_do_message_loop_work() {
   MSG msg;
@@ -298,7 +304,9 @@ void cef_do_message_loop_work() {
   }
 }
 
-void CefEnableHighDPISupport() { cef_enable_highdpi_support(); }
+void CefEnableHighDPISupport() {
+  cef_enable_highdpi_support();
+}
 
 void cef_enable_highdpi_support() {
   typedef BOOL(WINAPI * SetDpiAwareFn)();

@@ -51,10 +51,9 @@ class Engine {
 // Writes one line of the engine's own to its log file.
 void EngineLog(cef_log_severity_t severity, const std::string& text);
 // A page's console message, as "message", source: url (line).
-void EngineConsoleLog(cef_log_severity_t severity, const std::string& message,
-                      const std::string& source, int line);
-
-// Runs |fn| on the UI thread (at once when already there).
-void RunOnUiThread(std::function<void()> fn);
+void EngineConsoleLog(cef_log_severity_t severity,
+                      const std::string& message,
+                      const std::string& source,
+                      int line);
 
 }  // namespace cefimpl

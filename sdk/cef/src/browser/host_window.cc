@@ -2,6 +2,7 @@
 // flow (title, text, links, buttons), turns clicks, keys, right-clicks and dropped files into
 // the client's handlers and the renderer's element activations, and runs the close protocol.
 #include <windows.h>
+
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -84,7 +85,8 @@ class MenuModelImpl : public CefMenuModel {
 
 class ContextMenuParamsImpl : public CefContextMenuParams {
  public:
-  ContextMenuParamsImpl(int x, int y, const std::string& pageUrl) : m_x(x), m_y(y), m_url(pageUrl) {}
+  ContextMenuParamsImpl(int x, int y, const std::string& pageUrl)
+      : m_x(x), m_y(y), m_url(pageUrl) {}
   int GetXCoord() override { return m_x; }
   int GetYCoord() override { return m_y; }
   TypeFlags GetTypeFlags() override { return CM_TYPEFLAG_PAGE; }
@@ -158,10 +160,9 @@ bool BrowserImpl::CreateHostWindow(const CefWindowInfo& info) {
     return false;
   }
   std::wstring name = CefString(&info.window_name).ToWString();
-  HWND hwnd = CreateWindowExW(info.ex_style, kHostClass, name.c_str(), style, info.x, info.y,
-                              info.width, info.height, parent,
-                              (style & WS_CHILD) ? nullptr : info.menu, GetModuleHandleW(nullptr),
-                              this);
+  HWND hwnd = CreateWindowExW(
+      info.ex_style, kHostClass, name.c_str(), style, info.x, info.y, info.width, info.height,
+      parent, (style & WS_CHILD) ? nullptr : info.menu, GetModuleHandleW(nullptr), this);
   if (!hwnd)
     return false;
   DragAcceptFiles(hwnd, TRUE);
@@ -307,7 +308,8 @@ void BrowserImpl::Paint(HWND hwnd) {
     const std::wstring& text = item.text;
     while (pos < text.size()) {
       size_t end = text.find(L' ', pos);
-      std::wstring word = text.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos + 1);
+      std::wstring word =
+          text.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos + 1);
       pos = end == std::wstring::npos ? text.size() : end + 1;
       SIZE size;
       GetTextExtentPoint32W(dc, word.c_str(), static_cast<int>(word.size()), &size);
@@ -421,8 +423,8 @@ void BrowserImpl::ShowContextMenu(HWND hwnd, POINT point) {
   }
   POINT screen = point;
   ClientToScreen(hwnd, &screen);
-  int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd,
-                               nullptr);
+  int command =
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd, nullptr);
   DestroyMenu(menu);
   if (command == 0 || m_destroyed)
     return;

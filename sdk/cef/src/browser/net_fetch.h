@@ -12,15 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "src/common/http_get.h"
+
 namespace cefimpl {
 
-struct FetchResult {
-  int error = 0;  // 0, or the browser's net error number
-  int status = 0;
-  std::string mimeType;
-  std::string body;
-  std::string redirectUrl;  // set for a 3xx answer with a Location
-};
+typedef HttpGetResult FetchResult;
 
 struct FetchJob {
   std::string url;
@@ -45,12 +41,5 @@ class NetFetcher {
   bool m_stop = false;
   std::vector<std::thread> m_workers;
 };
-
-// The browser's error number and text for a libcurl result.
-int NetErrorFromCurl(int curlCode);
-const char* NetErrorText(int error);
-
-// A blocking GET (used by the renderer for external scripts). False on any failure.
-bool FetchBlocking(const std::string& url, std::string* body, int* status);
 
 }  // namespace cefimpl

@@ -37,8 +37,8 @@ bool RendererHost::Launch() {
   m_toRenderer = CreatePipeEnd(m_pipeName + L".in", PIPE_ACCESS_OUTBOUND);
   m_fromRenderer = CreatePipeEnd(m_pipeName + L".out", PIPE_ACCESS_INBOUND);
   if (m_toRenderer == INVALID_HANDLE_VALUE || m_fromRenderer == INVALID_HANDLE_VALUE) {
-    EngineLog(LOGSEVERITY_ERROR, "cannot create the renderer pipes, error " +
-                                     std::to_string(GetLastError()));
+    EngineLog(LOGSEVERITY_ERROR,
+              "cannot create the renderer pipes, error " + std::to_string(GetLastError()));
     m_ended = true;
     return false;
   }
@@ -78,10 +78,10 @@ bool RendererHost::Launch() {
   std::wstring text = line->GetCommandLineString().ToWString();
   STARTUPINFOW si = {sizeof(si)};
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(program.c_str(), &text[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      nullptr, nullptr, &si, &pi)) {
-    EngineLog(LOGSEVERITY_ERROR, "cannot start the renderer process, error " +
-                                     std::to_string(GetLastError()));
+  if (!CreateProcessW(program.c_str(), &text[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      nullptr, &si, &pi)) {
+    EngineLog(LOGSEVERITY_ERROR,
+              "cannot start the renderer process, error " + std::to_string(GetLastError()));
     m_ended = true;
     return false;
   }
@@ -98,8 +98,8 @@ bool RendererHost::Launch() {
   CloseHandle(pi.hThread);
   m_process = pi.hProcess;
   m_processId = pi.dwProcessId;
-  EngineLog(LOGSEVERITY_INFO, "renderer process " + std::to_string(m_processId) +
-                                  " started: " + WideToUtf8(text));
+  EngineLog(LOGSEVERITY_INFO,
+            "renderer process " + std::to_string(m_processId) + " started: " + WideToUtf8(text));
   m_writer = std::thread([this] { WriterMain(); });
   m_reader = std::thread([this] { ReaderMain(); });
   return true;
@@ -151,16 +151,18 @@ void RendererHost::ReaderMain() {
     expected = m_stop;
   }
   m_ended = true;
-  if (!expected)
+  if (!expected) {
     EngineLog(LOGSEVERITY_ERROR, "renderer process " + std::to_string(m_processId) + " is gone");
+    CefPostTask(TID_UI, CefCreateClosureTask([] { OnRendererGone(); }));
+  }
 }
 
 // Lets a thread blocked in ConnectNamedPipe go on: connect to the pipe ourselves.
 void RendererHost::Unblock() {
-  HANDLE in = CreateFileW((m_pipeName + L".in").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          0, nullptr);
-  HANDLE out = CreateFileW((m_pipeName + L".out").c_str(), GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+  HANDLE in = CreateFileW((m_pipeName + L".in").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                          nullptr);
+  HANDLE out = CreateFileW((m_pipeName + L".out").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           0, nullptr);
   if (in != INVALID_HANDLE_VALUE)
     CloseHandle(in);
   if (out != INVALID_HANDLE_VALUE)
@@ -177,23 +179,19 @@ RendererHost::~RendererHost() {
     m_stop = true;
   }
   m_wake.notify_all();
-  if (m_writer.joinable()) {
-    // The writer sends what is queued (the shutdown last), then ends; one still waiting for a
-    // renderer that never connected is let go.
-    Unblock();
+  // The writer sends what is queued, the shutdown last; a renderer that does not end in time is
+  // ended, which breaks the pipes under both threads.
+  if (m_process && WaitForSingleObject(m_process, 5000) != WAIT_OBJECT_0) {
+    EngineLog(LOGSEVERITY_WARNING, "renderer did not end; terminating it");
+    TerminateProcess(m_process, 1);
+    WaitForSingleObject(m_process, 5000);
+  }
+  // Threads still waiting for a renderer that never connected are let go.
+  Unblock();
+  if (m_writer.joinable())
     m_writer.join();
-  }
-  if (m_process) {
-    if (WaitForSingleObject(m_process, 5000) != WAIT_OBJECT_0) {
-      EngineLog(LOGSEVERITY_WARNING, "renderer did not end; terminating it");
-      TerminateProcess(m_process, 1);
-      WaitForSingleObject(m_process, 5000);
-    }
-  }
-  if (m_reader.joinable()) {
-    Unblock();
+  if (m_reader.joinable())
     m_reader.join();
-  }
   if (m_toRenderer != INVALID_HANDLE_VALUE)
     CloseHandle(m_toRenderer);
   if (m_fromRenderer != INVALID_HANDLE_VALUE)

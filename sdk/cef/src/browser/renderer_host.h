@@ -52,5 +52,8 @@ class RendererHost {
 
 // Handles one message from the renderer on the UI thread.
 void DispatchRendererMessage(const IpcMessage& message);
+// The renderer died on its own (UI thread): the browsers hear of it; the next load starts a
+// new renderer.
+void OnRendererGone();
 
 }  // namespace cefimpl

@@ -8,7 +8,9 @@
 #include "src/common/text.h"
 
 namespace {
-void FreeString(char16* str) { std::free(str); }
+void FreeString(char16* str) {
+  std::free(str);
+}
 }  // namespace
 
 int cef_string_utf16_set(const char16* src, size_t src_len, cef_string_utf16_t* output, int copy) {
@@ -65,7 +67,9 @@ int cef_string_ascii_to_utf16(const char* src, size_t src_len, cef_string_utf16_
   return cef_string_utf8_to_utf16(src, src_len, output);
 }
 
-std::string CefString::ToString() const { return cefimpl::WideToUtf8(ToWString()); }
+std::string CefString::ToString() const {
+  return cefimpl::WideToUtf8(ToWString());
+}
 
 bool CefString::FromString(const std::string& utf8) {
   Assign(cefimpl::Utf8ToWide(utf8));

@@ -1,6 +1,7 @@
 #include "include/cef_command_line.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <mutex>
@@ -223,7 +224,9 @@ class CommandLineImpl : public CefCommandLine {
 
 }  // namespace
 
-CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() { return new CommandLineImpl(); }
+CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
+  return new CommandLineImpl();
+}
 
 CefRefPtr<CefCommandLine> CefCommandLine::GetGlobalCommandLine() {
   static CefRefPtr<CommandLineImpl> global = [] {
@@ -235,7 +238,9 @@ CefRefPtr<CefCommandLine> CefCommandLine::GetGlobalCommandLine() {
   return global.get();
 }
 
-CefRefPtr<CefCommandLine> cef_command_line_create() { return CefCommandLine::CreateCommandLine(); }
+CefRefPtr<CefCommandLine> cef_command_line_create() {
+  return CefCommandLine::CreateCommandLine();
+}
 CefRefPtr<CefCommandLine> cef_command_line_get_global() {
   return CefCommandLine::GetGlobalCommandLine();
 }

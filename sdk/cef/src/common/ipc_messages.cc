@@ -124,7 +124,8 @@ std::string EncodeDisplayList(const std::wstring& title, const std::vector<Displ
   return w.data();
 }
 
-bool DecodeDisplayList(const std::string& payload, std::wstring* title,
+bool DecodeDisplayList(const std::string& payload,
+                       std::wstring* title,
                        std::vector<DisplayItem>* items) {
   IpcReader r(payload);
   *title = Utf8ToWide(r.Str());

@@ -16,13 +16,13 @@ namespace cefimpl {
 
 enum IpcType : uint32_t {
   // Browser process -> renderer.
-  IPC_BROWSER_CREATED = 1,   // int is_popup
-  IPC_BROWSER_DESTROYED,     // -
-  IPC_COMMIT_DOCUMENT,       // int nav id, str url, int http status, str mime type, str body
-  IPC_EXECUTE_JAVASCRIPT,    // str code, str script url, int start line
-  IPC_PROCESS_MESSAGE,       // str name, list arguments (both directions)
-  IPC_ACTIVATE_ELEMENT,      // int element id (a click or Enter on a link or button)
-  IPC_SHUTDOWN,              // -
+  IPC_BROWSER_CREATED = 1,  // int is_popup
+  IPC_BROWSER_DESTROYED,    // -
+  IPC_COMMIT_DOCUMENT,      // int nav id, str url, int http status, str mime type, str body
+  IPC_EXECUTE_JAVASCRIPT,   // str code, str script url, int start line
+  IPC_PROCESS_MESSAGE,      // str name, list arguments (both directions)
+  IPC_ACTIVATE_ELEMENT,     // int element id (a click or Enter on a link or button)
+  IPC_SHUTDOWN,             // -
   // Renderer -> browser process.
   IPC_RENDERER_READY = 100,  // int process id
   IPC_CONSOLE_MESSAGE,       // int severity, str message, str source, int line
@@ -135,7 +135,8 @@ bool WriteIpcMessage(HANDLE pipe, const IpcMessage& message);
 IpcMessage MakeIpc(uint32_t type, int32_t browserId, int64_t frameId, const IpcWriter& payload);
 
 std::string EncodeDisplayList(const std::wstring& title, const std::vector<DisplayItem>& items);
-bool DecodeDisplayList(const std::string& payload, std::wstring* title,
+bool DecodeDisplayList(const std::string& payload,
+                       std::wstring* title,
                        std::vector<DisplayItem>* items);
 
 }  // namespace cefimpl

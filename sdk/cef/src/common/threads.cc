@@ -92,8 +92,7 @@ void WindowTaskRunner::Discard() {
   // Released outside the lock: a task's destructor may post again.
 }
 
-LRESULT CALLBACK WindowTaskRunner::WndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+LRESULT CALLBACK WindowTaskRunner::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<WindowTaskRunner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self)
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -151,7 +150,9 @@ bool CefPostTask(CefThreadId threadId, CefRefPtr<CefTask> task) {
   return CefPostDelayedTask(threadId, task, 0);
 }
 
-int cef_currently_on(cef_thread_id_t threadId) { return CefCurrentlyOn(threadId) ? 1 : 0; }
+int cef_currently_on(cef_thread_id_t threadId) {
+  return CefCurrentlyOn(threadId) ? 1 : 0;
+}
 int cef_post_task(cef_thread_id_t threadId, CefTask* task) {
   return CefPostTask(threadId, task) ? 1 : 0;
 }

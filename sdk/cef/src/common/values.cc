@@ -279,13 +279,21 @@ struct SandboxInfo {
 
 }  // namespace
 
-CefRefPtr<CefListValue> CefListValue::Create() { return new ListValueImpl(); }
-CefRefPtr<CefDictionaryValue> CefDictionaryValue::Create() { return new DictionaryValueImpl(); }
+CefRefPtr<CefListValue> CefListValue::Create() {
+  return new ListValueImpl();
+}
+CefRefPtr<CefDictionaryValue> CefDictionaryValue::Create() {
+  return new DictionaryValueImpl();
+}
 CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
   return new ProcessMessageImpl(name, CefListValue::Create());
 }
-CefRefPtr<CefRequest> CefRequest::Create() { return new RequestImpl(); }
-CefRefPtr<CefDragData> CefDragData::Create() { return new DragDataImpl(); }
+CefRefPtr<CefRequest> CefRequest::Create() {
+  return new RequestImpl();
+}
+CefRefPtr<CefDragData> CefDragData::Create() {
+  return new DragDataImpl();
+}
 CefRefPtr<CefRequestContext> CefRequestContext::GetGlobalContext() {
   static CefRefPtr<CefRequestContext> global = new RequestContextImpl();
   return global;
@@ -309,5 +317,9 @@ void ReportWrongThread(const char* function, CefThreadId expected) {
 }
 }  // namespace cef_internal
 
-extern "C" void* cef_sandbox_info_create() { return new SandboxInfo(); }
-extern "C" void cef_sandbox_info_destroy(void* info) { delete static_cast<SandboxInfo*>(info); }
+extern "C" void* cef_sandbox_info_create() {
+  return new SandboxInfo();
+}
+extern "C" void cef_sandbox_info_destroy(void* info) {
+  delete static_cast<SandboxInfo*>(info);
+}

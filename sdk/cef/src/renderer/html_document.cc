@@ -10,10 +10,10 @@ namespace cefimpl {
 namespace {
 
 bool IsBlockTag(const std::string& tag) {
-  static const char* const kBlocks[] = {"p",  "div", "br", "h1", "h2", "h3", "h4", "h5", "h6",
-                                        "li", "ul",  "ol", "tr", "table", "section", "header",
-                                        "footer", "hr", "form", "article", "nav", "main", "pre",
-                                        "blockquote", "body", "dl", "dt", "dd"};
+  static const char* const kBlocks[] = {
+      "p",   "div",  "br",  "h1",         "h2",      "h3",     "h4",     "h5", "h6",   "li",
+      "ul",  "ol",   "tr",  "table",      "section", "header", "footer", "hr", "form", "article",
+      "nav", "main", "pre", "blockquote", "body",    "dl",     "dt",     "dd"};
   for (const char* block : kBlocks) {
     if (tag == block)
       return true;
@@ -303,8 +303,8 @@ std::string DecodeEntities(const std::string& text) {
   static const struct {
     const char* name;
     unsigned long cp;
-  } kNamed[] = {{"amp", '&'},   {"lt", '<'},     {"gt", '>'},     {"quot", '"'},
-                {"apos", '\''}, {"nbsp", 0xA0},  {"copy", 0xA9},  {"reg", 0xAE},
+  } kNamed[] = {{"amp", '&'},      {"lt", '<'},       {"gt", '>'},        {"quot", '"'},
+                {"apos", '\''},    {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},
                 {"mdash", 0x2014}, {"ndash", 0x2013}, {"hellip", 0x2026}, {"middot", 0xB7}};
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

@@ -11,8 +11,8 @@
 namespace cefimpl {
 
 struct HtmlElement {
-  std::string tag;                            // "a" or "button"
-  std::map<std::string, std::string> attrs;   // names in lower case, values decoded (UTF-8)
+  std::string tag;                           // "a" or "button"
+  std::map<std::string, std::string> attrs;  // names in lower case, values decoded (UTF-8)
   std::wstring text;
 };
 

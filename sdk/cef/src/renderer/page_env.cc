@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 #include "src/renderer/render_thread.h"
 
@@ -12,7 +13,9 @@ namespace {
 int g_nextTimerId = 0;
 const char kLocationKey[] = DUK_HIDDEN_SYMBOL("location");
 
-V8ContextImpl* Context(duk_context* ctx) { return ContextOfThread(ctx); }
+V8ContextImpl* Context(duk_context* ctx) {
+  return ContextOfThread(ctx);
+}
 
 void Send(V8ContextImpl* c, uint32_t type, const IpcWriter& w) {
   SendToBrowser(MakeIpc(type, c->browserId, c->frameId, w));
@@ -136,7 +139,7 @@ duk_ret_t WindowOpen(duk_context* ctx) {
   if (!c)
     return 0;
   std::string target = duk_is_undefined(ctx, 0) ? std::string("about:blank")
-                                                 : std::string(duk_safe_to_string(ctx, 0));
+                                                : std::string(duk_safe_to_string(ctx, 0));
   std::string name = duk_is_string(ctx, 1) ? duk_get_string(ctx, 1) : "";
   IpcWriter w;
   w.Str(ResolveUrl(c->url, target)).Str(name).Int(WOD_NEW_POPUP).Int(c->userGesture ? 1 : 0);
@@ -191,13 +194,16 @@ duk_ret_t FullscreenElementGet(duk_context* ctx) {
   return 1;
 }
 
-void DefineAccessor(duk_context* ctx, duk_idx_t object, const char* name, duk_c_function getter,
+void DefineAccessor(duk_context* ctx,
+                    duk_idx_t object,
+                    const char* name,
+                    duk_c_function getter,
                     duk_c_function setter) {
   object = duk_normalize_index(ctx, object);
   duk_push_string(ctx, name);
   duk_push_c_function(ctx, getter, 0);
-  duk_uint_t flags = DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_SET_ENUMERABLE |
-                     DUK_DEFPROP_SET_CONFIGURABLE;
+  duk_uint_t flags =
+      DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_SET_ENUMERABLE | DUK_DEFPROP_SET_CONFIGURABLE;
   if (setter) {
     duk_push_c_function(ctx, setter, 1);
     flags |= DUK_DEFPROP_HAVE_SETTER;
@@ -205,8 +211,12 @@ void DefineAccessor(duk_context* ctx, duk_idx_t object, const char* name, duk_c_
   duk_def_prop(ctx, object, flags);
 }
 
-void DefineFunction(duk_context* ctx, duk_idx_t object, const char* name, duk_c_function fn,
-                    duk_idx_t nargs, int magic = 0) {
+void DefineFunction(duk_context* ctx,
+                    duk_idx_t object,
+                    const char* name,
+                    duk_c_function fn,
+                    duk_idx_t nargs,
+                    int magic = 0) {
   object = duk_normalize_index(ctx, object);
   duk_push_c_function(ctx, fn, nargs);
   duk_set_magic(ctx, -1, magic);
@@ -264,8 +274,7 @@ void InstallPageEnvironment(V8ContextImpl* c) {
   duk_put_prop_string(ctx, global, "document");
 
   duk_push_object(ctx);  // navigator
-  duk_push_string(ctx, "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
-                       "Chrome/75.0.3770.100 Safari/537.36");
+  duk_push_string(ctx, kDefaultUserAgent);
   duk_put_prop_string(ctx, -2, "userAgent");
   duk_push_string(ctx, RendererLocale().c_str());
   duk_put_prop_string(ctx, -2, "language");

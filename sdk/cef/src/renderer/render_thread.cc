@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "include/wrapper/cef_closure_task.h"
-#include "src/browser/net_fetch.h"
+#include "src/common/http_get.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
 #include "src/renderer/page_env.h"
@@ -31,7 +31,8 @@ class RendererFrame : public CefFrame {
       : m_browser(browser), m_browserId(browserId), m_id(id) {}
 
   bool IsValid() override { return m_browser != nullptr; }
-  void ExecuteJavaScript(const CefString& code, const CefString& script_url,
+  void ExecuteJavaScript(const CefString& code,
+                         const CefString& script_url,
                          int start_line) override;
   void LoadURL(const CefString& url) override {
     IpcWriter w;
@@ -103,9 +104,12 @@ class RendererBrowser : public CefBrowser {
   IMPLEMENT_REFCOUNTING(RendererBrowser);
 };
 
-CefRefPtr<CefBrowser> RendererFrame::GetBrowser() { return m_browser; }
+CefRefPtr<CefBrowser> RendererFrame::GetBrowser() {
+  return m_browser;
+}
 
-void RendererFrame::ExecuteJavaScript(const CefString& code, const CefString& script_url,
+void RendererFrame::ExecuteJavaScript(const CefString& code,
+                                      const CefString& script_url,
                                       int start_line) {
   CefRefPtr<RendererFrame> self(this);
   std::string c = code.ToString(), url = script_url.ToString();
@@ -246,8 +250,8 @@ void LoadDocument(RendererBrowser* browser, IpcReader& r) {
   bool isHtml = mimeType.empty() || mimeType.find("html") != std::string::npos;
   ReleaseContext(browser);
   CefRefPtr<RendererFrame> frame = browser->m_frame;
-  CefRefPtr<V8ContextImpl> context = new V8ContextImpl(
-      browser, frame.get(), browser->m_id, frame->m_id, url, ParseHtml(body, isHtml));
+  CefRefPtr<V8ContextImpl> context = new V8ContextImpl(browser, frame.get(), browser->m_id,
+                                                       frame->m_id, url, ParseHtml(body, isHtml));
   frame->m_context = context;
   InstallPageEnvironment(context.get());
   if (g_handler) {
@@ -263,14 +267,20 @@ void LoadDocument(RendererBrowser* browser, IpcReader& r) {
       context->RunScript(script.code, url, script.line);
       continue;
     }
-    std::string src = ResolveUrl(url, script.src), code;
-    int status = 0;
-    if (FetchBlocking(src, &code, &status))
-      context->RunScript(code, src, 1);
+    HttpGetRequest request;
+    request.url = ResolveUrl(url, script.src);
+    request.userAgent = kDefaultUserAgent;
+    request.acceptLanguage = g_locale;
+    request.followRedirects = true;
+    HttpGetResult result = HttpGet(request);
+    if (result.error == 0 && (result.status == 0 || (result.status >= 200 && result.status < 300)))
+      context->RunScript(result.body, request.url, 1);
     else
       context->Console(LOGSEVERITY_ERROR,
-                       "Failed to load resource: " + src +
-                           (status ? " (status " + std::to_string(status) + ")" : std::string()),
+                       "Failed to load resource: " + request.url + " (" +
+                           (result.error ? std::string(NetErrorText(result.error))
+                                         : "status " + std::to_string(result.status)) +
+                           ")",
                        url, 0);
   }
   RunOnLoad(context.get());
@@ -325,11 +335,21 @@ void HandleBrowserMessage(const IpcMessage& message) {
         CefRefPtr<CefListValue> target = msg->GetArgumentList();
         for (size_t i = 0; i < args->GetSize(); ++i) {
           switch (args->GetType(i)) {
-            case VTYPE_BOOL: target->SetBool(i, args->GetBool(i)); break;
-            case VTYPE_INT: target->SetInt(i, args->GetInt(i)); break;
-            case VTYPE_DOUBLE: target->SetDouble(i, args->GetDouble(i)); break;
-            case VTYPE_STRING: target->SetString(i, args->GetString(i)); break;
-            default: target->SetNull(i); break;
+            case VTYPE_BOOL:
+              target->SetBool(i, args->GetBool(i));
+              break;
+            case VTYPE_INT:
+              target->SetInt(i, args->GetInt(i));
+              break;
+            case VTYPE_DOUBLE:
+              target->SetDouble(i, args->GetDouble(i));
+              break;
+            case VTYPE_STRING:
+              target->SetString(i, args->GetString(i));
+              break;
+            default:
+              target->SetNull(i);
+              break;
           }
         }
         if (g_handler)
@@ -354,8 +374,12 @@ void SendToBrowser(const IpcMessage& message) {
     WriteIpcMessage(g_toBrowser, message);
 }
 
-bool RenderThreadIsCurrent() { return g_renderThreadId == GetCurrentThreadId(); }
-const std::string& RendererLocale() { return g_locale; }
+bool RenderThreadIsCurrent() {
+  return g_renderThreadId == GetCurrentThreadId();
+}
+const std::string& RendererLocale() {
+  return g_locale;
+}
 
 int RunRendererProcess(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandLine) {
   std::wstring pipe = commandLine->GetSwitchValue("renderer-pipe").ToWString();

@@ -99,25 +99,32 @@ class V8ValueImpl : public CefV8Value {
       StashDrop(m_ref);
   }
 
-  static CefRefPtr<V8ValueImpl> Number(double d) {
+  // Numbers keep the engine's three kinds: 32-bit signed, 32-bit unsigned (beyond the signed
+  // range) and double. A value from a script takes the first kind that holds it exactly.
+  enum NumberKind { kInt32, kUInt32, kDouble };
+  static CefRefPtr<V8ValueImpl> Number(double d, NumberKind kind) {
     CefRefPtr<V8ValueImpl> v = new V8ValueImpl(kNumber);
     v->m_number = d;
+    v->m_numberKind = kind;
     return v;
+  }
+  static NumberKind Classify(double d) {
+    if (!std::isfinite(d) || std::floor(d) != d || (d == 0 && std::signbit(d)))
+      return kDouble;
+    if (d >= -2147483648.0 && d <= 2147483647.0)
+      return kInt32;
+    if (d >= 0 && d <= 4294967295.0)
+      return kUInt32;
+    return kDouble;
   }
 
   bool IsValid() override { return true; }
   bool IsUndefined() override { return m_kind == kUndefined; }
   bool IsNull() override { return m_kind == kNull; }
   bool IsBool() override { return m_kind == kBool; }
-  bool IsInt() override {
-    return m_kind == kNumber && std::isfinite(m_number) && std::floor(m_number) == m_number &&
-           m_number >= -2147483648.0 && m_number <= 2147483647.0 &&
-           !(m_number == 0 && std::signbit(m_number));
-  }
-  bool IsUInt() override {
-    return m_kind == kNumber && std::isfinite(m_number) && std::floor(m_number) == m_number &&
-           m_number >= 0 && m_number <= 4294967295.0;
-  }
+  // As the engine answers: both integer tests hold for either integer kind.
+  bool IsInt() override { return m_kind == kNumber && m_numberKind != kDouble; }
+  bool IsUInt() override { return IsInt(); }
   bool IsDouble() override { return m_kind == kNumber; }
   bool IsString() override { return m_kind == kString; }
   bool IsObject() override { return m_kind == kObject; }
@@ -131,7 +138,7 @@ class V8ValueImpl : public CefV8Value {
       case kBool:
         return m_bool == other->m_bool;
       case kNumber:
-        return m_number == other->m_number;
+        return m_numberKind == other->m_numberKind && m_number == other->m_number;
       case kString:
         return m_string == other->m_string;
       case kObject: {
@@ -148,17 +155,18 @@ class V8ValueImpl : public CefV8Value {
   }
 
   bool GetBoolValue() override { return m_kind == kBool ? m_bool : false; }
-  int32 GetIntValue() override {
-    if (m_kind != kNumber || !std::isfinite(m_number))
+  // Integers only; a double reads as 0. The unsigned kind reads back as the same 32 bits.
+  int32 GetIntValue() override { return static_cast<int32>(GetUIntValue()); }
+  uint32 GetUIntValue() override {
+    if (m_kind != kNumber || m_numberKind == kDouble)
       return 0;
-    double t = std::fmod(std::trunc(m_number), 4294967296.0);
-    if (t < 0)
-      t += 4294967296.0;
-    return static_cast<int32>(static_cast<uint32>(t));
+    return m_numberKind == kInt32 ? static_cast<uint32>(static_cast<int32>(m_number))
+                                  : static_cast<uint32>(m_number);
   }
-  uint32 GetUIntValue() override { return static_cast<uint32>(GetIntValue()); }
   double GetDoubleValue() override { return m_kind == kNumber ? m_number : 0.0; }
-  CefString GetStringValue() override { return m_kind == kString ? CefString(m_string) : CefString(); }
+  CefString GetStringValue() override {
+    return m_kind == kString ? CefString(m_string) : CefString();
+  }
 
   bool HasValue(const CefString& key) override {
     if (m_kind != kObject)
@@ -206,7 +214,8 @@ class V8ValueImpl : public CefV8Value {
     duk_pop(ctx);
     return result;
   }
-  bool SetValue(const CefString& key, CefRefPtr<CefV8Value> value,
+  bool SetValue(const CefString& key,
+                CefRefPtr<CefV8Value> value,
                 PropertyAttribute attribute) override {
     if (m_kind != kObject || !value)
       return false;
@@ -341,6 +350,7 @@ class V8ValueImpl : public CefV8Value {
   Kind m_kind;
   bool m_bool = false;
   double m_number = 0;
+  NumberKind m_numberKind = kDouble;
   std::wstring m_string;
   int m_ref = 0;
   bool m_isFunction = false;
@@ -419,8 +429,10 @@ CefRefPtr<CefV8Value> WrapValue(duk_context* ctx, duk_idx_t index) {
       v->m_bool = duk_get_boolean(ctx, index) != 0;
       return v.get();
     }
-    case DUK_TYPE_NUMBER:
-      return V8ValueImpl::Number(duk_get_number(ctx, index)).get();
+    case DUK_TYPE_NUMBER: {
+      double d = duk_get_number(ctx, index);
+      return V8ValueImpl::Number(d, V8ValueImpl::Classify(d)).get();
+    }
     case DUK_TYPE_STRING: {
       CefRefPtr<V8ValueImpl> v = new V8ValueImpl(V8ValueImpl::kString);
       duk_size_t len = 0;
@@ -448,8 +460,11 @@ void PushValue(duk_context* ctx, CefRefPtr<CefV8Value> value) {
 // ---------------------------------------------------------------------------------------------
 // Contexts
 
-V8ContextImpl::V8ContextImpl(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                             int browserId_, int64 frameId_, const std::string& url_,
+V8ContextImpl::V8ContextImpl(CefRefPtr<CefBrowser> browser,
+                             CefRefPtr<CefFrame> frame,
+                             int browserId_,
+                             int64 frameId_,
+                             const std::string& url_,
                              HtmlDocument document_)
     : browserId(browserId_),
       frameId(frameId_),
@@ -509,8 +524,11 @@ bool V8ContextImpl::Exit() {
   return false;
 }
 
-bool V8ContextImpl::Eval(const CefString& code, const CefString& script_url, int start_line,
-                         CefRefPtr<CefV8Value>& retval, CefString& exception) {
+bool V8ContextImpl::Eval(const CefString& code,
+                         const CefString& script_url,
+                         int start_line,
+                         CefRefPtr<CefV8Value>& retval,
+                         CefString& exception) {
   if (!m_valid)
     return false;
   Enter();
@@ -518,7 +536,8 @@ bool V8ContextImpl::Eval(const CefString& code, const CefString& script_url, int
   source += code.ToString();
   std::string name = script_url.empty() ? url : script_url.ToString();
   duk_push_string(m_thread, name.c_str());
-  bool ok = duk_pcompile_lstring_filename(m_thread, DUK_COMPILE_EVAL, source.data(), source.size()) == 0 &&
+  bool ok = duk_pcompile_lstring_filename(m_thread, DUK_COMPILE_EVAL, source.data(),
+                                          source.size()) == 0 &&
             duk_pcall(m_thread, 0) == DUK_EXEC_SUCCESS;
   if (ok)
     retval = WrapValue(m_thread, -1);
@@ -561,8 +580,10 @@ void V8ContextImpl::ReportException(duk_context* ctx) {
   Console(LOGSEVERITY_ERROR, message, source, line);
 }
 
-void V8ContextImpl::Console(cef_log_severity_t severity, const std::string& message,
-                            const std::string& source, int line) {
+void V8ContextImpl::Console(cef_log_severity_t severity,
+                            const std::string& message,
+                            const std::string& source,
+                            int line) {
   IpcWriter w;
   w.Int(severity).Str(message).Str(source).Int(line);
   SendToBrowser(MakeIpc(IPC_CONSOLE_MESSAGE, browserId, frameId, w));
@@ -635,8 +656,12 @@ using cefimpl::V8ContextImpl;
 CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
   return cefimpl::g_entered.empty() ? nullptr : cefimpl::g_entered.back().get();
 }
-CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() { return GetCurrentContext(); }
-bool CefV8Context::InContext() { return !cefimpl::g_entered.empty(); }
+CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
+  return GetCurrentContext();
+}
+bool CefV8Context::InContext() {
+  return !cefimpl::g_entered.empty();
+}
 
 CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
   return new cefimpl::V8ValueImpl(cefimpl::V8ValueImpl::kUndefined);
@@ -650,13 +675,13 @@ CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
   return v.get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kInt32).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kUInt32).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
-  return cefimpl::V8ValueImpl::Number(value).get();
+  return cefimpl::V8ValueImpl::Number(value, cefimpl::V8ValueImpl::kDouble).get();
 }
 CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
   CefRefPtr<cefimpl::V8ValueImpl> v = new cefimpl::V8ValueImpl(cefimpl::V8ValueImpl::kString);

@@ -23,8 +23,12 @@ struct PageTimer {
 
 class V8ContextImpl : public CefV8Context {
  public:
-  V8ContextImpl(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int browserId,
-                int64 frameId, const std::string& url, HtmlDocument document);
+  V8ContextImpl(CefRefPtr<CefBrowser> browser,
+                CefRefPtr<CefFrame> frame,
+                int browserId,
+                int64 frameId,
+                const std::string& url,
+                HtmlDocument document);
   ~V8ContextImpl() override;
 
   // CefV8Context
@@ -35,8 +39,11 @@ class V8ContextImpl : public CefV8Context {
   bool Enter() override;
   bool Exit() override;
   bool IsSame(CefRefPtr<CefV8Context> that) override { return that.get() == this; }
-  bool Eval(const CefString& code, const CefString& script_url, int start_line,
-            CefRefPtr<CefV8Value>& retval, CefString& exception) override;
+  bool Eval(const CefString& code,
+            const CefString& script_url,
+            int start_line,
+            CefRefPtr<CefV8Value>& retval,
+            CefString& exception) override;
 
   // The document is gone: timers stop and calls into the context do nothing.
   void Invalidate();
@@ -47,7 +54,9 @@ class V8ContextImpl : public CefV8Context {
   // Reports the error object on top of |ctx|'s stack as an uncaught exception.
   void ReportException(duk_context* ctx);
   // Sends a console line to the browser process.
-  void Console(cef_log_severity_t severity, const std::string& message, const std::string& source,
+  void Console(cef_log_severity_t severity,
+               const std::string& message,
+               const std::string& source,
                int line);
 
   // Page state used by the page environment (page_env.cc).

@@ -3,12 +3,15 @@
 // renderer too (--type=renderer).
 //
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
-//                 [--keep-menu] [--accept-drop] "--do=command ;; command ;; ..."
+//                 [--keep-menu] [--accept-drop] [--error-page]
+//                 [--shutdown-on-close] "--do=command ;; command ;; ..."
 //
-// Commands: browser URL | load URL | wait TEXT [@MS] | js CODE | msg NAME INT | key VK |
-//           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone | die |
+// Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
+//           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
+//           menu-check MS | kill-renderer | die |
 //           sleep MS | capture FILE
 #include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -43,13 +46,17 @@ class Record {
       WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
   }
-  bool Contains(const std::string& text) {
+  // Lines holding |text|.
+  int Count(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_lock);
+    int count = 0;
     for (const auto& line : m_lines) {
-      if (line.compare(0, 2, "> ") != 0 && line.find(text) != std::string::npos)
-        return true;
+      // Not the echoed commands, nor the renderer's command line that repeats them.
+      if (line.compare(0, 2, "> ") != 0 && line.compare(0, 20, "RendererCommandLine ") != 0 &&
+          line.find(text) != std::string::npos)
+        ++count;
     }
-    return false;
+    return count;
   }
 
  private:
@@ -62,10 +69,13 @@ Record g_record;
 DWORD g_mainThread = 0;
 HWND g_mainWnd = nullptr;
 DWORD g_rendererPid = 0;
-bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false;
+bool g_allowPopups = false, g_keepMenu = false, g_acceptDrop = false, g_errorPage = false;
+bool g_shutdownOnClose = false;  // the second WM_CLOSE shuts the engine down before destroying
 std::string g_cancel;
 
-std::string Str(const CefString& s) { return s.ToString(); }
+std::string Str(const CefString& s) {
+  return s.ToString();
+}
 
 class ProbeClient : public CefClient,
                     public CefDisplayHandler,
@@ -84,20 +94,24 @@ class ProbeClient : public CefClient,
   CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
   CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
 
-  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                CefProcessId source, CefRefPtr<CefProcessMessage> message) override {
+  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefProcessId source,
+                                CefRefPtr<CefProcessMessage> message) override {
     Check("OnProcessMessageReceived");
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     std::string name = Str(message->GetName());
     if (name == "probe-call") {
       g_rendererPid = static_cast<DWORD>(args->GetInt(1));
-      Add("Message name=probe-call text=" + Str(args->GetString(0)) +
-          " pid=" + std::to_string(args->GetInt(1)) + " browserpid=" +
-          std::to_string(GetCurrentProcessId()) + " source=" + std::to_string(source));
+      Add("Message name=probe-call text=" + Str(args->GetString(0)) + " pid=" +
+          std::to_string(args->GetInt(1)) + " browserpid=" + std::to_string(GetCurrentProcessId()) +
+          " source=" + std::to_string(source));
       Add("RendererCommandLine " + Str(args->GetString(2)));
       CefRefPtr<CefProcessMessage> reply = CefProcessMessage::Create("probe-reply");
       reply->GetArgumentList()->SetInt(0, 42);
       frame->SendProcessMessage(PID_RENDERER, reply);
+    } else if (name == "probe-types") {
+      Add("Message name=probe-types " + Str(args->GetString(0)));
     } else {
       Add("Message name=" + name + " value=" + std::to_string(args->GetInt(0)) +
           " renderthread=" + std::to_string(args->GetInt(1)));
@@ -118,8 +132,11 @@ class ProbeClient : public CefClient,
     Check("OnFullscreenModeChange");
     Add(std::string("OnFullscreenModeChange ") + (fullscreen ? "1" : "0"));
   }
-  bool OnConsoleMessage(CefRefPtr<CefBrowser>, cef_log_severity_t level, const CefString& message,
-                        const CefString& source, int line) override {
+  bool OnConsoleMessage(CefRefPtr<CefBrowser>,
+                        cef_log_severity_t level,
+                        const CefString& message,
+                        const CefString& source,
+                        int line) override {
     Check("OnConsoleMessage");
     Add("OnConsoleMessage level=" + std::to_string(level) + " line=" + std::to_string(line) +
         " source=" + Str(source) + " message=" + Str(message));
@@ -127,10 +144,17 @@ class ProbeClient : public CefClient,
   }
 
   // CefLifeSpanHandler
-  bool OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, const CefString& target_url,
-                     const CefString& target_frame_name, WindowOpenDisposition disposition,
-                     bool user_gesture, const CefPopupFeatures&, CefWindowInfo&,
-                     CefRefPtr<CefClient>&, CefBrowserSettings&, CefRefPtr<CefDictionaryValue>&,
+  bool OnBeforePopup(CefRefPtr<CefBrowser>,
+                     CefRefPtr<CefFrame>,
+                     const CefString& target_url,
+                     const CefString& target_frame_name,
+                     WindowOpenDisposition disposition,
+                     bool user_gesture,
+                     const CefPopupFeatures&,
+                     CefWindowInfo&,
+                     CefRefPtr<CefClient>&,
+                     CefBrowserSettings&,
+                     CefRefPtr<CefDictionaryValue>&,
                      bool*) override {
     Check("OnBeforePopup");
     Add("OnBeforePopup url=" + Str(target_url) + " name=" + Str(target_frame_name) +
@@ -187,24 +211,43 @@ class ProbeClient : public CefClient,
     Check("OnLoadEnd");
     Add("OnLoadEnd url=" + Str(frame->GetURL()) + " status=" + std::to_string(status));
   }
-  void OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, ErrorCode code,
-                   const CefString& text, const CefString& url) override {
+  void OnLoadError(CefRefPtr<CefBrowser>,
+                   CefRefPtr<CefFrame> frame,
+                   ErrorCode code,
+                   const CefString& text,
+                   const CefString& url) override {
     Check("OnLoadError");
     Add("OnLoadError url=" + Str(url) + " code=" + std::to_string(code) + " text=" + Str(text));
+    // As a browser client shows a failure: an error document in the failing frame.
+    if (g_errorPage && code != ERR_ABORTED) {
+      frame->LoadString("<html><body><h2>Failed to load URL " + Str(url) + " with error " +
+                            Str(text) + " (" + std::to_string(code) + ").</h2></body></html>",
+                        url);
+    }
   }
 
   // CefRequestHandler
-  bool OnBeforeBrowse(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, CefRefPtr<CefRequest> request,
-                      bool user_gesture, bool is_redirect) override {
+  bool OnBeforeBrowse(CefRefPtr<CefBrowser>,
+                      CefRefPtr<CefFrame>,
+                      CefRefPtr<CefRequest> request,
+                      bool user_gesture,
+                      bool is_redirect) override {
     Check("OnBeforeBrowse");
     std::string url = Str(request->GetURL());
     Add("OnBeforeBrowse url=" + url + " redirect=" + (is_redirect ? "1" : "0") +
         " gesture=" + (user_gesture ? "1" : "0"));
     return !g_cancel.empty() && url.find(g_cancel) != std::string::npos;
   }
+  void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override {
+    Check("OnRenderProcessTerminated");
+    Add("OnRenderProcessTerminated id=" + std::to_string(browser->GetIdentifier()) +
+        " status=" + std::to_string(status));
+  }
 
   // CefKeyboardHandler
-  bool OnPreKeyEvent(CefRefPtr<CefBrowser>, const CefKeyEvent& event, CefEventHandle os_event,
+  bool OnPreKeyEvent(CefRefPtr<CefBrowser>,
+                     const CefKeyEvent& event,
+                     CefEventHandle os_event,
                      bool*) override {
     Check("OnPreKeyEvent");
     char text[128];
@@ -215,7 +258,9 @@ class ProbeClient : public CefClient,
   }
 
   // CefDragHandler
-  bool OnDragEnter(CefRefPtr<CefBrowser>, CefRefPtr<CefDragData> data, DragOperationsMask) override {
+  bool OnDragEnter(CefRefPtr<CefBrowser>,
+                   CefRefPtr<CefDragData> data,
+                   DragOperationsMask) override {
     Check("OnDragEnter");
     std::vector<CefString> names;
     data->GetFileNames(names);
@@ -227,12 +272,13 @@ class ProbeClient : public CefClient,
   }
 
   // CefContextMenuHandler
-  void OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+  void OnBeforeContextMenu(CefRefPtr<CefBrowser>,
+                           CefRefPtr<CefFrame>,
                            CefRefPtr<CefContextMenuParams> params,
                            CefRefPtr<CefMenuModel> model) override {
     Check("OnBeforeContextMenu");
-    Add("OnBeforeContextMenu items=" + std::to_string(model->GetCount()) + " x=" +
-        std::to_string(params->GetXCoord()) + " y=" + std::to_string(params->GetYCoord()));
+    Add("OnBeforeContextMenu items=" + std::to_string(model->GetCount()) +
+        " x=" + std::to_string(params->GetXCoord()) + " y=" + std::to_string(params->GetYCoord()));
     if (!g_keepMenu)
       model->Clear();
   }
@@ -290,6 +336,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       if (g_client && !g_client->IsClosing() && g_client->First()) {
         g_client->CloseAllBrowsers(true);
         return 0;
+      }
+      if (g_shutdownOnClose) {
+        CefShutdown();
+        g_record.Add("shutdown done");
       }
       DestroyWindow(hwnd);
       return 0;
@@ -411,15 +461,23 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
     } else if (verb == "load") {
       g_client->First()->GetMainFrame()->LoadURL(rest);
     } else if (verb == "wait") {
-      // "wait TEXT" or "wait TEXT @MS".
+      // "wait TEXT [#COUNT] [@MS]": until COUNT lines (default 1) hold TEXT.
       DWORD ms = 20000;
+      int count = 1;
       std::string text = rest;
-      size_t at = rest.rfind(" @");
-      if (at != std::string::npos && rest.find_first_not_of("0123456789", at + 2) == std::string::npos) {
-        ms = static_cast<DWORD>(atoi(rest.c_str() + at + 2));
-        text = rest.substr(0, at);
+      for (;;) {
+        size_t mark = text.find_last_of("@#");
+        if (mark == std::string::npos || mark == 0 || text[mark - 1] != ' ' ||
+            text.find_first_not_of("0123456789", mark + 1) != std::string::npos)
+          break;
+        int n = atoi(text.c_str() + mark + 1);
+        if (text[mark] == '@')
+          ms = static_cast<DWORD>(n);
+        else
+          count = n;
+        text = text.substr(0, mark - 1);
       }
-      if (!PumpUntil([&text] { return g_record.Contains(text); }, ms)) {
+      if (!PumpUntil([&text, count] { return g_record.Count(text) >= count; }, ms)) {
         g_record.Add("timeout waiting for " + text);
         return 2;
       }
@@ -454,7 +512,8 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       PostDrop(HostWindow(), path);
     } else if (verb == "close") {
       PostMessageW(g_mainWnd, WM_CLOSE, 0, 0);
-      if (!PumpUntil([] { return g_mainWnd == nullptr && !g_client->First(); }, 20000)) {
+      if (!PumpUntil([] { return g_mainWnd == nullptr && !g_client->First(); }, 20000) &&
+          !g_shutdownOnClose) {
         g_record.Add("timeout waiting for the close");
         return 2;
       }
@@ -467,6 +526,32 @@ int RunCommands(const std::vector<std::string>& commands, HINSTANCE instance) {
       if (h)
         CloseHandle(h);
       g_record.Add(gone ? "renderer gone" : "renderer alive");
+    } else if (verb == "menu-check") {
+      // Whether a context menu window appears; one that does is dismissed with Escape.
+      HWND menu = nullptr;
+      PumpUntil(
+          [&menu] {
+            menu = FindWindowW(L"#32768", nullptr);
+            return menu && IsWindowVisible(menu);
+          },
+          static_cast<DWORD>(atoi(rest.c_str())));
+      bool shown = menu && IsWindowVisible(menu);
+      g_record.Add(shown ? "menu shown" : "no menu");
+      if (shown) {
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        PumpUntil(
+            [] {
+              HWND m = FindWindowW(L"#32768", nullptr);
+              return !m || !IsWindowVisible(m);
+            },
+            5000);
+      }
+    } else if (verb == "kill-renderer") {
+      HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, g_rendererPid);
+      if (h) {
+        TerminateProcess(h, 7);
+        CloseHandle(h);
+      }
     } else if (verb == "die") {
       TerminateProcess(GetCurrentProcess(), 9);
     } else if (verb == "sleep") {
@@ -501,6 +586,8 @@ int main() {
   g_allowPopups = line->HasSwitch("allow-popups");
   g_keepMenu = line->HasSwitch("keep-menu");
   g_acceptDrop = line->HasSwitch("accept-drop");
+  g_errorPage = line->HasSwitch("error-page");
+  g_shutdownOnClose = line->HasSwitch("shutdown-on-close");
   g_cancel = line->GetSwitchValue("cancel").ToString();
   g_mainThread = GetCurrentThreadId();
 
@@ -518,8 +605,9 @@ int main() {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = L"ProbeMainWindow";
   RegisterClassExW(&wc);
-  g_mainWnd = CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_POPUP | WS_VISIBLE |
-                              WS_CLIPCHILDREN, 0, 0, 900, 640, nullptr, nullptr, instance, nullptr);
+  g_mainWnd =
+      CreateWindowExW(0, wc.lpszClassName, L"Probe", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                      900, 640, nullptr, nullptr, instance, nullptr);
   g_client = new ProbeClient();
 
   int result = RunCommands(SplitCommands(line->GetSwitchValue("do").ToString()), instance);

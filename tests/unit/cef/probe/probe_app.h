@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <string>
+
 #include "include/cef_app.h"
 
 class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Handler {
@@ -22,13 +25,14 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
   CefRefPtr<CefRenderProcessHandler> GetRenderProcessHandler() override { return this; }
 
   // CefRenderProcessHandler
-  void OnContextCreated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+  void OnContextCreated(CefRefPtr<CefBrowser> browser,
+                        CefRefPtr<CefFrame> frame,
                         CefRefPtr<CefV8Context> context) override {
     m_callback = nullptr;
     m_callbackContext = nullptr;
     CefRefPtr<CefV8Value> global = context->GetGlobal();
-    global->SetValue("probeCall", CefV8Value::CreateFunction("probeCall", this),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    for (const char* name : {"probeCall", "probeNow", "probeTypes"})
+      global->SetValue(name, CefV8Value::CreateFunction(name, this), V8_PROPERTY_ATTRIBUTE_NONE);
     // The context is entered while the engine announces it.
     global->SetValue("probeContextEntered",
                      CefV8Value::CreateBool(CefV8Context::GetCurrentContext() &&
@@ -36,8 +40,10 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
                      V8_PROPERTY_ATTRIBUTE_NONE);
   }
 
-  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                CefProcessId source, CefRefPtr<CefProcessMessage> message) override {
+  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefProcessId source,
+                                CefRefPtr<CefProcessMessage> message) override {
     std::string name = message->GetName().ToString();
     if (name == "probe-reply" && m_callback && m_callbackContext) {
       CefV8ValueList args;
@@ -56,9 +62,37 @@ class ProbeApp : public CefApp, public CefRenderProcessHandler, public CefV8Hand
   }
 
   // CefV8Handler
-  bool Execute(const CefString& name, CefRefPtr<CefV8Value> object,
-               const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retval,
+  bool Execute(const CefString& name,
+               CefRefPtr<CefV8Value> object,
+               const CefV8ValueList& arguments,
+               CefRefPtr<CefV8Value>& retval,
                CefString& exception) override {
+    // probeNow(callback): calls back at once, inside the page's call.
+    if (name.ToString() == "probeNow") {
+      if (arguments.size() == 1 && arguments[0]->IsFunction()) {
+        CefV8ValueList args;
+        args.push_back(CefV8Value::CreateString("now"));
+        arguments[0]->ExecuteFunctionWithContext(CefV8Context::GetCurrentContext(), nullptr, args);
+      }
+      return true;
+    }
+    // probeTypes(...): how each argument reads through the value interface.
+    if (name.ToString() == "probeTypes") {
+      std::string text;
+      for (const auto& v : arguments) {
+        char item[160];
+        snprintf(item, sizeof(item), "%s%s%s%s%s%s%s%s%s%s:%d:%s ", v->IsUndefined() ? "U" : "",
+                 v->IsNull() ? "N" : "", v->IsBool() ? "B" : "", v->IsInt() ? "I" : "",
+                 v->IsUInt() ? "u" : "", v->IsDouble() ? "D" : "", v->IsString() ? "S" : "",
+                 v->IsObject() ? "O" : "", v->IsArray() ? "A" : "", v->IsFunction() ? "F" : "",
+                 v->GetIntValue(), v->GetStringValue().ToString().c_str());
+        text += item;
+      }
+      CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create("probe-types");
+      message->GetArgumentList()->SetString(0, text);
+      CefV8Context::GetCurrentContext()->GetFrame()->SendProcessMessage(PID_BROWSER, message);
+      return true;
+    }
     if (name.ToString() != "probeCall")
       return false;
     if (arguments.size() != 2 || !arguments[1]->IsFunction()) {
