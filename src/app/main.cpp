@@ -13,6 +13,7 @@
 #include "app/start_args.h"
 #include "app/process_role.h"
 #include "app/startup.h"
+#include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/crash_reporter.h"
@@ -123,7 +124,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   }
 
   // The update course uninstalls the reporter only when this installed it.
-  [[maybe_unused]] const bool crashReporterInstalled =
+  const bool crashReporterInstalled =
       InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   g_gameWnd = FindGameWindow(g_gamePid);
@@ -132,6 +133,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_gameWnd)),
            static_cast<int>(g_gamePid));
   OutputDebugStringW(debugText);
+
+  // Update course: either an update runs (or another process is running one) and this process
+  // ends, or the left-overs of an earlier update are removed and the normal start goes on.
+  if (RunUpdateCourse(crashReporterInstalled))
+    return 0;
 
   SetPlaceholderCommandInterpreter(exeDirectory);
 
