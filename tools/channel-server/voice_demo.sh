@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The voice demo: the demo service, the channel server and two clients with their fake games on
+# this display. The second client (in the simple view, so both voice windows can be seen) joins
+# the first one's channel 12345; each voice window shows the other's video. Screenshots go to
+# build/demo-voice/. Runs about 40 seconds.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build_dir=${ZARVIK_BUILD_DIR:-$root/build}
+out=$build_dir/demo-voice
+export ZARVIK_BUILD_DIR=$build_dir
+
+bash "$root/scripts/build.sh"
+# shellcheck source=../../scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+zarvik_wine_env "$build_dir"
+if [ -n "${DISPLAY:-}" ] && [ -z "${ZARVIK_DEMO_XVFB:-}" ]; then export ZARVIK_KEEP_DISPLAY=1; fi
+zarvik_session_start
+
+rm -rf "$out"; mkdir -p "$out"
+set -a; . "$build_dir/demo.env"; . "$build_dir/voice.env"; set +a
+# A container has no microphone; the voice engine takes the count from here.
+export AGORA_RTC_RECORDING_DEVICES=${AGORA_RTC_RECORDING_DEVICES:-1}
+
+python3 "$root/tools/demo-service/demo_service.py" --port "$ZARVIK_DEMO_PORT" \
+  --request-log "$out/requests.jsonl" --data-dir "$out/service" --ready-file "$out/service.ready" &
+service_pid=$!
+wine "$build_dir/bin/channel-server.exe" --port "$ZARVIK_CHANNEL_SERVER_PORT" \
+  --ready-file "Z:${out//\//\\}\\channel.ready" >"$out/channel-server.log" 2>&1 &
+channel_pid=$!
+cleanup() {
+  kill "$service_pid" "$channel_pid" 2>/dev/null || true
+  zarvik_session_stop
+}
+trap cleanup EXIT
+for _ in $(seq 1 100); do [ -s "$out/channel.ready" ] && [ -f "$out/service.ready" ] && break; sleep 0.1; done
+echo "channel server on $ZARVIK_CHANNEL_SERVER_HOST:$ZARVIK_CHANNEL_SERVER_PORT"
+
+for name in a b; do
+  cp -r "$build_dir/bin" "$out/$name"
+  rm -rf "$out/$name"/unit_*.exe "$out/$name"/*.log "$out/$name/Flash.exe" "$out/$name/cache" \
+    "$out/$name/wineprefix"
+done
+win() { echo "Z:${1//\//\\}"; }
+# A joins channel 12345 as uid 1001. B enters a live room, switches to the simple view and
+# joins as uid 2002. Both stay about half a minute, then close.
+wine "$out/a/fake-game.exe" --client "$(win "$out/a/zarvik.exe")" --record "$(win "$out/a.txt")" \
+  --login demo-a --do "wait-window 60000; sleep 1500; copydata 12345@1001@; sleep 30000; \
+client-exit; wait-client 30000; exit 0" &
+game_a=$!
+wine "$out/b/fake-game.exe" --client "$(win "$out/b/zarvik.exe")" --record "$(win "$out/b.txt")" \
+  --login demo-b --do "wait-window 60000; message 0x464 0 0; sleep 500; click 1295 20; \
+sleep 2500; copydata 12345@2002@; sleep 27000; client-exit; wait-client 30000; exit 0" &
+game_b=$!
+
+shot=0
+while kill -0 "$game_a" 2>/dev/null && [ $shot -lt 3 ]; do
+  sleep 5
+  if grep -q "OnEIDFirstRemoteFrameDecoded" "$out/a/zarvik.log" 2>/dev/null; then
+    shot=$((shot + 1))
+    import -display "$DISPLAY" -window root "$out/screenshot-$shot.png" 2>/dev/null \
+      && echo "screenshot: $out/screenshot-$shot.png"
+  fi
+done
+wait "$game_a" "$game_b" || true
+echo "--- channel server:"; cat "$out/channel-server.log"
+for name in a b; do
+  echo "--- client $name voice lines:"
+  grep -a -E "JoinChannel|OnEID|closeMic" "$out/$name/zarvik.log" || true
+done
