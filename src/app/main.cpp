@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <string>
 
+#include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
 #include "app/start_args.h"
 #include "app/startup.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
 #include "ui/main_wnd.h"
 #include "UIlib.h"
@@ -39,6 +41,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     CoUninitialize();
     return 0;
   }
+
+  // The update course uninstalls the reporter only when this installed it.
+  [[maybe_unused]] const bool crashReporterInstalled =
+      InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
   DuiLib::CPaintManagerUI::SetInstance(instance);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/join_text.h"
+#include "game/game_watcher.h"
 #include "ui/engine_presence.h"
 #include "ui/simple_handler_result_callback.h"
 #include "ui/task_queue.h"
@@ -115,5 +116,6 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   DuiLib::CControlUI* m_topArea = nullptr;
   TaskQueue m_taskQueue{1};
   bool m_minimizeReported = false;
+  CGameWatcher m_gameWatcher;  // the watcher threads behind m_gameThreadId
   void* m_shadow = nullptr;  // TODO(shadow): DuiLib::CWndShadow once it is in main
 };

@@ -1,27 +1,26 @@
 // Main window: the game link (the watcher of the game's process and the game's web calls).
-#include "diagnostics/log.h"
+#include "app/globals.h"
+#include "game/game_web_calls.h"
 #include "ui/main_wnd.h"
 
-// TODO(gamelink): start CGameWatcher, post SyncGameInfomation to m_taskQueue and run
-// OnMasterBroadcast once the game link is in the tree.
 void CMainWnd::StartGameWatcher() {
-  LogLine(INFO, "CHECK_GAME_IS_RUNNING_TIMER: no game watcher in this build.");
+  // Every timer message starts one more watcher; m_gameThreadId names the newest.
+  m_gameWatcher.Start(m_hWnd, g_gamePid, m_gameThreadId);
 }
 
 void CMainWnd::StopGameWatcher() {
-  if (!m_gameThreadId)
-    return;
-  HANDLE thread = ::OpenThread(THREAD_ALL_ACCESS, FALSE, m_gameThreadId);
-  if (!thread)
-    return;
-  ::TerminateThread(thread, 0);
-  ::CloseHandle(thread);
+  // Stopped cooperatively: once this returns the watcher posts nothing more.
+  m_gameWatcher.Stop(m_gameThreadId);
 }
 
 void CMainWnd::SyncGameInfo(int syncType, int syncValue) {
-  LogLine(INFO, "sync game info ", syncType, " ", syncValue, ": no game link in this build.");
+  // The web request blocks: it runs on the queue's worker, in arrival order.
+  m_taskQueue.Post([syncType, syncValue] { SyncGameInfomation(syncType, syncValue); });
 }
 
 void CMainWnd::MasterBroadcast(int highPart, int lowPart) {
-  LogLine(INFO, "master broadcast ", highPart, " ", lowPart, ": no game link in this build.");
+  MainFrameUrlLoader loader;
+  if (m_browserClient)
+    loader = [this](const std::string& url) { LoadIntoMainFrame(url); };
+  OnMasterBroadcast(highPart, lowPart, loader);
 }

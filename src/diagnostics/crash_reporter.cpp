@@ -1,0 +1,107 @@
+#include "diagnostics/crash_reporter.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <CrashRpt.h>
+
+#include "common/file_version.h"
+#include "diagnostics/log.h"
+#include "diagnostics/system_profile.h"
+
+namespace {
+
+// All exception and signal handlers, restart after a crash, the user may attach files.
+constexpr DWORD kReporterFlags =
+    CR_INST_ALL_POSSIBLE_HANDLERS | CR_INST_APP_RESTART | CR_INST_ALLOW_ATTACH_MORE_FILES;
+// Screenshots of the process's visible windows, JPEG, deletable by the user.
+constexpr DWORD kScreenshotFlags =
+    CR_AS_PROCESS_WINDOWS | CR_AS_USE_JPEG_FORMAT | CR_AS_ALLOW_DELETE;
+constexpr int kScreenshotQuality = 10;
+// The installation record as this build of the reporter knows it.
+constexpr WORD kInstallRecordSize = 100;
+static_assert(sizeof(CR_INSTALL_INFOW) == kInstallRecordSize || sizeof(void*) != 4,
+              "installation record of CrashRpt 1.4.2");
+
+bool DirectoryExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+namespace zarvik {
+
+std::wstring BuildCrashUrl(const std::wstring& webBaseUrl,
+                           const std::wstring& version,
+                           const std::wstring& osName) {
+  return webBaseUrl + L"c/crashServlet?&ip=&version=" + version +
+         L"&detail=&title=&callStack=&osVersion=" + osName + L"&browserVersion=&terminal=1";
+}
+
+std::wstring MakeCrashReportDir(const std::wstring& base) {
+  std::wstring path = base;
+  for (const wchar_t* level : {L"hollmere", L"Client", L"Lm", L"CrashRpt"}) {
+    if (!path.empty() && path.back() != L'\\')
+      path += L'\\';
+    path += level;
+    if (!DirectoryExists(path))
+      SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+  }
+  return path;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> CollectCrashProperties(
+    const std::wstring& version) {
+  std::vector<std::pair<std::wstring, std::wstring>> properties;
+  properties.emplace_back(L"SoundCard", GetSoundCardText());
+  properties.emplace_back(L"VideoCard", GetVideoCardText());
+  properties.emplace_back(L"CPU", GetProcessorName());
+  properties.emplace_back(L"Memory", GetMemoryText());
+  properties.emplace_back(L"ClientVersion", version);
+  return properties;
+}
+
+}  // namespace zarvik
+
+std::wstring GetCrashReportDir() {
+  wchar_t base[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base)))
+    base[0] = L'\0';
+  return zarvik::MakeCrashReportDir(base);
+}
+
+bool InstallCrashReporter(const std::wstring& webBaseUrl) {
+  std::wstring version = GetFileVersionText();
+  std::wstring osName = GetOsName();
+  std::wstring url = zarvik::BuildCrashUrl(webBaseUrl, version, osName);
+  std::wstring crashDir = GetCrashReportDir();
+
+  CR_INSTALL_INFOW info;
+  ZeroMemory(&info, sizeof(info));
+  info.cb = kInstallRecordSize;
+  info.pszAppName = L"Zarvik";
+  info.pszAppVersion = version.c_str();
+  info.pszUrl = url.c_str();
+  info.uPriorities[CR_HTTP] = 3;
+  info.uPriorities[CR_SMTP] = 0;
+  info.uPriorities[CR_SMAPI] = 0;
+  info.dwFlags = kReporterFlags;
+  info.uMiniDumpType = MiniDumpNormal;
+  info.pszErrorReportSaveDir = crashDir.c_str();
+  int result = crInstallW(&info);
+  if (result != 0) {
+    LogLine(ERROR, "install crash reporter failed, code : ", result);
+    return false;
+  }
+
+  crAddScreenshot2(kScreenshotFlags, kScreenshotQuality);
+  for (const auto& property : zarvik::CollectCrashProperties(version))
+    crAddPropertyW(property.first.c_str(), property.second.c_str());
+  return true;
+}
+
+void UninstallCrashReporter() {
+  crUninstall();
+}

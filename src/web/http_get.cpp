@@ -1,0 +1,66 @@
+#include "web/http_get.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr long kHttpGetTimeoutSeconds = 30;
+
+}  // namespace
+
+int HttpGetToString(const std::string& url, std::string& body) {
+  return zarvik::HttpGetWithTimeouts(url, body, kHttpGetTimeoutSeconds, kHttpGetTimeoutSeconds);
+}
+
+size_t AppendBodyToString(void* data, size_t size, size_t count, void* userdata) {
+  auto* text = static_cast<std::string*>(userdata);
+  if (!data || !text)
+    return static_cast<size_t>(-1);
+  // No exception may travel back through libcurl: a reply too large to hold aborts the transfer.
+  try {
+    text->append(static_cast<const char*>(data), size * count);
+  } catch (const std::exception&) {
+    return static_cast<size_t>(-1);
+  }
+  return count;
+}
+
+size_t AppendHeaderToString(void* data, size_t size, size_t count, void* userdata) {
+  auto* text = static_cast<std::string*>(userdata);
+  if (!data || !text)
+    return static_cast<size_t>(-1);
+  const char* begin = static_cast<const char*>(data);
+  const char* end = begin + size * count;
+  try {
+    text->append(begin, std::find(begin, end, '\0'));
+  } catch (const std::exception&) {
+    return static_cast<size_t>(-1);
+  }
+  return count;
+}
+
+namespace zarvik {
+
+int HttpGetWithTimeouts(const std::string& url,
+                        std::string& body,
+                        long connectSeconds,
+                        long totalSeconds) {
+  CURL* curl = curl_easy_init();
+  if (!curl)
+    return CURLE_FAILED_INIT;  // 2
+  // Only these options: no redirects followed, HTTP error pages come back as bodies.
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBodyToString);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 10L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectSeconds);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, totalSeconds);
+  CURLcode code = curl_easy_perform(curl);
+  curl_easy_cleanup(curl);
+  return static_cast<int>(code);
+}
+
+}  // namespace zarvik

@@ -1,0 +1,76 @@
+#include "web/stream_node.h"
+
+#include <windows.h>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+#include "web/http_get.h"
+#include "web/stream_hosts.h"  // generated from the build settings
+
+namespace {
+
+constexpr int kAttempts = 2;
+constexpr long kTimeoutSeconds = 5;
+constexpr DWORD kPauseAfterFailureMs = 1000;
+
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+
+}  // namespace
+
+std::string QueryStreamNode(const std::string& streamName) {
+  return zarvik::QueryStreamNodeAt(ZARVIK_STREAM_SCHEDULER_HOST, ZARVIK_STREAM_PULL_HOST,
+                                   streamName);
+}
+
+namespace zarvik {
+
+std::string QueryStreamNodeAt(const std::string& schedulerHost,
+                              const std::string& pullHost,
+                              const std::string& streamName) {
+  const std::string wsUrlHeader = "WS_URL:" + pullHost + "/show/" + streamName;
+  std::string reply;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    if (!curl)
+      return reply;
+    reply.clear();
+    std::string headerText;  // collected, not used
+
+    // A failed append leaves the list as it was; the request then goes out with fewer headers.
+    curl_slist* headers = nullptr;
+    for (const std::string& line : {std::string("Accept:*/*"), wsUrlHeader,
+                                    std::string("WS_RETIP_NUM:3"), std::string("WS_URL_TYPE:3")}) {
+      if (curl_slist* grown = curl_slist_append(headers, line.c_str()))
+        headers = grown;
+    }
+    std::unique_ptr<curl_slist, SlistDeleter> headerList(headers);
+
+    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(curl.get(), CURLOPT_URL, schedulerHost.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, nullptr);
+    curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendHeaderToString);
+    curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerText);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendBodyToString);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kTimeoutSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, kTimeoutSeconds);
+    CURLcode code = curl_easy_perform(curl.get());
+    long responseCode = 0;  // read as the scheduler's protocol asks; not used further
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &responseCode);
+    curl.reset();
+
+    if (code == CURLE_OK && !reply.empty())
+      break;
+    Sleep(kPauseAfterFailureMs);
+  }
+  return reply;
+}
+
+}  // namespace zarvik

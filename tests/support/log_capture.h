@@ -1,0 +1,36 @@
+// Opens the client log in a temporary folder for the lifetime of a test and reads its lines back
+// as (level, message) pairs. Only one may exist at a time (the log is process-wide).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace zarvik_test {
+
+struct LogEntry {
+  std::string level;    // "INFO" or "ERROR"
+  std::string message;  // everything after "[LEVEL]:"
+};
+
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  std::vector<LogEntry> Entries() const;
+  std::vector<std::string> Messages() const;
+  // Drops what was written so far (the next Entries() start after it).
+  void Clear();
+
+ private:
+  TempDir m_dir;
+  std::wstring m_path;
+  size_t m_skip = 0;
+};
+
+}  // namespace zarvik_test
