@@ -116,6 +116,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   DuiLib::CControlUI* m_topArea = nullptr;
   TaskQueue m_taskQueue{1};
   bool m_minimizeReported = false;
+  bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
   CGameWatcher m_gameWatcher;  // the watcher threads behind m_gameThreadId
   void* m_shadow = nullptr;  // TODO(shadow): DuiLib::CWndShadow once it is in main
 };

@@ -32,6 +32,7 @@ void CMainWnd::InitBrowser() {
   FillEngineSettings(settings, zarvik::ModuleDirectory());
   // A failed start leaves the window empty below the title band.
   CefInitialize(mainArgs, settings, g_appBrowser.get(), nullptr);
+  m_engineStarted = true;
 
   RECT client;
   ::GetClientRect(m_hWnd, &client);
@@ -87,7 +88,10 @@ void CMainWnd::CloseAllBrowsers() {
 
 void CMainWnd::ReleaseBrowserClientAndShutDown() {
   m_browserClient = nullptr;
-  CefShutdown();
+  if (m_engineStarted) {
+    m_engineStarted = false;
+    CefShutdown();
+  }
 }
 
 void CMainWnd::LoadIntoMainFrame(const std::string& url) {
