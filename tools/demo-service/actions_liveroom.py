@@ -6,6 +6,7 @@ offers it), which shows the view-mode button; its link back to the hall leaves t
 """
 
 import html
+from urllib.parse import quote
 
 from demo_service import Response
 
@@ -20,7 +21,7 @@ def register(service):
 <h1>Zarvik live room {html.escape(room)}</h1>
 <p>This is live room {html.escape(room)} of the demo service. The stream plays here; the title
 band's view-mode button switches to the small view and back.</p>
-<p><a href="gameLogin.action?opt={html.escape(opt)}" onclick="if (window.LeaveLiveRoom) LeaveLiveRoom();">Back to the live hall</a></p>
+<p><a href="gameLogin.action?opt={html.escape(quote(opt))}" onclick="if (window.LeaveLiveRoom) LeaveLiveRoom();">Back to the live hall</a></p>
 <script>if (window.EnterLiveRoom) EnterLiveRoom();</script>
 </body></html>
 """)

@@ -8,7 +8,6 @@ navigate, open windows or go full-screen from inside the page).
 """
 
 import html
-import json
 from urllib.parse import quote
 
 from demo_service import Response

@@ -19,6 +19,8 @@
 //                           "window X Y W H style 0x.. exstyle 0x.. iconic N visible N"
 //                           and "screen W H work L T R B"
 //   click X Y               post a left click at client point X,Y (move, button down, button up)
+//   browser-key VK          post a key press (down and up) of that virtual key to the browser
+//                           window inside the client's window ("CefBrowserWindow")
 //   hittest X Y             send WM_NCHITTEST for client point X,Y; records "hittest N"
 //   copydata TEXT [BYTES]   send WM_COPYDATA with tag 0x10 and TEXT as UTF-16 (with its
 //                           terminator unless BYTES, a byte count, is given); records
@@ -191,6 +193,17 @@ void Click(int x, int y) {
   }
 }
 
+void BrowserKey(WPARAM key) {
+  HWND client = ClientWindow();
+  HWND browser = client ? FindWindowExW(client, nullptr, L"CefBrowserWindow", nullptr) : nullptr;
+  if (!browser) {
+    Record("no-browser-window");
+    return;
+  }
+  PostMessageW(browser, WM_KEYDOWN, key, 1);
+  PostMessageW(browser, WM_KEYUP, key, 0xC0000001);
+}
+
 void HitTest(int x, int y) {
   HWND target = ClientWindow();
   if (!target) {
@@ -290,6 +303,8 @@ void RunScript(std::vector<std::wstring> commands) {
       RecordWindowInfo();
     } else if (verb == L"click") {
       Click(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
+    } else if (verb == L"browser-key") {
+      BrowserKey(ParseNumber(a));
     } else if (verb == L"hittest") {
       HitTest(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
     } else if (verb == L"copydata") {
