@@ -16,6 +16,7 @@
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
 #include "ui/main_wnd.h"
+#include "ui/wnd_shadow.h"
 #include "UIlib.h"
 
 namespace {
@@ -49,7 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
   DuiLib::CPaintManagerUI::SetInstance(instance);
   DuiLib::CPaintManagerUI::SetLogCallback(LogUiLibraryProblem);
-  // TODO(shadow): DuiLib::CWndShadow::InitShadowSupport(instance);
+  DuiLib::CWndShadow::InitShadowSupport(instance);
   DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath());
   DuiLib::CPaintManagerUI::SetResourceZip(L"zarvik.ui", false);
 

@@ -7,6 +7,7 @@
 
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "ui/topmost.h"
 #include "ui/view_modes.h"
 
 namespace {
@@ -48,8 +49,10 @@ LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 
   InitWindow();
 
-  // TODO(shadow): m_shadow.SetSize(4); m_shadow.AttachToParent(m_hWnd);
-  //               m_shadow.SetPosition(0, 2);
+  // Without layered windows there is no shadow and the window works without one.
+  m_shadow.SetSize(4);
+  m_shadow.AttachToParent(m_hWnd);
+  m_shadow.SetPosition(0, 2);
   bHandled = TRUE;
   return 0;
 }
@@ -115,7 +118,7 @@ LRESULT CMainWnd::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
 }
 
 bool CMainWnd::IsPinned() const {
-  return (::GetWindowLongW(m_hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  return IsWindowTopmost(m_hWnd);
 }
 
 HWND CMainWnd::FindBrowserWindow() const {

@@ -13,6 +13,7 @@
 #include "ui/simple_handler_result_callback.h"
 #include "ui/task_queue.h"
 #include "ui/window_base.h"
+#include "ui/wnd_shadow.h"
 
 #if ZARVIK_HAVE_ENGINE
 #include "ui/simple_handler.h"
@@ -118,5 +119,5 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   bool m_minimizeReported = false;
   bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
   CGameWatcher m_gameWatcher;  // the watcher threads behind m_gameThreadId
-  void* m_shadow = nullptr;  // TODO(shadow): DuiLib::CWndShadow once it is in main
+  DuiLib::CWndShadow m_shadow;
 };

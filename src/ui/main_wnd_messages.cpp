@@ -8,6 +8,7 @@
 #include "ui/join_result_record.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"
+#include "ui/topmost.h"
 
 LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   BOOL handled = TRUE;
@@ -172,8 +173,9 @@ LRESULT CMainWnd::OnCommand(WPARAM wParam, LPARAM lParam, bool& passOn) {
     if (!IsPinned()) {
       if (::IsIconic(m_hWnd))
         ::SendMessageW(m_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-      ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-      ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      // Topmost and at once not: to the front without staying pinned.
+      SetWindowPosTopmost(m_hWnd, true, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetWindowPosTopmost(m_hWnd, false, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     return 0;
   }

@@ -6,6 +6,7 @@
 #include "diagnostics/log.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"
+#include "ui/topmost.h"
 #include "ui/view_modes.h"
 
 using zarvik::view::ImagesFor;
@@ -94,8 +95,7 @@ void CMainWnd::ToggleViewMode() {
 
 void CMainWnd::TogglePin() {
   bool wasPinned = IsPinned();
-  ::SetWindowPos(m_hWnd, wasPinned ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPosTopmost(m_hWnd, !wasPinned, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   bool pinned = !wasPinned;
   zarvik::view::ButtonImages images = ImagesFor(TitleButton::kPin, m_viewMode, pinned);
   SetButtonImages(m_pinBtn, images.normal, images.hot);

@@ -15,6 +15,7 @@
 #include "include/wrapper/cef_helpers.h"
 #include "ui/browser_error_page.h"
 #include "ui/main_wnd_ids.h"
+#include "ui/topmost.h"
 
 CefRefPtr<SimpleHandler> g_browserClient;
 
@@ -98,8 +99,8 @@ void SimpleHandler::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool f
     int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
     int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
     ::GetWindowRect(mainWnd, &g_savedWindowRect);
-    ::SetWindowPos(mainWnd, HWND_TOPMOST, 0, 0, screenWidth, screenHeight + 1,
-                   SWP_NOSENDCHANGING | SWP_NOACTIVATE);
+    SetWindowPosTopmost(mainWnd, true, 0, 0, screenWidth, screenHeight + 1,
+                        SWP_NOSENDCHANGING | SWP_NOACTIVATE);
     std::swprintf(text, 160, L"mainwnd : width = %d,height = %d\n", screenWidth,
                   screenHeight + 1);
     OutputDebugStringW(text);
@@ -115,8 +116,8 @@ void SimpleHandler::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool f
   int height = g_savedWindowRect.bottom - g_savedWindowRect.top;
   if (width <= 0 || height <= 0)
     return;
-  ::SetWindowPos(mainWnd, HWND_NOTOPMOST, g_savedWindowRect.left, g_savedWindowRect.top, width,
-                 height, SWP_NOACTIVATE);
+  SetWindowPosTopmost(mainWnd, false, g_savedWindowRect.left, g_savedWindowRect.top, width,
+                      height, SWP_NOACTIVATE);
   POINT topLeft = {g_savedWindowRect.left, g_savedWindowRect.top};
   ::ScreenToClient(mainWnd, &topLeft);
   g_savedWindowRect.left = topLeft.x;

@@ -39,6 +39,7 @@ class MainWndTest : public testing::Test {
     DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath());
     DuiLib::CPaintManagerUI::SetResourceZip(L"zarvik.ui", false);
+    DuiLib::CWndShadow::InitShadowSupport(GetModuleHandleW(nullptr));
   }
 
   void SetUp() override {
@@ -104,6 +105,7 @@ TEST_F(MainWndTest, FreshWindowIsFramelessWithHiddenViewModeButton) {
   GetWindowTextW(m_hwnd, title, 32);
   EXPECT_STREQ(title, L"Zarvik");
   EXPECT_EQ(m_wnd.GetViewMode(), 1);
+  EXPECT_TRUE(DuiLib::CWndShadow::HasShadow(m_hwnd));
   // The whole window is client area.
   RECT window, client;
   GetWindowRect(m_hwnd, &window);
