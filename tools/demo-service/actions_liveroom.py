@@ -18,7 +18,7 @@ def register(service):
         return Response(f"""<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>Zarvik live room {html.escape(room)}</title></head>
 <body>
-<h1>Zarvik live room {html.escape(room)}</h1>
+<h1>Live room {html.escape(room)}</h1>
 <p>This is live room {html.escape(room)} of the demo service. The stream plays here; the title
 band's view-mode button switches to the small view and back.</p>
 <p><a href="gameLogin.action?opt={html.escape(quote(opt))}" onclick="if (window.LeaveLiveRoom) LeaveLiveRoom();">Back to the live hall</a></p>

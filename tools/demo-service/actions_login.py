@@ -30,7 +30,7 @@ def register(service):
         return Response(f"""<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>Zarvik live hall</title></head>
 <body>
-<h1>Zarvik live hall</h1>
+<h1>Welcome to the live hall</h1>
 <p>This is the live hall of the demo service, edition {edition}: the page the client opens first.
 Pick a live room to watch it; inside a room the title band offers the small view.</p>
 <p>Signed in with login option: {html.escape(opt)}</p>
