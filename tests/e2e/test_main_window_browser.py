@@ -68,6 +68,11 @@ class MainBrowser(ClientTestCase):
                       messages)
         self.assertFalse([m for m in messages if m.startswith("begin to load") and "ispopup" in m])
 
+    def test_right_click_shows_no_menu(self):
+        lines = self.run_game("browser-rclick 200 200; sleep 1500; menus; client-exit; " +
+                              CLOSE_AND_WAIT)
+        self.assertIn("menus 0", lines)
+
     def test_blank_page_is_reported_to_the_window(self):
         self.service.set_switches(hall_script='location.href = "about:blank";')
         self.run_game("sleep 2000; client-exit; " + CLOSE_AND_WAIT)

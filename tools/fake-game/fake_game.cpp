@@ -21,6 +21,8 @@
 //   click X Y               post a left click at client point X,Y (move, button down, button up)
 //   browser-key VK          post a key press (down and up) of that virtual key to the browser
 //                           window inside the client's window ("CefBrowserWindow")
+//   browser-rclick X Y      post a right click at point X,Y of the browser window
+//   menus                   record how many pop-up menus are shown: "menus N"
 //   hittest X Y             send WM_NCHITTEST for client point X,Y; records "hittest N"
 //   copydata TEXT [BYTES]   send WM_COPYDATA with tag 0x10 and TEXT as UTF-16 (with its
 //                           terminator unless BYTES, a byte count, is given); records
@@ -204,6 +206,25 @@ void BrowserKey(WPARAM key) {
   PostMessageW(browser, WM_KEYUP, key, 0xC0000001);
 }
 
+void BrowserRightClick(int x, int y) {
+  HWND client = ClientWindow();
+  HWND browser = client ? FindWindowExW(client, nullptr, L"CefBrowserWindow", nullptr) : nullptr;
+  if (!browser) {
+    Record("no-browser-window");
+    return;
+  }
+  PostMessageW(browser, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+  PostMessageW(browser, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+BOOL CALLBACK CountMenus(HWND hwnd, LPARAM lParam) {
+  wchar_t cls[16] = {};
+  GetClassNameW(hwnd, cls, 16);
+  if (std::wcscmp(cls, L"#32768") == 0 && IsWindowVisible(hwnd))
+    ++*reinterpret_cast<int*>(lParam);
+  return TRUE;
+}
+
 void HitTest(int x, int y) {
   HWND target = ClientWindow();
   if (!target) {
@@ -305,6 +326,12 @@ void RunScript(std::vector<std::wstring> commands) {
       Click(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
     } else if (verb == L"browser-key") {
       BrowserKey(ParseNumber(a));
+    } else if (verb == L"browser-rclick") {
+      BrowserRightClick(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
+    } else if (verb == L"menus") {
+      int count = 0;
+      EnumWindows(CountMenus, reinterpret_cast<LPARAM>(&count));
+      Record("menus " + std::to_string(count));
     } else if (verb == L"hittest") {
       HitTest(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
     } else if (verb == L"copydata") {
