@@ -1,11 +1,12 @@
 // Entry point of zarvik.exe. The game starts it with five start arguments; this decides the
 // process role and, in the browser process, runs start-up, the message loop and the shutdown.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "UIlib.h"
 #include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
@@ -17,7 +18,6 @@
 #include "diagnostics/log.h"
 #include "ui/main_wnd.h"
 #include "ui/wnd_shadow.h"
-#include "UIlib.h"
 
 namespace {
 

@@ -10,11 +10,20 @@ std::string EscapeHtml(const std::string& text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -22,7 +31,8 @@ std::string EscapeHtml(const std::string& text) {
 
 }  // namespace
 
-std::string BuildLoadErrorPage(const std::string& failedUrl, const std::string& errorText,
+std::string BuildLoadErrorPage(const std::string& failedUrl,
+                               const std::string& errorText,
                                int errorCode) {
   return "<html><body bgcolor=\"white\"><h2>Failed to load URL " + EscapeHtml(failedUrl) +
          " with error " + EscapeHtml(errorText) + " (" + std::to_string(errorCode) +

@@ -97,8 +97,8 @@ void CMainWnd::ApplyRoundRegion() {
   RECT window;
   ::GetWindowRect(m_hWnd, &window);
   ::OffsetRect(&window, -window.left, -window.top);
-  HRGN region = ::CreateRoundRectRgn(0, 0, window.right + 1, window.bottom + 1, corner.cx,
-                                     corner.cy);
+  HRGN region =
+      ::CreateRoundRectRgn(0, 0, window.right + 1, window.bottom + 1, corner.cx, corner.cy);
   // The window owns the region from here on.
   ::SetWindowRgn(m_hWnd, region, TRUE);
 }
@@ -125,7 +125,8 @@ HWND CMainWnd::FindBrowserWindow() const {
   return ::FindWindowExW(m_hWnd, nullptr, L"CefBrowserWindow", nullptr);
 }
 
-void CMainWnd::SetButtonImages(DuiLib::CControlUI* button, const wchar_t* normal,
+void CMainWnd::SetButtonImages(DuiLib::CControlUI* button,
+                               const wchar_t* normal,
                                const wchar_t* hot) {
   if (!button)
     return;
@@ -139,6 +140,6 @@ void CMainWnd::OnPageLoad(const wchar_t* url) {
 }
 
 void CMainWnd::OnWindowMessage(const MSG& message) {
-  LogLine(INFO, "uMsg = ", message.message, " ,wParam = ", message.wParam, " lParam = ",
-          message.lParam);
+  LogLine(INFO, "uMsg = ", message.message, " ,wParam = ", message.wParam,
+          " lParam = ", message.lParam);
 }

@@ -118,6 +118,6 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   TaskQueue m_taskQueue{1};
   bool m_minimizeReported = false;
   bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
-  CGameWatcher m_gameWatcher;  // the watcher threads behind m_gameThreadId
+  CGameWatcher m_gameWatcher;    // the watcher threads behind m_gameThreadId
   DuiLib::CWndShadow m_shadow;
 };

@@ -39,13 +39,13 @@ void CMainWnd::InitBrowser() {
   zarvik::view::BrowserBox box =
       zarvik::view::BrowserBoxFor(client.left, client.top, zarvik::view::kComplete);
   wchar_t text[128];
-  std::swprintf(text, 128, L"x=%d,y=%d,right=%d,buttom=%d,width=%d,height=%d\n", box.left,
-                box.top, box.left + box.width, box.top + box.height, box.width, box.height);
+  std::swprintf(text, 128, L"x=%d,y=%d,right=%d,buttom=%d,width=%d,height=%d\n", box.left, box.top,
+                box.left + box.width, box.top + box.height, box.width, box.height);
   OutputDebugStringW(text);
 
   CefWindowInfo windowInfo;
-  windowInfo.SetAsChild(m_hWnd, RECT{box.left, box.top, box.left + box.width,
-                                     box.top + box.height});
+  windowInfo.SetAsChild(m_hWnd,
+                        RECT{box.left, box.top, box.left + box.width, box.top + box.height});
   windowInfo.style = 0x56010000;
   windowInfo.ex_style = 0;
 
@@ -106,14 +106,24 @@ void CMainWnd::LoadIntoMainFrame(const std::string& url) {
 void CMainWnd::InitBrowser() {
   LogLine(INFO, "no browser engine in this build.");
 }
-bool CMainWnd::HasMainBrowser() const { return false; }
-bool CMainWnd::HasAnyBrowser() const { return false; }
-std::string CMainWnd::MainFrameUrl() const { return std::string(); }
+bool CMainWnd::HasMainBrowser() const {
+  return false;
+}
+bool CMainWnd::HasAnyBrowser() const {
+  return false;
+}
+std::string CMainWnd::MainFrameUrl() const {
+  return std::string();
+}
 void CMainWnd::NotifyMainPage(const char*) {}
 void CMainWnd::NotifyMainPage(const char*, int) {}
-bool CMainWnd::BrowsersClosing() const { return false; }
+bool CMainWnd::BrowsersClosing() const {
+  return false;
+}
 void CMainWnd::CloseAllBrowsers() {}
-void CMainWnd::ReleaseBrowserClientAndShutDown() { m_browserClient = nullptr; }
+void CMainWnd::ReleaseBrowserClientAndShutDown() {
+  m_browserClient = nullptr;
+}
 void CMainWnd::LoadIntoMainFrame(const std::string&) {}
 
 #endif  // ZARVIK_HAVE_ENGINE

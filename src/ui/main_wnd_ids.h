@@ -18,9 +18,9 @@ constexpr UINT WM_VOICE_CLOSE_MIC = WM_USER + 0x209;
 #endif
 
 // WM_COMMAND codes. The activation test (high word) comes before the low-word codes.
-constexpr WORD CMD_ACTIVATE = 0xF120;         // high word of wParam
-constexpr WORD CMD_SYNC_GAME_INFO = 203;      // low word; type = high word, value = lParam
-constexpr WORD CMD_MASTER_BROADCAST = 204;    // low word; high part = high word, low = lParam
+constexpr WORD CMD_ACTIVATE = 0xF120;       // high word of wParam
+constexpr WORD CMD_SYNC_GAME_INFO = 203;    // low word; type = high word, value = lParam
+constexpr WORD CMD_MASTER_BROADCAST = 204;  // low word; high part = high word, low = lParam
 
 // Timer ids (WM_TIMER wParam). 1000 and 2000 arrive from another process.
 constexpr UINT_PTR TIMER_EXIT_NOW = 1000;

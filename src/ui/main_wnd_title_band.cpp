@@ -42,8 +42,8 @@ void CMainWnd::Notify(DuiLib::TNotifyUI& msg) {
 void CMainWnd::ToggleViewMode() {
   int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
   int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
-  m_viewMode = m_viewMode == zarvik::view::kComplete ? zarvik::view::kSimple
-                                                      : zarvik::view::kComplete;
+  m_viewMode =
+      m_viewMode == zarvik::view::kComplete ? zarvik::view::kSimple : zarvik::view::kComplete;
   bool complete = m_viewMode == zarvik::view::kComplete;
 
   DuiLib::CControlUI* stretch = m_PaintManager.FindControl(L"leftstrach");
@@ -58,8 +58,7 @@ void CMainWnd::ToggleViewMode() {
   // The complete view never starts off the screen; the simple one is centred as it comes.
   int x = zarvik::view::CenteredOrigin(screenWidth, layout.windowWidth, complete);
   int y = zarvik::view::CenteredOrigin(screenHeight, layout.windowHeight, complete);
-  ::SetWindowPos(m_hWnd, HWND_TOP, x, y, layout.windowWidth, layout.windowHeight,
-                 SWP_SHOWWINDOW);
+  ::SetWindowPos(m_hWnd, HWND_TOP, x, y, layout.windowWidth, layout.windowHeight, SWP_SHOWWINDOW);
 
   if (topArea) {
     topArea->SetAttribute(L"width", layout.bandWidth);
@@ -70,8 +69,10 @@ void CMainWnd::ToggleViewMode() {
   if (stretch)
     stretch->SetAttribute(L"width", layout.stretchWidth);
   const std::pair<DuiLib::CControlUI*, TitleButton> buttons[] = {
-      {m_viewModeBtn, TitleButton::kViewMode}, {m_historyBtn, TitleButton::kHistory},
-      {m_pinBtn, TitleButton::kPin},           {m_minimizeBtn, TitleButton::kMinimize},
+      {m_viewModeBtn, TitleButton::kViewMode},
+      {m_historyBtn, TitleButton::kHistory},
+      {m_pinBtn, TitleButton::kPin},
+      {m_minimizeBtn, TitleButton::kMinimize},
       {m_closeBtn, TitleButton::kClose}};
   for (const auto& [control, which] : buttons) {
     zarvik::view::ButtonImages images = ImagesFor(which, m_viewMode, pinned);
@@ -160,8 +161,10 @@ void CMainWnd::OnLiveRoomState(LPARAM state) {
   // Every button gets its complete-view images; the pin button shows the real pin state.
   bool pinned = IsPinned();
   const std::pair<DuiLib::CControlUI*, TitleButton> buttons[] = {
-      {m_viewModeBtn, TitleButton::kViewMode}, {m_historyBtn, TitleButton::kHistory},
-      {m_pinBtn, TitleButton::kPin},           {m_minimizeBtn, TitleButton::kMinimize},
+      {m_viewModeBtn, TitleButton::kViewMode},
+      {m_historyBtn, TitleButton::kHistory},
+      {m_pinBtn, TitleButton::kPin},
+      {m_minimizeBtn, TitleButton::kMinimize},
       {m_closeBtn, TitleButton::kClose}};
   for (const auto& [control, which] : buttons) {
     zarvik::view::ButtonImages images = ImagesFor(which, zarvik::view::kComplete, pinned);

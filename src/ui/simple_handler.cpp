@@ -30,8 +30,7 @@ void MoveFirstChildChain(HWND top, int x, int y, int width, int height, bool tra
     ::MoveWindow(child, x, y, width, height, FALSE);
     if (traceSizes) {
       wchar_t text[128];
-      std::swprintf(text, 128, L"left = %d,top = %d,width = %d,height = %d\n", x, y, width,
-                    height);
+      std::swprintf(text, 128, L"left = %d,top = %d,width = %d,height = %d\n", x, y, width, height);
       OutputDebugStringW(text);
     }
   }
@@ -64,9 +63,8 @@ bool SimpleHandler::IsClosing() {
 void SimpleHandler::CloseAllBrowsers(bool forceClose) {
   if (!CefCurrentlyOn(TID_UI)) {
     CefRefPtr<SimpleHandler> self(this);
-    CefPostTask(TID_UI, CefCreateClosureTask([self, forceClose] {
-                  self->CloseAllBrowsers(forceClose);
-                }));
+    CefPostTask(TID_UI,
+                CefCreateClosureTask([self, forceClose] { self->CloseAllBrowsers(forceClose); }));
     LogLine(INFO, "close browser(on tid_ui).");
     return;
   }
@@ -101,8 +99,7 @@ void SimpleHandler::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool f
     ::GetWindowRect(mainWnd, &g_savedWindowRect);
     SetWindowPosTopmost(mainWnd, true, 0, 0, screenWidth, screenHeight + 1,
                         SWP_NOSENDCHANGING | SWP_NOACTIVATE);
-    std::swprintf(text, 160, L"mainwnd : width = %d,height = %d\n", screenWidth,
-                  screenHeight + 1);
+    std::swprintf(text, 160, L"mainwnd : width = %d,height = %d\n", screenWidth, screenHeight + 1);
     OutputDebugStringW(text);
     ::MoveWindow(browserWnd, 0, 0, screenWidth, screenHeight + 1, FALSE);
     std::swprintf(text, 160, L"browser :left = %d\uFF0Ctop = %d width = %d,height = %d\n", 0, 0,
@@ -116,8 +113,8 @@ void SimpleHandler::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool f
   int height = g_savedWindowRect.bottom - g_savedWindowRect.top;
   if (width <= 0 || height <= 0)
     return;
-  SetWindowPosTopmost(mainWnd, false, g_savedWindowRect.left, g_savedWindowRect.top, width,
-                      height, SWP_NOACTIVATE);
+  SetWindowPosTopmost(mainWnd, false, g_savedWindowRect.left, g_savedWindowRect.top, width, height,
+                      SWP_NOACTIVATE);
   POINT topLeft = {g_savedWindowRect.left, g_savedWindowRect.top};
   ::ScreenToClient(mainWnd, &topLeft);
   g_savedWindowRect.left = topLeft.x;
@@ -128,11 +125,18 @@ void SimpleHandler::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool f
 
 // CefLifeSpanHandler
 
-bool SimpleHandler::OnBeforePopup(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                  const CefString& target_url, const CefString&,
-                                  WindowOpenDisposition target_disposition, bool,
-                                  const CefPopupFeatures&, CefWindowInfo&, CefRefPtr<CefClient>&,
-                                  CefBrowserSettings&, CefRefPtr<CefDictionaryValue>&, bool*) {
+bool SimpleHandler::OnBeforePopup(CefRefPtr<CefBrowser> browser,
+                                  CefRefPtr<CefFrame> frame,
+                                  const CefString& target_url,
+                                  const CefString&,
+                                  WindowOpenDisposition target_disposition,
+                                  bool,
+                                  const CefPopupFeatures&,
+                                  CefWindowInfo&,
+                                  CefRefPtr<CefClient>&,
+                                  CefBrowserSettings&,
+                                  CefRefPtr<CefDictionaryValue>&,
+                                  bool*) {
   switch (target_disposition) {
     case WOD_NEW_FOREGROUND_TAB:
     case WOD_NEW_BACKGROUND_TAB:
@@ -190,8 +194,7 @@ void SimpleHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser) {
 
 // CefLoadHandler
 
-void SimpleHandler::OnLoadStart(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame,
-                                TransitionType) {
+void SimpleHandler::OnLoadStart(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame, TransitionType) {
   CEF_REQUIRE_UI_THREAD();
   m_loadStartTick = ::GetTickCount();
   std::wstring url = frame->GetURL().ToWString();
@@ -202,7 +205,8 @@ void SimpleHandler::OnLoadStart(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame
     m_resultCallback->OnPageLoad(url.c_str());
 }
 
-void SimpleHandler::OnLoadEnd(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame,
+void SimpleHandler::OnLoadEnd(CefRefPtr<CefBrowser>,
+                              CefRefPtr<CefFrame> frame,
                               int httpStatusCode) {
   CEF_REQUIRE_UI_THREAD();
   std::wstring url = frame->GetURL().ToWString();
@@ -215,8 +219,10 @@ void SimpleHandler::OnLoadEnd(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame,
     m_resultCallback->OnPageLoad(url.c_str());
 }
 
-void SimpleHandler::OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame,
-                                ErrorCode errorCode, const CefString& errorText,
+void SimpleHandler::OnLoadError(CefRefPtr<CefBrowser>,
+                                CefRefPtr<CefFrame> frame,
+                                ErrorCode errorCode,
+                                const CefString& errorText,
                                 const CefString& failedUrl) {
   CEF_REQUIRE_UI_THREAD();
   if (errorCode == ERR_ABORTED)
@@ -228,8 +234,11 @@ void SimpleHandler::OnLoadError(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame
 
 // CefRequestHandler
 
-bool SimpleHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
-                                   CefRefPtr<CefRequest> request, bool, bool) {
+bool SimpleHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser,
+                                   CefRefPtr<CefFrame>,
+                                   CefRefPtr<CefRequest> request,
+                                   bool,
+                                   bool) {
   CEF_REQUIRE_UI_THREAD();
   std::wstring url = request->GetURL().ToWString();
   LogLine(INFO, "navigate to the url : ", zarvik::WideToAnsi(url));
@@ -248,8 +257,10 @@ bool SimpleHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefF
 
 // CefKeyboardHandler
 
-bool SimpleHandler::OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent& event,
-                                  CefEventHandle os_event, bool* is_keyboard_shortcut) {
+bool SimpleHandler::OnPreKeyEvent(CefRefPtr<CefBrowser> browser,
+                                  const CefKeyEvent& event,
+                                  CefEventHandle os_event,
+                                  bool* is_keyboard_shortcut) {
   CEF_REQUIRE_UI_THREAD();
   if (!os_event)
     return false;
@@ -269,14 +280,14 @@ bool SimpleHandler::OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEve
 
 // CefDragHandler
 
-bool SimpleHandler::OnDragEnter(CefRefPtr<CefBrowser>, CefRefPtr<CefDragData>,
-                                DragOperationsMask) {
+bool SimpleHandler::OnDragEnter(CefRefPtr<CefBrowser>, CefRefPtr<CefDragData>, DragOperationsMask) {
   return true;  // nothing may be dropped onto the pages
 }
 
 // CefContextMenuHandler
 
-void SimpleHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+void SimpleHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>,
+                                        CefRefPtr<CefFrame>,
                                         CefRefPtr<CefContextMenuParams>,
                                         CefRefPtr<CefMenuModel> model) {
   model->Clear();

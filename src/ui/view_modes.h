@@ -12,8 +12,8 @@ constexpr int kSimple = 0;
 struct ViewModeLayout {
   int windowWidth;
   int windowHeight;
-  int bandHeight;             // the browser starts below it
-  const wchar_t* bandWidth;   // "topArea" attributes
+  int bandHeight;            // the browser starts below it
+  const wchar_t* bandWidth;  // "topArea" attributes
   const wchar_t* bandHeightText;
   const wchar_t* bandInset;
   const wchar_t* bandImage;

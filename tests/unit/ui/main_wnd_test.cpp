@@ -230,18 +230,18 @@ TEST_F(MainWndTest, JoinRequestReadsOnlyTheGivenBytes) {
   memcpy(start, text, bytes);
 
   COPYDATASTRUCT copy = {0, static_cast<DWORD>(bytes), start};
-  EXPECT_EQ(SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL,
-                         reinterpret_cast<LPARAM>(&copy)), 0);
+  EXPECT_EQ(
+      SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL, reinterpret_cast<LPARAM>(&copy)), 0);
   // No voice window: the answer and the record are 0.
   EXPECT_EQ(ReadJoinRecord(), 0);
 
   // An odd byte count, no data, or another tag: nothing is read past the data.
   COPYDATASTRUCT odd = {0, 3, start + bytes - 3};
-  EXPECT_EQ(SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL,
-                         reinterpret_cast<LPARAM>(&odd)), 0);
+  EXPECT_EQ(
+      SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL, reinterpret_cast<LPARAM>(&odd)), 0);
   COPYDATASTRUCT none = {0, 0, nullptr};
-  EXPECT_EQ(SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL,
-                         reinterpret_cast<LPARAM>(&none)), 0);
+  EXPECT_EQ(
+      SendMessageW(m_hwnd, WM_COPYDATA, COPYDATA_JOIN_CHANNEL, reinterpret_cast<LPARAM>(&none)), 0);
   view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 4);
   *static_cast<int*>(view) = 77;
   UnmapViewOfFile(view);

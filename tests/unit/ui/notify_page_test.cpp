@@ -13,8 +13,10 @@ TEST(NotifyPage, MessageCarriesNameAndOptionalValue) {
     const char* name;
     bool hasValue;
     int value;
-  } rows[] = {{kMsgChangeWindowSize, true, 1}, {kMsgChangeWindowMode, true, 0},
-              {kMsgCloseMic, true, 1}, {kMsgBrowseHistory, false, 0}};
+  } rows[] = {{kMsgChangeWindowSize, true, 1},
+              {kMsgChangeWindowMode, true, 0},
+              {kMsgCloseMic, true, 1},
+              {kMsgBrowseHistory, false, 0}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     CefRefPtr<CefProcessMessage> message =

@@ -68,8 +68,8 @@ TEST(ViewModes, CentringTruncatesAndClampsOnlyWhenAsked) {
     bool clamp;
     int expected;
   } rows[] = {
-      {1920, 1480, true, 220},  {1921, 1480, true, 220}, {1280, 1480, true, 0},
-      {1280, 1480, false, -100}, {400, 420, false, -10}, {401, 420, false, -9},
+      {1920, 1480, true, 220},   {1921, 1480, true, 220}, {1280, 1480, true, 0},
+      {1280, 1480, false, -100}, {400, 420, false, -10},  {401, 420, false, -9},
       {1080, 890, true, 95},
   };
   for (const Row& row : rows) {
