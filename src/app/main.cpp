@@ -1,7 +1,7 @@
 // Entry point of zarvik.exe. The game starts it with five start arguments; this decides the
 // process role and, in the browser process, runs start-up, the message loop and the shutdown.
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <string>
