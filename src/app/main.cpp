@@ -12,6 +12,7 @@
 #include "app/globals.h"
 #include "app/start_args.h"
 #include "app/startup.h"
+#include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/crash_reporter.h"
@@ -44,7 +45,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   }
 
   // The update course uninstalls the reporter only when this installed it.
-  [[maybe_unused]] const bool crashReporterInstalled =
+  const bool crashReporterInstalled =
       InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
   // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
@@ -60,6 +61,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_gameWnd)),
            static_cast<int>(g_gamePid));
   OutputDebugStringW(debugText);
+
+  // Update course: either an update runs (or another process is running one) and this process
+  // ends, or the left-overs of an earlier update are removed and the normal start goes on.
+  if (RunUpdateCourse(crashReporterInstalled))
+    return 0;
 
   SetPlaceholderCommandInterpreter(exeDirectory);
 

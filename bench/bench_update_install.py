@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Installing a 50 MB update package of 200 files with the client's update procedure (download
+from the demo service, extraction, set-aside, copy) against curl -o + unzip -o + cp -r of the same
+package, in the same run. Prints the median of three runs of each and their ratio.
+
+Needs the Wine environment of scripts/wine-env.sh; bench_update_install.sh sets it up.
+"""
+
+import os
+import random
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+import json
+
+BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "build")))
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+FILES = 200
+TOTAL = 50 * 1024 * 1024
+RUNS = 3
+
+
+def demo_port():
+    with open(os.path.join(BUILD_DIR, "demo.env")) as f:
+        for line in f:
+            if line.startswith("ZARVIK_DEMO_PORT="):
+                return int(line.strip().split("=", 1)[1])
+    raise SystemExit("no demo port in build/demo.env")
+
+
+def make_package_source(folder):
+    """200 files in a few folders; half of the bytes random, half text (as binaries and data mix)."""
+    rng = random.Random(20161412)
+    size = TOTAL // FILES
+    for i in range(FILES):
+        sub = os.path.join(folder, f"part{i % 8}")
+        os.makedirs(sub, exist_ok=True)
+        half = size // 2
+        data = rng.randbytes(half) + (f"line {i} of the zarvik client data\n" * (half // 32 + 1)).encode()[:size - half]
+        with open(os.path.join(sub, f"file{i:03}.bin"), "wb") as f:
+            f.write(data)
+
+
+def installation(folder, source, url):
+    """An installation holding an older copy of every file, and the manifest."""
+    for root, _, names in os.walk(source):
+        rel = os.path.relpath(root, source)
+        os.makedirs(os.path.join(folder, rel), exist_ok=True)
+        for name in names:
+            with open(os.path.join(folder, rel, name), "wb") as f:
+                f.write(b"old version")
+    with open(os.path.join(folder, "update.ini"), "w", newline="\r\n") as f:
+        f.write(f"[UPDATE]\nVersion=9.0.0.0\nURL={url}\nURL2={url}\n")
+
+
+def to_wine(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\") + "\\"
+
+
+def main():
+    port = demo_port()
+    work = tempfile.mkdtemp(prefix="zarvik-bench-")
+    service = None
+    try:
+        source = os.path.join(work, "source")
+        make_package_source(source)
+        ready = os.path.join(work, "ready")
+        service = subprocess.Popen(
+            ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
+             "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
+             "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(150):
+            if os.path.exists(ready):
+                break
+            time.sleep(0.1)
+        control = urllib.request.Request(f"http://127.0.0.1:{port}/__control/switch",
+                                         data=json.dumps({"update_source": source}).encode(), method="POST")
+        urllib.request.urlopen(control, timeout=5).read()
+        url = f"http://127.0.0.1:{port}/cdn/zarvik.zip"
+        package = urllib.request.urlopen(url, timeout=120).read()  # the service zips it once
+        print(f"package: {FILES} files, {TOTAL / 1048576:.0f} MB, zip {len(package) / 1048576:.1f} MB")
+
+        ours, theirs = [], []
+        exe = os.path.join(BUILD_DIR, "bin", "bench_update_install.exe")
+        for run in range(RUNS):
+            folder = os.path.join(work, f"ours{run}")
+            installation(folder, source, url)
+            out = subprocess.run(["wine", exe, to_wine(folder)], stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                 errors="replace").stdout
+            line = [l for l in out.splitlines() if l.startswith("bench-install ")]
+            if not line or " result 0 " not in line[-1]:
+                raise SystemExit("the update procedure failed: " + (line[-1] if line else out[-500:]))
+            ours.append(float(line[-1].split()[-1]))
+
+            folder = os.path.join(work, f"theirs{run}")
+            installation(folder, source, url)
+            start = time.perf_counter()
+            subprocess.run(["curl", "-s", "-o", os.path.join(folder, "zarvik.zip"), url], check=True)
+            subprocess.run(["unzip", "-o", "-q", os.path.join(folder, "zarvik.zip"), "-d",
+                            os.path.join(folder, "Temp")], check=True)
+            subprocess.run(["cp", "-r", os.path.join(folder, "Temp") + "/.", folder], check=True)
+            theirs.append(time.perf_counter() - start)
+
+        a, b = statistics.median(ours), statistics.median(theirs)
+        print(f"update procedure (under Wine): median {a:.3f} s  runs {', '.join(f'{x:.3f}' for x in ours)}")
+        print(f"curl + unzip + cp (native):    median {b:.3f} s  runs {', '.join(f'{x:.3f}' for x in theirs)}")
+        print(f"ratio: {a / b:.2f} (target at most 1.0)")
+    finally:
+        if service and service.poll() is None:
+            service.send_signal(signal.SIGTERM)
+            service.wait(10)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

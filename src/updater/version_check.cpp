@@ -1,0 +1,130 @@
+#include "updater/version_check.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "app/endpoints.h"
+#include "app/globals.h"
+#include "common/encoding.h"
+#include "common/file_version.h"
+#include "common/module_path.h"
+#include "diagnostics/log.h"
+#include "updater/downloader.h"
+
+std::wstring LocalVersion;
+std::wstring NewestVersion;
+
+namespace {
+
+constexpr int kManifestAttempts = 3;
+constexpr DWORD kProfileValueSize = 260;  // values are cut to 259 characters
+
+std::string Ansi(const std::wstring& text) {
+  return zarvik::WideToAnsi(text);
+}
+
+std::wstring ReadProfileText(const std::wstring& path, const wchar_t* key) {
+  wchar_t value[kProfileValueSize] = {};
+  GetPrivateProfileStringW(L"UPDATE", key, L"", value, kProfileValueSize, path.c_str());
+  return value;
+}
+
+}  // namespace
+
+uint64_t VersionToNumber(const std::wstring& version) {
+  LogLine(INFO, Ansi(version));
+  LogLine(INFO, Ansi(version));
+  std::vector<int> parts;
+  size_t start = 0;
+  while (start <= version.size()) {
+    size_t dot = version.find(L'.', start);
+    if (dot == std::wstring::npos)
+      dot = version.size();
+    if (dot > start)  // a tokenizer drops empty pieces
+      parts.push_back(_wtoi(version.substr(start, dot - start).c_str()));
+    start = dot + 1;
+  }
+  LogLine(INFO, "count = ", parts.size());
+  uint64_t number = 0;
+  const size_t n = parts.size();
+  for (size_t k = 0; k < n; ++k) {
+    uint64_t weight = 1;
+    for (size_t e = 0; e < n - k; ++e)
+      weight *= 255;
+    number += static_cast<uint64_t>(static_cast<int64_t>(parts[k])) * weight;
+  }
+  return number;
+}
+
+bool IsNewerVersion(const std::wstring& newest, const std::wstring& local) {
+  int64_t newNumber = static_cast<int64_t>(VersionToNumber(newest));
+  int64_t localNumber = static_cast<int64_t>(VersionToNumber(local));
+  LogLine(INFO, Ansi(local), " ", Ansi(newest), " localVer : ", localNumber,
+          " newVer : ", newNumber);
+  return newNumber > localNumber;
+}
+
+namespace zarvik {
+
+std::wstring ManifestRequestUrl(const std::wstring& url, const SYSTEMTIME& now) {
+  wchar_t sid[64];
+  swprintf(sid, 64, L"?sid=%.4d%.2d%.2d%.2d%.2d%.2d", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond);
+  return url + sid;
+}
+
+bool CheckNewVersionFor(const std::wstring& exePath, DWORD pauseMs) {
+  LogLine(INFO, "start to check new version.");
+  LocalVersion = ReadFileVersionText(exePath);
+  LogLine(INFO, "local version is : ", Ansi(LocalVersion));
+
+  const std::wstring directory = StripLastComponent(exePath);
+  const std::wstring configPath = directory + L"conf.cfg";
+  std::wstring manifestUrl;
+  if (GetFileAttributesW(configPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    LogLine(ERROR, Ansi(configPath), " is no exists.");
+    manifestUrl = UpdateManifestUrl(g_editionIndex);
+  } else {
+    wchar_t key[32];
+    swprintf(key, 32, L"URL_#%d", static_cast<int>(g_editionIndex));
+    manifestUrl = ReadProfileText(configPath, key);
+    if (manifestUrl.empty()) {
+      LogLine(ERROR, "update configure url is empty.");
+      return false;
+    }
+  }
+
+  const std::wstring manifestPath = directory + L"update.ini";
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::wstring requestUrl = ManifestRequestUrl(manifestUrl, now);
+  LogLine(INFO, "update configure file url : ", Ansi(requestUrl));
+
+  const std::string url = Ansi(requestUrl);
+  const std::string path = Ansi(manifestPath);
+  for (int counter = kManifestAttempts;;) {
+    LogLine(INFO, "try to down load update.ini  ", " from ", url, "  to ", path, " ", counter);
+    int result = DownloadTinyFile(url, path, std::string());
+    LogLine(INFO, "call down load tiny file proc return code : ", result);
+    if (result == 0)
+      break;
+    LogLine(ERROR, "down  load file : ", path, " from server : ", url, " failed and return code ; ",
+            result);
+    --counter;
+    Sleep(pauseMs);
+    if (counter < 1)
+      return false;
+  }
+
+  NewestVersion = ReadProfileText(manifestPath, L"Version");
+  if (NewestVersion.empty())
+    return false;
+  LogLine(INFO, "the newest version : ", Ansi(NewestVersion));
+  return IsNewerVersion(NewestVersion, LocalVersion);
+}
+
+}  // namespace zarvik
+
+bool CheckNewVersion() {
+  return zarvik::CheckNewVersionFor(zarvik::ModuleFilePath(), 1000);
+}

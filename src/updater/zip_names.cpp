@@ -1,0 +1,121 @@
+#include "updater/zip_names.h"
+
+namespace zarvik {
+
+std::wstring CleanZipMemberName(std::wstring name) {
+  static const wchar_t* const kUpSequences[] = {L"\\..\\", L"\\../", L"/../", L"/..\\"};
+  for (;;) {
+    if (name.size() >= 2 && name[1] == L':') {
+      name.erase(0, 2);
+      continue;
+    }
+    if (!name.empty() && (name[0] == L'\\' || name[0] == L'/')) {
+      name.erase(0, 1);
+      continue;
+    }
+    bool cut = false;
+    for (const wchar_t* sequence : kUpSequences) {
+      size_t at = name.find(sequence);
+      if (at != std::wstring::npos) {
+        name.erase(0, at + 4);
+        cut = true;
+        break;
+      }
+    }
+    if (!cut)
+      return name;
+  }
+}
+
+bool ZipNameLeavesRoot(const std::wstring& name) {
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos)
+      end = name.size();
+    std::wstring part = name.substr(start, end - start);
+    // The system drops trailing dots and blanks of a component, so "..", ".. " and "..." all
+    // climb; a single "." stays where it is.
+    size_t dots = 0;
+    bool onlyDotsAndBlanks = !part.empty();
+    for (wchar_t c : part) {
+      if (c == L'.')
+        ++dots;
+      else if (c != L' ')
+        onlyDotsAndBlanks = false;
+    }
+    if (onlyDotsAndBlanks && dots >= 2)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+uint32_t DeriveZipAttributes(unsigned host, uint32_t a) {
+  bool readOnly, hidden, system, directory, archive;
+  if (host == 0 || host == 7 || host == 11 || host == 14) {  // FAT, Macintosh, NTFS, VFAT
+    readOnly = (a & 0x01) != 0;
+    hidden = (a & 0x02) != 0;
+    system = (a & 0x04) != 0;
+    directory = (a & 0x10) != 0;
+    archive = (a & 0x20) != 0;
+  } else {  // Unix mode bits in the high word
+    directory = (a & 0x40000000) != 0;
+    readOnly = (a & 0x00800000) == 0;
+    archive = true;
+    hidden = false;
+    system = false;
+  }
+  uint32_t attributes = 0;
+  if (directory)
+    attributes |= 0x10;
+  if (archive)
+    attributes |= 0x20;
+  if (hidden)
+    attributes |= 0x2;
+  if (readOnly)
+    attributes |= 0x1;
+  if (system)
+    attributes |= 0x4;
+  return attributes;
+}
+
+bool ParseZipUnixTimes(const unsigned char* extra, size_t size, ZipUnixTimes* times) {
+  if (!extra || !times)
+    return false;
+  size_t at = 0;
+  while (at + 4 <= size) {
+    size_t dataSize = extra[at + 2];  // the low byte of the 16-bit block size
+    size_t data = at + 4;
+    if (extra[at] == 'U' && extra[at + 1] == 'T') {
+      size_t end = data + dataSize < size ? data + dataSize : size;
+      if (data >= end)
+        return false;
+      unsigned flags = extra[data];
+      size_t p = data + 1;
+      auto next = [&](bool wanted, bool* has, int64_t* value) {
+        if (!wanted)
+          return;
+        if (p + 4 > end) {
+          p = end;  // the central header carries fewer times than its flags name
+          return;
+        }
+        uint32_t raw = static_cast<uint32_t>(extra[p]) |
+                       (static_cast<uint32_t>(extra[p + 1]) << 8) |
+                       (static_cast<uint32_t>(extra[p + 2]) << 16) |
+                       (static_cast<uint32_t>(extra[p + 3]) << 24);
+        *value = static_cast<int32_t>(raw);
+        *has = true;
+        p += 4;
+      };
+      next((flags & 1) != 0, &times->hasModification, &times->modification);
+      next((flags & 2) != 0, &times->hasAccess, &times->access);
+      next((flags & 4) != 0, &times->hasCreation, &times->creation);
+      return true;
+    }
+    at = data + dataSize;
+  }
+  return false;
+}
+
+}  // namespace zarvik

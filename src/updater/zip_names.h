@@ -1,0 +1,42 @@
+// Pure rules of the zip reader: member-name cleaning, attribute derivation and the "UT" extra
+// field. No <windows.h>, so they can be tested and fuzzed alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zarvik {
+
+// Strips drive prefixes, one leading separator per round and everything up to a "\..\"-style
+// sequence, until no rule applies: "..\..\evil.dll" -> "evil.dll", "C:\x\y.dll" -> "x\y.dll".
+std::wstring CleanZipMemberName(std::wstring name);
+
+// True when a name could still leave the folder it is written below: any component made of dots
+// only (such as "..", also with trailing blanks, which the system drops).
+bool ZipNameLeavesRoot(const std::wstring& name);
+
+// Windows attribute word from the member's external attributes and the high byte of its
+// version-made-by field (the host system).
+uint32_t DeriveZipAttributes(unsigned host, uint32_t externalAttributes);
+
+// Times found in an extended-timestamp ("UT") extra field, as Unix seconds.
+struct ZipUnixTimes {
+  bool hasModification = false;
+  bool hasAccess = false;
+  bool hasCreation = false;
+  int64_t modification = 0;
+  int64_t access = 0;
+  int64_t creation = 0;
+};
+
+// Scans the extra field's blocks for the first "UT" block. Only what lies inside the block and
+// the buffer is read; false when there is no such block.
+bool ParseZipUnixTimes(const unsigned char* extra, size_t size, ZipUnixTimes* times);
+
+// Unix seconds to a 64-bit file time (100 ns since 1601).
+inline uint64_t UnixSecondsToFileTime(int64_t seconds) {
+  return static_cast<uint64_t>(seconds * 10000000LL + 116444736000000000LL);
+}
+
+}  // namespace zarvik

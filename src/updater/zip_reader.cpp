@@ -1,0 +1,264 @@
+#include "updater/zip_reader.h"
+
+// iowin32.h needs the declarations of unzip.h first.
+#include <minizip/unzip.h>
+
+#include <minizip/iowin32.h>
+
+#include <vector>
+
+#include "common/encoding.h"
+#include "common/scoped_handle.h"
+#include "updater/zip_names.h"
+
+namespace {
+
+constexpr size_t kBlockSize = 16384;
+int g_zipLastResult = ZR_OK;
+
+int SetResult(int code) {
+  g_zipLastResult = code;
+  return code;
+}
+
+int MapUnzError(int error) {
+  return error == UNZ_BADZIPFILE ? ZR_CORRUPT : ZR_READ;
+}
+
+FILETIME ToFileTime(uint64_t value) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(value);
+  time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return time;
+}
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+bool IsAbsoluteName(const std::wstring& name) {
+  return (!name.empty() && IsSeparator(name[0])) || (name.size() >= 2 && name[1] == L':');
+}
+
+// Creates `path` and its missing parents one level at a time; `from` is where the part of the
+// path that may need creating begins.
+void CreateDirectories(const std::wstring& path, size_t from) {
+  for (size_t i = from; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      if (i == 0 || (i > 0 && path[i - 1] == L':'))
+        continue;
+      CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    }
+  }
+}
+
+}  // namespace
+
+int ZipLastResult() {
+  return g_zipLastResult;
+}
+
+std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
+  zlib_filefunc64_def functions;
+  fill_win32_filefunc64W(&functions);
+  unzFile archive = unzOpen2_64(path.c_str(), &functions);
+  if (!archive) {
+    SetResult(ZR_NOFILE);
+    return nullptr;
+  }
+  unz_global_info64 info;
+  if (unzGetGlobalInfo64(archive, &info) != UNZ_OK) {
+    unzClose(archive);
+    SetResult(ZR_NOFILE);
+    return nullptr;
+  }
+  std::unique_ptr<ZipReader> reader(new ZipReader());
+  reader->m_archive = archive;
+  reader->m_count = static_cast<int>(info.number_entry);
+  wchar_t current[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  reader->m_root = current;
+  if (reader->m_root.empty() || !IsSeparator(reader->m_root.back()))
+    reader->m_root += L'\\';
+  SetResult(ZR_OK);
+  return reader;
+}
+
+ZipReader::~ZipReader() {
+  Close();
+}
+
+void ZipReader::Close() {
+  if (m_archive) {
+    unzClose(static_cast<unzFile>(m_archive));
+    m_archive = nullptr;
+  }
+}
+
+int ZipReader::GoTo(int index) {
+  unzFile archive = static_cast<unzFile>(m_archive);
+  if (m_current < 0 || index < m_current) {
+    int error = unzGoToFirstFile(archive);
+    if (error != UNZ_OK) {
+      m_current = -1;
+      return MapUnzError(error);
+    }
+    m_current = 0;
+  }
+  while (m_current < index) {
+    int error = unzGoToNextFile(archive);
+    if (error != UNZ_OK) {
+      m_current = -1;
+      return error == UNZ_END_OF_LIST_OF_FILE ? ZR_CORRUPT : MapUnzError(error);
+    }
+    ++m_current;
+  }
+  return ZR_OK;
+}
+
+int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
+  if (!m_archive || !entry)
+    return ZR_ARGS;
+  if (index == -1) {
+    entry->index = m_count;
+    return ZR_OK;
+  }
+  if (index < 0 || index >= m_count)
+    return ZR_ARGS;
+  int code = GoTo(index);
+  if (code != ZR_OK)
+    return code;
+
+  unz_file_info64 info;
+  char name[1024];
+  unsigned char extra[1024];
+  int error = unzGetCurrentFileInfo64(static_cast<unzFile>(m_archive), &info, name, sizeof(name),
+                                      extra, sizeof(extra), nullptr, 0);
+  if (error != UNZ_OK)
+    return MapUnzError(error);
+  size_t nameLength = info.size_filename < sizeof(name) ? info.size_filename : sizeof(name);
+  size_t extraLength = info.size_file_extra < sizeof(extra) ? info.size_file_extra : sizeof(extra);
+
+  entry->index = index;
+  entry->name = zarvik::Utf8ToWide(std::string(name, nameLength));
+  entry->attributes = zarvik::DeriveZipAttributes((info.version >> 8) & 0xFF,
+                                                  static_cast<uint32_t>(info.external_fa));
+
+  // The stored DOS date and time are local time.
+  FILETIME local = {}, utc = {};
+  DosDateTimeToFileTime(static_cast<WORD>(info.dosDate >> 16), static_cast<WORD>(info.dosDate),
+                        &local);
+  LocalFileTimeToFileTime(&local, &utc);
+  entry->accessTime = entry->creationTime = entry->modificationTime = utc;
+  zarvik::ZipUnixTimes times;
+  if (zarvik::ParseZipUnixTimes(extra, extraLength, &times)) {
+    if (times.hasModification)
+      entry->modificationTime = ToFileTime(zarvik::UnixSecondsToFileTime(times.modification));
+    if (times.hasAccess)
+      entry->accessTime = ToFileTime(zarvik::UnixSecondsToFileTime(times.access));
+    if (times.hasCreation)
+      entry->creationTime = ToFileTime(zarvik::UnixSecondsToFileTime(times.creation));
+  }
+  entry->compressedSize = static_cast<long>(info.compressed_size);
+  entry->uncompressedSize = static_cast<long>(info.uncompressed_size);
+  if (flags)
+    *flags = static_cast<unsigned>(info.flag);
+  return ZR_OK;
+}
+
+int ZipReader::ReadEntry(int index, ZipEntry* entry) {
+  int code = ReadRawEntry(index, entry, nullptr);
+  if (code == ZR_OK && index >= 0) {
+    entry->name = zarvik::CleanZipMemberName(entry->name);
+    if (entry->name.size() > MAX_PATH - 1)
+      entry->name.resize(MAX_PATH - 1);
+  }
+  return SetResult(code);
+}
+
+int ZipReader::ExtractEntry(int index, const std::wstring& name) {
+  if (index < 0 || index >= m_count)
+    return SetResult(ZR_ARGS);
+  // A name that still climbs after cleaning would land outside the root: never written.
+  if (name.empty() || zarvik::ZipNameLeavesRoot(name))
+    return SetResult(ZR_ARGS);
+  ZipEntry entry;
+  unsigned flags = 0;
+  int code = ReadRawEntry(index, &entry, &flags);
+  if (code != ZR_OK)
+    return SetResult(code);
+
+  bool absolute = IsAbsoluteName(name);
+  if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (absolute)
+      CreateDirectories(name, 0);
+    else
+      CreateDirectories(m_root + name, m_root.size());
+    return SetResult(ZR_OK);
+  }
+
+  size_t slash = name.find_last_of(L"\\/");
+  std::wstring directory = slash == std::wstring::npos ? std::wstring() : name.substr(0, slash + 1);
+  std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
+  std::wstring path;
+  if (absolute) {
+    path = directory + file;
+    CreateDirectories(directory, 0);
+  } else {
+    path = m_root + directory + file;
+    CreateDirectories(m_root + directory, m_root.size());
+  }
+  if (file.empty())
+    return SetResult(ZR_ARGS);
+  if (flags & 1)  // encrypted member: no password is ever given
+    return SetResult(ZR_PASSWORD);
+
+  unzFile archive = static_cast<unzFile>(m_archive);
+  if (unzOpenCurrentFile(archive) != UNZ_OK)
+    return SetResult(ZR_FLATE);
+
+  // A read-only or hidden file from an earlier run would refuse to be replaced.
+  DWORD existing = GetFileAttributesW(path.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY))
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DWORD createAttributes = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  zarvik::ScopedFileHandle out(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                  createAttributes ? createAttributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) {
+    unzCloseCurrentFile(archive);
+    return SetResult(ZR_NOFILE);
+  }
+
+  std::vector<char> block(kBlockSize);
+  code = ZR_OK;
+  for (;;) {
+    int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
+    if (read < 0) {
+      code = ZR_FLATE;
+      break;
+    }
+    if (read == 0)
+      break;
+    DWORD written = 0;
+    if (!WriteFile(out.Get(), block.data(), static_cast<DWORD>(read), &written, nullptr) ||
+        written != static_cast<DWORD>(read)) {
+      code = ZR_WRITE;
+      break;
+    }
+  }
+  int closeError = unzCloseCurrentFile(archive);  // reports a CRC mismatch
+  if (code == ZR_OK && closeError != UNZ_OK)
+    code = ZR_FLATE;
+  if (code == ZR_OK) {
+    SetFileTime(out.Get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
+    out.Reset();
+  } else {
+    // A half-written member is of no use to anybody.
+    out.Reset();
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  }
+  return SetResult(code);
+}

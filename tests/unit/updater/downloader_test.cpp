@@ -1,0 +1,132 @@
+#include "updater/downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "common/encoding.h"
+#include "loopback_server.h"
+#include "support/temp_dir.h"
+#include "updater/update_messages.h"
+
+using zarvik_test::LoopbackHttpServer;
+using zarvik_test::ReadFileBytes;
+using zarvik_test::TempDir;
+
+namespace {
+
+std::string Narrow(const std::wstring& path) {
+  return zarvik::WideToAnsi(path);
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(Downloader, PackageCodesAndPartialFiles) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  struct Case {
+    const char* path;
+    int code;
+    size_t size;  // of the kept file; ignored when none is kept
+  } cases[] = {
+      {"/file?size=200000", kDownloadOk, 200000},
+      {"/file?size=0", kDownloadOk, 0},
+      {"/nolength?size=5000", kDownloadReceiveError, 0},
+      {"/short?size=8000", kDownloadReceiveError, 0},
+      {"/grow?size=3000", kDownloadReceiveError, 0},
+      {"/missing", kDownloadHttpError, 0},
+      {"/moved", kDownloadHttpError, 0},  // the package download does not follow redirects
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::wstring target = temp.File(L"zarvik.zip");
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(target, "old package"));
+    int code = DownloadFile(server.Url(c.path), Narrow(target));
+    if (c.code == kDownloadOk) {
+      EXPECT_EQ(code, kDownloadOk);
+      EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(c.size));
+    } else {
+      EXPECT_EQ(code, c.code);
+      EXPECT_FALSE(Exists(target)) << "a failed package download leaves no file";
+    }
+  }
+  // Nothing answers on a closed port: 22 as well.
+  EXPECT_EQ(DownloadFile("http://127.0.0.1:1/zarvik.zip", Narrow(temp.File(L"p.zip"))),
+            kDownloadHttpError);
+}
+
+TEST(Downloader, ManifestFollowsRedirectsAndKeepsWhatArrived) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  std::wstring target = temp.File(L"update.ini");
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(target, "older copy that is longer than the new one"));
+  EXPECT_EQ(DownloadTinyFile(server.Url("/moved"), Narrow(target), ""), kDownloadOk);
+  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(100));
+
+  EXPECT_EQ(DownloadTinyFile(server.Url("/missing"), Narrow(target), ""), kDownloadHttpError);
+  EXPECT_EQ(ReadFileBytes(target), "<html>not here</html>");  // the manifest download keeps it
+  EXPECT_EQ(DownloadTinyFile(server.Url("/nolength?size=10"), Narrow(target), ""), kDownloadOk);
+  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(10));
+  EXPECT_EQ(DownloadTinyFile("http://127.0.0.1:1/update.ini", Narrow(target), ""),
+            kDownloadHttpError);
+
+  // A proxy text is used: the request reaches the proxy (our server) in absolute form.
+  EXPECT_EQ(
+      DownloadTinyFile("http://update.example.invalid/file?size=5", Narrow(target), server.Url("")),
+      kDownloadOk);
+  EXPECT_EQ(server.Requests().back(), "GET http://update.example.invalid/file?size=5 HTTP/1.1");
+  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(5));
+}
+
+TEST(Downloader, TargetThatCannotBeCreatedGivesAnErrorWithoutARequest) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  std::string target = Narrow(temp.File(L"no-such-folder\\update.ini"));
+  EXPECT_NE(DownloadTinyFile(server.Url("/file?size=5"), target, ""), kDownloadOk);
+  EXPECT_NE(DownloadFile(server.Url("/file?size=5"), target), kDownloadOk);
+  EXPECT_FALSE(Exists(temp.File(L"no-such-folder")));
+}
+
+TEST(Downloader, ProgressIsPostedAsWholePercentages) {
+  struct Case {
+    double total, now;
+    int percent;
+  } cases[] = {
+      {200, 1, 0}, {200, 2, 1}, {200, 199, 99}, {200, 200, 100},
+      {0, 0, 0},   {0, 50, 0},  {-1, 10, 0},    {std::numeric_limits<double>::quiet_NaN(), 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.total << " " << c.now);
+    EXPECT_EQ(zarvik::DownloadPercent(c.total, c.now), c.percent);
+  }
+
+  // A package download posts its figures to the progress window, ending at 100.
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  HWND window =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(window);
+  ProgressWindow = window;
+  EXPECT_EQ(DownloadFile(server.Url("/file?size=3000000"), Narrow(temp.File(L"p.zip"))),
+            kDownloadOk);
+  ProgressWindow = nullptr;
+  EXPECT_EQ(DownloadedBytes, 3000000.0);
+  std::vector<LPARAM> posted;
+  MSG msg;
+  while (PeekMessageW(&msg, window, WM_UPDATE_PROGRESS, WM_UPDATE_PROGRESS, PM_REMOVE))
+    posted.push_back(msg.lParam);
+  DestroyWindow(window);
+  ASSERT_FALSE(posted.empty());
+  EXPECT_EQ(posted.back(), 100);
+  for (size_t i = 1; i < posted.size(); ++i)
+    EXPECT_GE(posted[i], posted[i - 1]);
+}
+
+}  // namespace

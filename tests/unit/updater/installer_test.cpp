@@ -1,0 +1,280 @@
+#include "updater/installer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "app/game_notify.h"
+#include "common/encoding.h"
+#include "loopback_server.h"
+#include "support/temp_dir.h"
+#include "updater/update_messages.h"
+#include "updater/zip_reader.h"
+#include "zip_builder.h"
+
+using zarvik_test::LoopbackHttpServer;
+using zarvik_test::ReadFileBytes;
+using zarvik_test::TempDir;
+using zarvik_test::WriteFileBytes;
+using zarvik_test::ZipMember;
+
+namespace {
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ZipMember Member(const std::string& name, const std::string& data) {
+  ZipMember member;
+  member.name = name;
+  member.data = data;
+  if (!name.empty() && name.back() == '/')
+    member.externalAttributes = 0x10;
+  return member;
+}
+
+// Every file below `root` (relative name -> content); directories end in a backslash.
+void ListTree(const std::wstring& root,
+              const std::wstring& relative,
+              std::map<std::wstring, std::string>* tree) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..")
+      continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      (*tree)[relative + name + L"\\"] = "";
+      ListTree(root, relative + name + L"\\", tree);
+    } else {
+      (*tree)[relative + name] = ReadFileBytes(root + relative + name);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+std::map<std::wstring, std::string> Tree(const std::wstring& root) {
+  std::map<std::wstring, std::string> tree;
+  ListTree(root, L"", &tree);
+  return tree;
+}
+
+// An installation folder with a manifest, a package on a loopback server and a message window
+// that collects what the procedure posts.
+class Installer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.ok());
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    oldCwd = cwd;
+    dir = temp.File(L"inst\\");
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CreateDirectoryW((dir + L"lib").c_str(), nullptr);
+    Put(L"zarvik.exe", "old exe");
+    Put(L"keep.txt", "not in the package");
+    Put(L"lib\\a.dll", "old a");
+    Put(L"lib\\a.dll.old", "stale from an earlier update");
+    Put(L"zarvik.bin", "left-over");
+    Put(L"duilib.dll.org", "left-over");
+    WriteManifest("/pkg/zarvik.zip", "");
+    window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+  }
+  void TearDown() override {
+    DestroyWindow(window);
+    SetCurrentDirectoryW(oldCwd.c_str());
+  }
+  void Put(const std::wstring& name, const std::string& data) {
+    ASSERT_TRUE(WriteFileBytes(dir + name, data));
+  }
+  void WriteManifest(const std::string& path1, const std::string& path2) {
+    std::string text = "[UPDATE]\r\nVersion=1.0.6.19\r\n";
+    text += "URL=" + (path1.empty() ? "" : server.Url(path1)) + "\r\n";
+    text += "URL2=" + (path2.empty() ? "" : server.Url(path2)) + "\r\n";
+    Put(L"update.ini", text);
+  }
+  void ServePackage(const std::vector<ZipMember>& members) {
+    std::wstring zip = temp.File(L"built.zip");
+    ASSERT_TRUE(zarvik_test::BuildZip(zip, members));
+    server.SetFile("/pkg/zarvik.zip", ReadFileBytes(zip));
+  }
+  std::vector<ZipMember> NewVersion() {
+    return {Member("zarvik.exe", "new exe"), Member("lib/", ""), Member("lib/a.dll", "new a"),
+            Member("new.txt", "brand new"), Member("..\\..\\evil.dll", "lands inside")};
+  }
+  std::vector<MSG> Posted() {
+    std::vector<MSG> posted;
+    MSG msg;
+    while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
+      posted.push_back(msg);
+    return posted;
+  }
+  // The installation as it was before the update, minus the left-overs removed up front.
+  std::map<std::wstring, std::string> Untouched() {
+    return {{L"zarvik.exe", "old exe"},
+            {L"keep.txt", "not in the package"},
+            {L"lib\\", ""},
+            {L"lib\\a.dll", "old a"},
+            {L"lib\\a.dll.old", "stale from an earlier update"},
+            {L"update.ini", ReadFileBytes(dir + L"update.ini")}};
+  }
+
+  LoopbackHttpServer server;
+  TempDir temp;
+  std::wstring dir, oldCwd;
+  HWND window = nullptr;
+};
+
+TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
+  ServePackage(NewVersion());
+  ASSERT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+  std::map<std::wstring, std::string> expected = {
+      {L"zarvik.exe", "new exe"},
+      {L"zarvik.exe.old", "old exe"},
+      {L"keep.txt", "not in the package"},
+      {L"lib\\", ""},
+      {L"lib\\a.dll", "new a"},
+      {L"lib\\a.dll.old", "old a"},  // the stale copy was replaced by the current file
+      {L"new.txt", "brand new"},     // did not exist: copied without a rename
+      {L"evil.dll", "lands inside"},
+      {L"update.ini", ReadFileBytes(dir + L"update.ini")},
+  };
+  EXPECT_EQ(Tree(dir), expected);  // no Temp, no package, no journal, no left-overs
+  EXPECT_FALSE(Exists(temp.File(L"evil.dll")));
+  std::vector<MSG> posted = Posted();
+  ASSERT_FALSE(posted.empty());
+  EXPECT_EQ(posted.back().message, WM_UPDATE_INSTALLING);
+
+  // The next start removes the set-aside files, wherever they are and whatever follows ".old".
+  Put(L"readme.older.txt", "x");
+  DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
+  expected.erase(L"zarvik.exe.old");
+  expected.erase(L"lib\\a.dll.old");
+  EXPECT_EQ(Tree(dir), expected);
+}
+
+TEST_F(Installer, LockedTargetUndoesEveryRename) {
+  ServePackage(NewVersion());
+  // Open without delete sharing: the file cannot be renamed.
+  HANDLE locked = CreateFileW((dir + L"lib\\a.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  int result = zarvik::RunUpdateIn(window, dir, 0);
+  CloseHandle(locked);
+  EXPECT_EQ(result, kUpdateSetAsideFailed);
+  std::map<std::wstring, std::string> tree = Tree(dir);
+  tree.erase(L"zarvik.zip");  // a failed installation keeps its package and scratch folder
+  for (auto it = tree.begin(); it != tree.end();)
+    it = it->first.rfind(L"Temp\\", 0) == 0 ? tree.erase(it) : std::next(it);
+  // The stale ".old" of the locked file was deleted before its rename was tried.
+  std::map<std::wstring, std::string> expected = Untouched();
+  expected.erase(L"lib\\a.dll.old");
+  EXPECT_EQ(tree, expected);
+}
+
+TEST_F(Installer, FailedCopyPutsTheOldVersionBack) {
+  // A file stands where the package needs a folder: "sub\x.dll" cannot be copied.
+  std::vector<ZipMember> members = NewVersion();
+  members.push_back(Member("sub/x.dll", "x"));
+  ServePackage(members);
+  Put(L"sub", "a file, not a folder");
+  int result = zarvik::RunUpdateIn(window, dir, 0);
+  EXPECT_EQ(result, kUpdateCopyFailed);
+  std::map<std::wstring, std::string> tree = Tree(dir);
+  for (auto it = tree.begin(); it != tree.end();)
+    it = it->first.rfind(L"Temp\\", 0) == 0 || it->first.find(L".old.undone") != std::wstring::npos
+             ? tree.erase(it)
+             : std::next(it);
+  tree.erase(L"zarvik.zip");
+  std::map<std::wstring, std::string> expected = Untouched();
+  expected.erase(L"lib\\a.dll.old");
+  expected[L"sub"] = "a file, not a folder";
+  EXPECT_EQ(tree, expected);
+  EXPECT_FALSE(Exists(dir + zarvik::kJournalName));
+}
+
+TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
+  struct Case {
+    const char* what;
+    std::vector<ZipMember> members;
+    std::string raw;  // served instead of a built archive when not empty
+    int result;
+  } cases[] = {
+      {"climbing member", {Member("zarvik.exe", "new"), Member("../x.dll", "x")}, "", ZR_ARGS},
+      {"no entries",
+       {},
+       std::string("stub") + std::string("PK\x05\x06", 4) + std::string(18, '\0'),
+       kUpdateEmptyPackage},
+      {"not an archive", {}, std::string(500, 'j'), ZR_NOFILE},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.raw.empty())
+      ServePackage(c.members);
+    else
+      server.SetFile("/pkg/zarvik.zip", c.raw);
+    EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), c.result);
+    std::map<std::wstring, std::string> tree = Tree(dir);
+    for (auto it = tree.begin(); it != tree.end();)
+      it = it->first.rfind(L"Temp", 0) == 0 || it->first == L"zarvik.zip" ? tree.erase(it)
+                                                                          : std::next(it);
+    EXPECT_EQ(tree, Untouched());
+    EXPECT_FALSE(Exists(temp.File(L"x.dll")));
+  }
+  ZipMember secret = Member("zarvik.exe", "new");
+  secret.password = "pw";
+  ServePackage({secret});
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), ZR_PASSWORD);
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "old exe");
+}
+
+TEST_F(Installer, DownloadRetriesSwitchToTheSecondUrl) {
+  WriteManifest("", "/missing/zarvik.zip");
+  Posted();
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 22);
+  // Attempts 1 and 2 go to the empty first URL and never reach the server; 3 to 5 use "URL2".
+  size_t second = 0;
+  for (const std::string& line : server.Requests())
+    second += line.find("/missing/zarvik.zip?sid=") != std::string::npos;
+  EXPECT_EQ(second, 6u);  // each attempt probes the size first
+  std::vector<WPARAM> notices;
+  for (const MSG& msg : Posted())
+    if (msg.message == GAME_NOTIFY_UPDATE_FAIL)
+      notices.push_back(msg.wParam);
+  EXPECT_EQ(notices,
+            (std::vector<WPARAM>{0x857E0001, 0x857E0002, 0x857E0003, 0x857E0004, 0x857E0005}));
+  EXPECT_FALSE(Exists(dir + L"zarvik.zip"));
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "old exe");
+
+  // A manifest without package URLs, and none at all.
+  WriteManifest("", "");
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateNoManifest);
+  DeleteFileW((dir + L"update.ini").c_str());
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateNoManifest);
+}
+
+TEST_F(Installer, InterruptedInstallationIsRolledBackAtTheNextStart) {
+  // The state an installation killed half-way leaves: the executable set aside and already
+  // replaced, lib\a.dll set aside but not yet copied, one new file copied.
+  Put(L"zarvik.exe.old", "old exe");
+  Put(L"zarvik.exe", "new exe, half writ");
+  DeleteFileW((dir + L"lib\\a.dll.old").c_str());
+  MoveFileW((dir + L"lib\\a.dll").c_str(), (dir + L"lib\\a.dll.old").c_str());
+  Put(L"added.txt", "new file");
+  Put(L"other.dll.old", "from an earlier, finished update");
+  Put(zarvik::kJournalName,
+      "zarvik update journal\nN\tadded.txt\nN\tnot-yet-copied.txt\nR\tzarvik.exe\nR\tlib\\a.dll");
+  DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
+  std::map<std::wstring, std::string> expected = Untouched();
+  expected.erase(L"lib\\a.dll.old");
+  expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately
+  expected[L"duilib.dll.org"] = "left-over";
+  EXPECT_EQ(Tree(dir), expected);
+}
+
+}  // namespace

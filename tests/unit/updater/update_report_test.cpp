@@ -1,0 +1,114 @@
+#include "updater/update_report.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/globals.h"
+#include "common/module_path.h"
+#include "loopback_server.h"
+#include "support/temp_dir.h"
+#include "updater/version_check.h"
+
+using zarvik_test::LoopbackHttpServer;
+using zarvik_test::TempDir;
+
+namespace {
+
+// Starts a copy of this test program under `name`, suspended: a process by that name that does
+// nothing until it is terminated.
+PROCESS_INFORMATION StartSuspendedAs(const std::wstring& folder, const std::wstring& name) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring exe = folder + name;
+  CopyFileW(zarvik::ModuleFilePath().c_str(), exe.c_str(), FALSE);
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                 nullptr, &startup, &process);
+  return process;
+}
+
+void EndProcess(PROCESS_INFORMATION& process) {
+  if (!process.hProcess)
+    return;
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+TEST(OtherInstances, OnlyTheExactNameCounts) {
+  TempDir temp;
+  const std::wstring name = L"zarvik-instance-probe.exe";
+  std::vector<DWORD> ids = {42};
+  EXPECT_FALSE(zarvik::FindInstancesNamed(name, ids));
+  EXPECT_TRUE(ids.empty());
+
+  PROCESS_INFORMATION exact = StartSuspendedAs(temp.File(L"a\\"), name);
+  PROCESS_INFORMATION upper = StartSuspendedAs(temp.File(L"b\\"), L"ZARVIK-INSTANCE-PROBE.EXE");
+  ASSERT_TRUE(exact.hProcess);
+  ASSERT_TRUE(upper.hProcess);
+  bool found = zarvik::FindInstancesNamed(name, ids);
+  EndProcess(exact);
+  EndProcess(upper);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(ids, std::vector<DWORD>{exact.dwProcessId});
+
+  // The own process never counts, whatever its name.
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring ownName = wcsrchr(self, L'\\') + 1;
+  zarvik::FindInstancesNamed(ownName, ids);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), GetCurrentProcessId()), 0);
+}
+
+TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
+  EXPECT_EQ(
+      zarvik::UpdateReportCommandLine(L"http://h/r", L"1.0.6.18", L"1.0.6.19", true, L"{AB CD}&x"),
+      L"http://h/r?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=1&guid={AB CD}&x");
+
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  const std::wstring dir = temp.path();
+  ASSERT_TRUE(CopyFileW((zarvik::ModuleDirectory() + L"report.exe").c_str(),
+                        (dir + L"report.exe").c_str(), FALSE));
+  LocalVersion = L"1.0.6.18";
+  NewestVersion = L"1.0.6.19";
+  g_guid = L"{0E4C1D2B-55AA-4F00-9C11-ABCDEF012345}";
+
+  struct Case {
+    const char* manifest;  // empty: no manifest at all
+    bool started;
+  } silent[] = {
+      {"", false},
+      {"[UPDATE]\r\nReport=0\r\nReportURL=http://127.0.0.1:1/r\r\n", false},
+      {"[UPDATE]\r\nReportURL=http://127.0.0.1:1/r\r\n", false},
+      {"[UPDATE]\r\nReport=1\r\nReportURL=\r\n", false},
+  };
+  for (const Case& c : silent) {
+    SCOPED_TRACE(c.manifest);
+    DeleteFileW((dir + L"update.ini").c_str());
+    if (*c.manifest)
+      ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"update.ini", c.manifest));
+    EXPECT_EQ(zarvik::SendUpdateReportFrom(dir, true), c.started);
+  }
+
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(
+      dir + L"update.ini", "[UPDATE]\r\nReport=1\r\nReportURL=" + server.Url("/report") + "\r\n"));
+  ASSERT_TRUE(zarvik::SendUpdateReportFrom(dir, false));
+  // report.exe runs on its own; wait for its request.
+  for (int i = 0; i < 200 && server.Requests().empty(); ++i)
+    Sleep(50);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0],
+            "GET /report?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=0"
+            "&guid={0E4C1D2B-55AA-4F00-9C11-ABCDEF012345} HTTP/1.1");
+  // Let report.exe end before its folder goes.
+  for (int i = 0; i < 100 && !DeleteFileW((dir + L"report.exe").c_str()); ++i)
+    Sleep(50);
+  g_guid.clear();
+}
+
+}  // namespace

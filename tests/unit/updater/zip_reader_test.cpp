@@ -1,0 +1,297 @@
+#include "updater/zip_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "updater/zip_names.h"
+#include "zip_builder.h"
+
+using zarvik_test::BuildZip;
+using zarvik_test::ReadFileBytes;
+using zarvik_test::TempDir;
+using zarvik_test::UnixTimeExtra;
+using zarvik_test::ZipMember;
+
+namespace {
+
+TEST(ZipNames, CleaningDropsDrivesLeadingSeparatorsAndClimbs) {
+  struct Case {
+    const wchar_t* stored;
+    const wchar_t* cleaned;
+  } cases[] = {
+      {L"..\\..\\evil.dll", L"evil.dll"},
+      {L"C:\\x\\y.dll", L"x\\y.dll"},
+      {L"bin/../x.dll", L"x.dll"},
+      {L"/etc/passwd", L"etc/passwd"},
+      {L"\\\\server\\share\\f.txt", L"server\\share\\f.txt"},
+      {L"C:/..\\D:\\a.txt", L"..\\D:\\a.txt"},  // no separator before the dots
+      {L"a/b\\c.txt", L"a/b\\c.txt"},
+      {L"../x.dll", L"../x.dll"},  // no separator before the dots: left for the extractor to refuse
+      {L"", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    EXPECT_EQ(zarvik::CleanZipMemberName(c.stored), c.cleaned);
+  }
+}
+
+TEST(ZipNames, ClimbingComponentsAreRecognised) {
+  struct Case {
+    const wchar_t* name;
+    bool leaves;
+  } cases[] = {
+      {L"../x.dll", true}, {L"a/..", true},   {L"a\\...\\b", true},
+      {L".. /x", true},    {L"x.dll", false}, {L"./x.dll", false},
+      {L"a/..b/c", false}, {L"..x/y", false}, {L"a/b.old", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(zarvik::ZipNameLeavesRoot(c.name), c.leaves);
+  }
+}
+
+TEST(ZipNames, AttributesFollowTheHostSystem) {
+  struct Case {
+    unsigned host;
+    uint32_t external;
+    uint32_t attributes;
+  } cases[] = {
+      {0, 0x21, 0x21},        // FAT: archive + read-only
+      {11, 0x16, 0x16},       // NTFS: directory, hidden, system
+      {14, 0x01, 0x01},       // VFAT read-only
+      {7, 0x02, 0x02},        // Macintosh uses the DOS bits too
+      {3, 0x41ED0010, 0x30},  // Unix directory rwxr-xr-x
+      {3, 0x416D0000, 0x31},  // Unix directory r-x: bit 23 clear -> read-only
+      {3, 0x81A40000, 0x20},  // Unix file rw-r--r--
+      {3, 0x81240000, 0x21},  // Unix file r--r--r--
+      {3, 0x00000001, 0x21},  // DOS bits mean nothing for Unix
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.host << " " << std::hex << c.external);
+    EXPECT_EQ(zarvik::DeriveZipAttributes(c.host, c.external), c.attributes);
+  }
+}
+
+TEST(ZipNames, UnixTimesAreReadOnlyInsideTheirBlock) {
+  std::string other = std::string("XY\x02\x00", 4) + "ab";
+  std::string all = other + UnixTimeExtra(7, {100, 200, 300});
+  zarvik::ZipUnixTimes times;
+  ASSERT_TRUE(zarvik::ParseZipUnixTimes(reinterpret_cast<const unsigned char*>(all.data()),
+                                        all.size(), &times));
+  EXPECT_TRUE(times.hasModification && times.hasAccess && times.hasCreation);
+  EXPECT_EQ(times.modification, 100);
+  EXPECT_EQ(times.access, 200);
+  EXPECT_EQ(times.creation, 300);
+
+  // The central record names three times in its flags but carries only the first.
+  std::string central = UnixTimeExtra(7, {100});
+  zarvik::ZipUnixTimes partial;
+  ASSERT_TRUE(zarvik::ParseZipUnixTimes(reinterpret_cast<const unsigned char*>(central.data()),
+                                        central.size(), &partial));
+  EXPECT_TRUE(partial.hasModification);
+  EXPECT_FALSE(partial.hasAccess);
+  EXPECT_FALSE(partial.hasCreation);
+
+  // A block that claims more than the buffer holds, and no block at all.
+  std::string cut = UnixTimeExtra(1, {100}).substr(0, 7);
+  zarvik::ZipUnixTimes none;
+  zarvik::ParseZipUnixTimes(reinterpret_cast<const unsigned char*>(cut.data()), cut.size(), &none);
+  EXPECT_FALSE(none.hasModification);
+  EXPECT_FALSE(zarvik::ParseZipUnixTimes(reinterpret_cast<const unsigned char*>(other.data()),
+                                         other.size(), &none));
+  EXPECT_EQ(zarvik::UnixSecondsToFileTime(0), 116444736000000000ULL);
+}
+
+// Makes a folder the current directory for the reader's root and restores the old one.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::wstring& path) {
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    m_old = old;
+    SetCurrentDirectoryW(path.c_str());
+  }
+  ~CurrentDirectory() { SetCurrentDirectoryW(m_old.c_str()); }
+
+ private:
+  std::wstring m_old;
+};
+
+uint64_t ToUint64(const FILETIME& t) {
+  return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+std::vector<ZipEntry> ExtractAll(ZipReader* reader, std::vector<int>* codes) {
+  ZipEntry count;
+  EXPECT_EQ(reader->ReadEntry(-1, &count), ZR_OK);
+  std::vector<ZipEntry> entries;
+  for (int i = 0; i < count.index; ++i) {
+    ZipEntry entry;
+    EXPECT_EQ(reader->ReadEntry(i, &entry), ZR_OK);
+    codes->push_back(reader->ExtractEntry(i, entry.name));
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
+  TempDir temp;
+  std::wstring package = temp.File(L"package.zip");
+  std::wstring root = temp.File(L"root");
+  CreateDirectoryW(root.c_str(), nullptr);
+  std::string big(40000, 'z');
+  for (size_t i = 0; i < big.size(); ++i)
+    big[i] = static_cast<char>(i * 31 + (i >> 9));
+
+  std::vector<ZipMember> members(10);
+  members[0].name = "bin/";
+  members[0].host = 3;
+  members[0].externalAttributes = 0x41ED0010;
+  members[1].name = "bin/tool.dll";
+  members[1].data = big;  // more than two 16 KiB blocks
+  members[1].host = 3;
+  members[1].externalAttributes = 0x81A40000;
+  members[2].name = "readme.txt";
+  members[2].data = "read only";
+  members[2].host = 0;
+  members[2].externalAttributes = 0x21;
+  members[3].name = "..\\..\\evil.dll";
+  members[3].data = "evil";
+  members[4].name = "C:\\x\\y.dll";
+  members[4].data = "y";
+  members[5].name = "bin/../x.dll";
+  members[5].data = "x";
+  members[6].name = "locked.txt";
+  members[6].data = "r--";
+  members[6].host = 3;
+  members[6].externalAttributes = 0x81240000;
+  members[7].name = "stamped.txt";
+  members[7].data = "time";
+  members[7].centralExtra = UnixTimeExtra(1, {1600000000});
+  members[8].name = "../escape.dll";
+  members[8].data = "must not be written";
+  members[9].name = "sub/.. /escape2.dll";
+  members[9].data = "must not be written";
+  ASSERT_TRUE(BuildZip(package, members));
+
+  CurrentDirectory cwd(root);
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(package);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(ZipLastResult(), ZR_OK);
+  EXPECT_EQ(reader->RootDirectory(), root + L"\\");
+  std::vector<int> codes;
+  std::vector<ZipEntry> entries = ExtractAll(reader.get(), &codes);
+  ASSERT_EQ(entries.size(), members.size());
+  reader.reset();
+
+  const std::wstring r = root + L"\\";
+  EXPECT_EQ(entries[0].attributes, 0x30u);
+  EXPECT_EQ(codes[0], ZR_OK);
+  EXPECT_NE(GetFileAttributesW((r + L"bin").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(codes[1], ZR_OK);
+  EXPECT_EQ(ReadFileBytes(r + L"bin\\tool.dll"), big);
+  EXPECT_EQ(entries[1].uncompressedSize, static_cast<long>(big.size()));
+  EXPECT_EQ(GetFileAttributesW((r + L"readme.txt").c_str()) & 0x21u, 0x21u);
+  EXPECT_EQ(entries[3].name, L"evil.dll");
+  EXPECT_EQ(ReadFileBytes(r + L"evil.dll"), "evil");
+  EXPECT_EQ(entries[4].name, L"x\\y.dll");
+  EXPECT_EQ(ReadFileBytes(r + L"x\\y.dll"), "y");
+  EXPECT_EQ(entries[5].name, L"x.dll");
+  EXPECT_EQ(ReadFileBytes(r + L"x.dll"), "x");
+  EXPECT_NE(GetFileAttributesW((r + L"locked.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(GetFileAttributesW((r + L"bin\\tool.dll").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+
+  // Names that still climb are refused, and nothing appears beside the root.
+  EXPECT_EQ(entries[8].name, L"../escape.dll");
+  EXPECT_EQ(codes[8], ZR_ARGS);
+  EXPECT_EQ(codes[9], ZR_ARGS);
+  EXPECT_EQ(GetFileAttributesW(temp.File(L"escape.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(temp.File(L"escape2.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((r + L"escape2.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // The DOS time is local time; the "UT" field overrides the modification time.
+  FILETIME local, expected;
+  DosDateTimeToFileTime(0x50A4, 0x6000, &local);
+  LocalFileTimeToFileTime(&local, &expected);
+  EXPECT_EQ(ToUint64(entries[2].modificationTime), ToUint64(expected));
+  EXPECT_EQ(ToUint64(entries[2].creationTime), ToUint64(expected));
+  EXPECT_EQ(ToUint64(entries[7].modificationTime), zarvik::UnixSecondsToFileTime(1600000000));
+  EXPECT_EQ(ToUint64(entries[7].accessTime), ToUint64(expected));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW((r + L"stamped.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(ToUint64(data.ftLastWriteTime), zarvik::UnixSecondsToFileTime(1600000000));
+  ASSERT_TRUE(GetFileAttributesExW((r + L"readme.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(ToUint64(data.ftLastWriteTime), ToUint64(expected));
+
+  // Leave the read-only files deletable for the temporary folder's clean-up.
+  SetFileAttributesW((r + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW((r + L"locked.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
+  TempDir temp;
+  std::wstring package = temp.File(L"package.zip");
+  std::vector<ZipMember> members(2);
+  members[0].name = "secret.txt";
+  members[0].data = "secret";
+  members[0].password = "pw";
+  members[1].name = "plain.txt";
+  members[1].data = std::string(5000, 'p');
+  for (size_t i = 0; i < members[1].data.size(); ++i)
+    members[1].data[i] = static_cast<char>((i * 2654435761u) >> 13);
+  ASSERT_TRUE(BuildZip(package, members));
+
+  CurrentDirectory cwd(temp.path());
+  {
+    std::unique_ptr<ZipReader> reader = ZipReader::Open(package);
+    ASSERT_TRUE(reader);
+    ZipEntry entry;
+    EXPECT_EQ(reader->ReadEntry(2, &entry), ZR_ARGS);
+    EXPECT_EQ(ZipLastResult(), ZR_ARGS);
+    EXPECT_EQ(reader->ExtractEntry(2, L"x.txt"), ZR_ARGS);
+    EXPECT_EQ(reader->ExtractEntry(-2, L"x.txt"), ZR_ARGS);
+    EXPECT_EQ(reader->ExtractEntry(0, L"secret.txt"), ZR_PASSWORD);
+    EXPECT_EQ(GetFileAttributesW(temp.File(L"secret.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(reader->ExtractEntry(1, L"plain.txt"), ZR_OK);
+  }
+
+  // Damage the compressed data of the second member: the inflate or the check fails, and no
+  // half-written file is left.
+  std::string bytes = ReadFileBytes(package);
+  size_t at = bytes.find("plain.txt");
+  ASSERT_NE(at, std::string::npos);
+  for (size_t i = at + 40; i < at + 60; ++i)
+    bytes[i] = static_cast<char>(~bytes[i]);
+  std::wstring damaged = temp.File(L"damaged.zip");
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(damaged, bytes));
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(damaged);
+  ASSERT_TRUE(reader);
+  ZipEntry entry;
+  ASSERT_EQ(reader->ReadEntry(1, &entry), ZR_OK);
+  EXPECT_EQ(reader->ExtractEntry(1, L"broken.txt"), ZR_FLATE);
+  EXPECT_EQ(GetFileAttributesW(temp.File(L"broken.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  reader.reset();
+
+  // An archive without members (behind a stub: minizip does not find a directory record at
+  // the very first byte) opens and counts none.
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(
+      temp.File(L"empty.zip"),
+      std::string("stub") + std::string("PK\x05\x06", 4) + std::string(18, '\0')));
+  std::unique_ptr<ZipReader> empty = ZipReader::Open(temp.File(L"empty.zip"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->EntryCount(), 0);
+  EXPECT_EQ(empty->ReadEntry(0, &entry), ZR_ARGS);
+  empty.reset();
+
+  // Not an archive at all, and no file at all.
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"junk.zip"), std::string(300, 'j')));
+  EXPECT_FALSE(ZipReader::Open(temp.File(L"junk.zip")));
+  EXPECT_EQ(ZipLastResult(), ZR_NOFILE);
+  EXPECT_FALSE(ZipReader::Open(temp.File(L"nothing.zip")));
+  EXPECT_EQ(ZipLastResult(), ZR_NOFILE);
+}
+
+}  // namespace
