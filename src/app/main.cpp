@@ -7,16 +7,20 @@
 #include <string>
 
 #include "UIlib.h"
+#include "app/client_app_browser.h"
 #include "app/endpoints.h"
 #include "app/game_notify.h"
 #include "app/globals.h"
 #include "app/start_args.h"
+#include "app/process_role.h"
 #include "app/startup.h"
 #include "app/update_course.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
+#include "include/cef_app.h"
+#include "include/cef_sandbox_win.h"
 #include "ui/main_wnd.h"
 #include "ui/wnd_shadow.h"
 
@@ -33,6 +37,34 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (FAILED(CoInitialize(nullptr)))
     return 0;
 
+  // Every copy of the executable: the engine's process role decides what runs.
+  cef_enable_highdpi_support();
+  void* sandboxInfo = cef_sandbox_info_create();
+  wchar_t processIdText[64];
+  swprintf(processIdText, 64, L"CurrentProccessId : %d", static_cast<int>(GetCurrentProcessId()));
+
+  CefMainArgs mainArgs(instance);
+  CefRefPtr<CefCommandLine> commandLine = cef_command_line_create();
+  commandLine->InitFromString(GetCommandLineW());
+
+  ProcessRole role = ChooseProcessRole(commandLine);
+  CefRefPtr<CefApp> app = CreateApplicationObject(role);
+  if (role == ProcessRole::kBrowser) {
+    g_appBrowser = static_cast<ClientAppBrowser*>(app.get());
+  } else {
+    OutputDebugStringW(commandLine->GetSwitchValue("type").ToWString().c_str());
+  }
+
+  int subProcessResult = cef_execute_process(&mainArgs, app, sandboxInfo);
+  OutputDebugStringW(processIdText);
+  if (subProcessResult >= 0) {
+    CoUninitialize();
+    commandLine = nullptr;
+    app = nullptr;
+    cef_sandbox_info_destroy(sandboxInfo);
+    return subProcessResult;
+  }
+
   std::wstring exeDirectory = zarvik::ModuleDirectory(instance);
   CLog::Instance(PrepareLogFile(exeDirectory), true);
   LogLine(INFO, "start zarvik...");
@@ -41,6 +73,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     LogLine(ERROR, "invalid start argument.");
     CLog::Destroy();
     CoUninitialize();
+    commandLine = nullptr;
+    app = nullptr;
+    g_appBrowser = nullptr;
+    cef_sandbox_info_destroy(sandboxInfo);
     return 0;
   }
 
@@ -75,9 +111,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   int x = (workArea.right - workArea.left - 1480) / 2;
   int y = (workArea.bottom - workArea.top - 890) / 2;
   CMainWnd mainWnd;
-#if ZARVIK_HAVE_ENGINE
   g_browserClient = mainWnd.GetBrowserClient();
-#endif
   mainWnd.Create(nullptr, L"Zarvik", 0x10CE0000, 0, x, y, 1480, 890, nullptr);
   mainWnd.ShowWindow(true, true);
   mainWnd.CenterWindow();

@@ -1,7 +1,5 @@
 #include "bridge/notify_page.h"
 
-#if ZARVIK_HAVE_ENGINE
-
 #include "ui/simple_handler.h"
 
 namespace {
@@ -36,4 +34,3 @@ void NotifyPage(SimpleHandler* client, const char* name, int value) {
   SendToMainFrame(client, name, &value);
 }
 
-#endif  // ZARVIK_HAVE_ENGINE

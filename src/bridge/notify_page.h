@@ -3,10 +3,6 @@
 // callback of that name runs. Nothing comes back.
 #pragma once
 
-#include "ui/engine_presence.h"
-
-#if ZARVIK_HAVE_ENGINE
-
 #include "include/cef_process_message.h"
 
 class SimpleHandler;
@@ -18,4 +14,3 @@ CefRefPtr<CefProcessMessage> CreatePageMessage(const char* name, const int* valu
 void NotifyPage(SimpleHandler* client, const char* name);
 void NotifyPage(SimpleHandler* client, const char* name, int value);
 
-#endif  // ZARVIK_HAVE_ENGINE

@@ -1,7 +1,5 @@
 #include "ui/engine_settings.h"
 
-#if ZARVIK_HAVE_ENGINE
-
 #include "include/internal/cef_string.h"
 
 void FillEngineSettings(CefSettings& settings, const std::wstring& exeDirectory) {
@@ -12,4 +10,3 @@ void FillEngineSettings(CefSettings& settings, const std::wstring& exeDirectory)
   CefString(&settings.log_file) = "browser.log";
 }
 
-#endif  // ZARVIK_HAVE_ENGINE

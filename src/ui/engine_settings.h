@@ -1,10 +1,6 @@
 // The settings the browser engine is started with in the browser process.
 #pragma once
 
-#include "ui/engine_presence.h"
-
-#if ZARVIK_HAVE_ENGINE
-
 #include <string>
 
 #include "include/internal/cef_types_wrappers.h"
@@ -13,4 +9,3 @@
 // trailing backslash), locale "zh-CN", engine log "browser.log"; everything else left zero.
 void FillEngineSettings(CefSettings& settings, const std::wstring& exeDirectory);
 
-#endif  // ZARVIK_HAVE_ENGINE

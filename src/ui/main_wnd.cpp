@@ -15,9 +15,7 @@ constexpr int kMainIconResource = 107;
 }  // namespace
 
 CMainWnd::CMainWnd() {
-#if ZARVIK_HAVE_ENGINE
   m_browserClient = new SimpleHandler(this);
-#endif
   m_taskQueue.Start();
 }
 

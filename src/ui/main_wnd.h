@@ -9,19 +9,12 @@
 
 #include "bridge/join_text.h"
 #include "game/game_watcher.h"
-#include "ui/engine_presence.h"
 #include "ui/simple_handler_result_callback.h"
 #include "ui/task_queue.h"
 #include "ui/window_base.h"
 #include "ui/wnd_shadow.h"
 
-#if ZARVIK_HAVE_ENGINE
 #include "ui/simple_handler.h"
-using BrowserClientRef = CefRefPtr<SimpleHandler>;
-#else
-class SimpleHandler;
-using BrowserClientRef = SimpleHandler*;
-#endif
 
 class CVCastWnd;
 
@@ -38,7 +31,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   // Starts the engine and requests the main browser on the shown window.
   void InitBrowser();
 
-  BrowserClientRef GetBrowserClient() const { return m_browserClient; }
+  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserClient; }
   CVCastWnd* GetVoiceWnd() const { return m_voiceWnd; }
   void SetVoiceWnd(CVCastWnd* voiceWnd) { m_voiceWnd = voiceWnd; }
   int GetViewMode() const { return m_viewMode; }
@@ -110,7 +103,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   DuiLib::CControlUI* m_minimizeBtn = nullptr;
   DuiLib::CControlUI* m_closeBtn = nullptr;
   int m_viewMode = 1;
-  BrowserClientRef m_browserClient;
+  CefRefPtr<SimpleHandler> m_browserClient;
   DWORD m_gameThreadId = 0;
   CVCastWnd* m_voiceWnd = nullptr;  // not owned
   HANDLE m_shareMemory = nullptr;

@@ -7,7 +7,6 @@
 #include "ui/main_wnd.h"
 #include "ui/view_modes.h"
 
-#if ZARVIK_HAVE_ENGINE
 #include "app/client_app_browser.h"
 #include "app/endpoints.h"
 #include "app/globals.h"
@@ -15,15 +14,12 @@
 #include "include/cef_app.h"
 #include "include/cef_browser.h"
 #include "ui/engine_settings.h"
-#endif
 
 // The first page: the edition's web base, "gameLogin.action?opt=" and the login option, each
 // byte of it widened to one UTF-16 unit as the game passed it.
 std::wstring FirstPageUrl(const std::string& webBase, const std::string& loginOpt) {
   return zarvik::WidenBytes(webBase + "gameLogin.action?opt=" + loginOpt);
 }
-
-#if ZARVIK_HAVE_ENGINE
 
 void CMainWnd::InitBrowser() {
   cef_enable_highdpi_support();
@@ -100,30 +96,3 @@ void CMainWnd::LoadIntoMainFrame(const std::string& url) {
   if (frame)
     frame->LoadURL(url);
 }
-
-#else  // no engine in this build: the window works without a browser
-
-void CMainWnd::InitBrowser() {
-  LogLine(INFO, "no browser engine in this build.");
-}
-bool CMainWnd::HasMainBrowser() const {
-  return false;
-}
-bool CMainWnd::HasAnyBrowser() const {
-  return false;
-}
-std::string CMainWnd::MainFrameUrl() const {
-  return std::string();
-}
-void CMainWnd::NotifyMainPage(const char*) {}
-void CMainWnd::NotifyMainPage(const char*, int) {}
-bool CMainWnd::BrowsersClosing() const {
-  return false;
-}
-void CMainWnd::CloseAllBrowsers() {}
-void CMainWnd::ReleaseBrowserClientAndShutDown() {
-  m_browserClient = nullptr;
-}
-void CMainWnd::LoadIntoMainFrame(const std::string&) {}
-
-#endif  // ZARVIK_HAVE_ENGINE

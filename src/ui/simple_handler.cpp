@@ -1,7 +1,5 @@
 #include "ui/simple_handler.h"
 
-#if ZARVIK_HAVE_ENGINE
-
 #include <shellapi.h>
 
 #include <cstdio>
@@ -293,4 +291,3 @@ void SimpleHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>,
   model->Clear();
 }
 
-#endif  // ZARVIK_HAVE_ENGINE

@@ -5,10 +5,6 @@
 // from its own thread under the lock.
 #pragma once
 
-#include "ui/engine_presence.h"
-
-#if ZARVIK_HAVE_ENGINE
-
 #include <windows.h>
 
 #include <list>
@@ -117,4 +113,3 @@ class SimpleHandler : public CefClient,
 // One more reference to the main window's browser client, held until the process ends.
 extern CefRefPtr<SimpleHandler> g_browserClient;
 
-#endif  // ZARVIK_HAVE_ENGINE

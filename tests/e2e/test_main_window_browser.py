@@ -1,12 +1,10 @@
 """The main browser inside the main window: its first page, the close sequence through the
 engine, links that open new windows or the system's browser, full-screen and the error page."""
 
-import os
 import unittest
 
-from harness import GAME_NOTIFY_EXIT, SOURCE_DIR, ClientTestCase
+from harness import GAME_NOTIFY_EXIT, ClientTestCase
 
-HAVE_ENGINE = os.path.isdir(os.path.join(SOURCE_DIR, "sdk", "cef"))
 WS_EX_TOPMOST = 0x8
 CLOSE_AND_WAIT = "wait-notify 0x1857B 30000; wait-client 30000; exit 0"
 
@@ -21,7 +19,6 @@ def windows(lines):
     return out
 
 
-@unittest.skipUnless(HAVE_ENGINE, "the browser engine is not part of this tree yet")
 class MainBrowser(ClientTestCase):
     def run_game(self, script, **fields):
         code, lines = self.game.run(self.client.exe, "wait-window 30000; sleep 3000; " + script,
@@ -91,7 +88,6 @@ class MainBrowser(ClientTestCase):
         self.assertEqual(back["exstyle"] & WS_EX_TOPMOST, 0)
 
 
-@unittest.skipUnless(HAVE_ENGINE, "the browser engine is not part of this tree yet")
 class UnreachableService(ClientTestCase):
     start_service = False
 

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#if ZARVIK_HAVE_ENGINE
-
 #include "bridge/bridge_messages.h"
 #include "ui/simple_handler.h"
 
@@ -25,8 +23,9 @@ TEST(NotifyPage, MessageCarriesNameAndOptionalValue) {
     EXPECT_EQ(message->GetName().ToString(), row.name);
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     ASSERT_EQ(args->GetSize(), row.hasValue ? 1u : 0u);
-    if (row.hasValue)
+    if (row.hasValue) {
       EXPECT_EQ(args->GetInt(0), row.value);
+    }
   }
 }
 
@@ -40,4 +39,3 @@ TEST(NotifyPage, NothingHappensWithoutBrowser) {
   EXPECT_FALSE(client->IsClosing());
 }
 
-#endif  // ZARVIK_HAVE_ENGINE

@@ -1,0 +1,5 @@
+#include "bridge/client_app_renderer.h"
+
+CefRefPtr<CefRenderProcessHandler> ClientAppRenderer::GetRenderProcessHandler() {
+  return this;
+}
