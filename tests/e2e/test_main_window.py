@@ -56,7 +56,8 @@ class MainWindow(ClientTestCase):
         self.assertIn((GAME_NOTIFY_EXIT, 0x857B0000), self.game.notifications())
         messages = [m for _, m in self.client.log_messages()]
         self.assertIn("close...", messages)
-        self.assertEqual(messages[-1], "exit.")
+        # The engine's thread may still log its "close browser" line after the UI thread's last.
+        self.assertIn("exit.", messages)
 
     def test_frame_keys_and_close_button(self):
         lines = self.run_game(
