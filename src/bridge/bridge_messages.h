@@ -25,3 +25,9 @@ constexpr char kMsgChangeWindowSize[] = "changeWindowSize";
 constexpr char kMsgChangeWindowMode[] = "changeWindowMode";
 constexpr char kMsgBrowseHistory[] = "browseHistory";
 constexpr char kMsgCloseMic[] = "closeMic";
+
+// Longest join request text the renderer sends, in UTF-16 code units without the terminator:
+// far above any channel key, and well below what the system can carry in one copy-data message
+// between processes (Wine fails the sender near 2 MB). A longer text is not sent and the page
+// hears kJoinResultUnavailable.
+constexpr size_t kMaxJoinTextUnits = 0x10000;
