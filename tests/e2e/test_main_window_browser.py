@@ -1,6 +1,7 @@
 """The main browser inside the main window: its first page, the close sequence through the
 engine, links that open new windows or the system's browser, full-screen and the error page."""
 
+import re
 import unittest
 
 from harness import GAME_NOTIFY_EXIT, ClientTestCase
@@ -64,6 +65,25 @@ class MainBrowser(ClientTestCase):
         self.assertIn("navigate to the url : " + self.service.url("liveRoom.action?room=8&ispopup=true"),
                       messages)
         self.assertFalse([m for m in messages if m.startswith("begin to load") and "ispopup" in m])
+
+    def test_title_band_tells_the_live_room_page(self):
+        # The room page enters the live room (the view-mode button appears) and registers its
+        # callbacks; the buttons then reach them through the main browser.
+        self.service.set_switches(hall_script='location.href = "liveRoom.action?room=9&tag=mw";')
+        lines = self.run_game("sleep 2000; hittest 1295 20; click 1295 20; sleep 1500; "
+                              "click 235 17; sleep 1500; click 1335 20; sleep 1500; client-exit; " +
+                              CLOSE_AND_WAIT)
+        self.assertIn("hittest 1", lines)  # a button now, not caption band
+        with open(self.client.path("browser.log"), encoding="utf-8", errors="replace") as f:
+            page = re.findall(r'CONSOLE\(\d+\)\] "\[mw\] (callback .*?)", source: ', f.read())
+        self.assertEqual(page, ["callback changeWindowMode n=1 number:0",
+                                "callback changeWindowMode n=1 number:1",
+                                "callback browseHistory n=0"])
+        url = self.service.url("liveRoom.action?room=9&tag=mw")
+        messages = self.messages()
+        self.assertIn("924 : call js function : changeWindowMode in " + url, messages)
+        self.assertIn("909 : call js function : changeWindowMode in " + url, messages)
+        self.assertIn("call js'browseHistory funtion." + url, messages)
 
     def test_right_click_shows_no_menu(self):
         lines = self.run_game("browser-rclick 200 200; sleep 1500; menus; client-exit; " +
