@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "UIlib.h"
 #include "app/client_app_browser.h"
 #include "app/endpoints.h"
 #include "app/game_notify.h"
@@ -20,58 +21,14 @@
 #include "diagnostics/log.h"
 #include "include/cef_app.h"
 #include "include/cef_sandbox_win.h"
+#include "ui/main_wnd.h"
+#include "ui/wnd_shadow.h"
 
 namespace {
 
-// Main window messages accepted from other processes.
-constexpr UINT WM_CLIENT_EXIT = 0x7E8;
-
-// Until the UI library's main window exists, a plain window of the main window's class stands
-// in, so the game can find the client and tell it to end.
-LRESULT CALLBACK SkeletonWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CLIENT_EXIT:
-      LogLine(INFO, "OnRecive Exit Message.");
-      PostMessageW(hwnd, WM_CLOSE, 0, 0);
-      PostQuitMessage(0);
-      return 0;
-    case WM_CLOSE:
-      LogLine(INFO, "close...");
-      DestroyWindow(hwnd);
-      return 0;
-    case WM_DESTROY:
-      LogLine(INFO, "destroy...");
-      PostMessageW(hwnd, WM_QUIT, 0, 0);
-      return 0;
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-HWND CreateSkeletonMainWindow(HINSTANCE instance) {
-  WNDCLASSEXW wc = {sizeof(wc)};
-  wc.lpfnWndProc = SkeletonWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"ZarvikMainWindow";
-  RegisterClassExW(&wc);
-  RECT work = {};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int x = (work.right - work.left - 1480) / 2;
-  int y = (work.bottom - work.top - 890) / 2;
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Zarvik", 0x10CE0000, x, y, 1480, 890, nullptr,
-                              nullptr, instance, nullptr);
-  if (hwnd)
-    ShowWindow(hwnd, SW_SHOW);
-  return hwnd;
-}
-
-void RunMessageLoop() {
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+// The UI library's problems (missing skins or images) go into the client's log.
+void CALLBACK LogUiLibraryProblem(LPCTSTR text) {
+  LogLine(ERROR, "ui library: ", zarvik::WideToAnsi(text ? text : L""));
 }
 
 }  // namespace
@@ -127,6 +84,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   const bool crashReporterInstalled =
       InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
 
+  // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
+  DuiLib::CPaintManagerUI::SetInstance(instance);
+  DuiLib::CPaintManagerUI::SetLogCallback(LogUiLibraryProblem);
+  DuiLib::CWndShadow::InitShadowSupport(instance);
+  DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath());
+  DuiLib::CPaintManagerUI::SetResourceZip(L"zarvik.ui", false);
+
   g_gameWnd = FindGameWindow(g_gamePid);
   wchar_t debugText[128];
   swprintf(debugText, 128, L"game window handle : %08X,game pid : %d",
@@ -141,8 +105,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   SetPlaceholderCommandInterpreter(exeDirectory);
 
-  CreateSkeletonMainWindow(instance);
-  RunMessageLoop();
+  // The main window, centred on the work area, and the main browser in it.
+  RECT workArea = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+  int x = (workArea.right - workArea.left - 1480) / 2;
+  int y = (workArea.bottom - workArea.top - 890) / 2;
+  CMainWnd mainWnd;
+  g_browserClient = mainWnd.GetBrowserClient();
+  mainWnd.Create(nullptr, L"Zarvik", 0x10CE0000, 0, x, y, 1480, 890, nullptr);
+  mainWnd.ShowWindow(true, true);
+  mainWnd.CenterWindow();
+  mainWnd.InitBrowser();
+
+  // TODO(voice): the hidden voice window, owned by the main window.
+
+  DuiLib::CPaintManagerUI::MessageLoop();
 
   LogLine(INFO, "exit.");
   PostGameNotify(GAME_NOTIFY_EXIT);

@@ -15,6 +15,20 @@
 //   close                   post WM_CLOSE
 //   message MSG WPARAM LPARAM  post any message
 //   wait-notify MSG [MS]    wait until that notification arrived
+//   window-info             record the client window's place and styles:
+//                           "window X Y W H style 0x.. exstyle 0x.. iconic N visible N"
+//                           and "screen W H work L T R B"
+//   click X Y               post a left click at client point X,Y (move, button down, button up)
+//   browser-key VK          post a key press (down and up) of that virtual key to the browser
+//                           window inside the client's window ("CefBrowserWindow")
+//   browser-rclick X Y      post a right click at point X,Y of the browser window
+//   menus                   record how many pop-up menus are shown: "menus N"
+//   hittest X Y             send WM_NCHITTEST for client point X,Y; records "hittest N"
+//   copydata TEXT [BYTES]   send WM_COPYDATA with tag 0x10 and TEXT as UTF-16 (with its
+//                           terminator unless BYTES, a byte count, is given); records
+//                           "copydata-result N"
+//   join-record             record the value in the join result mapping: "join-record N" or
+//                           "join-record-missing"
 //   wait-client [MS]        wait for the client process to end; records its exit code
 //   kill-client             terminate the client process
 //   exit CODE               end the fake game with that exit code
@@ -148,6 +162,120 @@ bool Post(UINT message, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
+void RecordWindowInfo() {
+  HWND hwnd = ClientWindow();
+  if (!hwnd) {
+    Record("no-client-window");
+    return;
+  }
+  RECT rect = {};
+  GetWindowRect(hwnd, &rect);
+  char line[200];
+  std::snprintf(line, sizeof(line), "window %ld %ld %ld %ld style 0x%08lX exstyle 0x%08lX iconic %d visible %d",
+                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE)),
+                IsIconic(hwnd) ? 1 : 0, IsWindowVisible(hwnd) ? 1 : 0);
+  Record(line);
+  RECT work = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  std::snprintf(line, sizeof(line), "screen %d %d work %ld %ld %ld %ld",
+                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), work.left, work.top,
+                work.right, work.bottom);
+  Record(line);
+}
+
+void Click(int x, int y) {
+  LPARAM point = MAKELPARAM(x, y);
+  if (Post(WM_MOUSEMOVE, 0, point)) {
+    Sleep(50);
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, point);
+    Sleep(50);
+    Post(WM_LBUTTONUP, 0, point);
+  }
+}
+
+void BrowserKey(WPARAM key) {
+  HWND client = ClientWindow();
+  HWND browser = client ? FindWindowExW(client, nullptr, L"CefBrowserWindow", nullptr) : nullptr;
+  if (!browser) {
+    Record("no-browser-window");
+    return;
+  }
+  PostMessageW(browser, WM_KEYDOWN, key, 1);
+  PostMessageW(browser, WM_KEYUP, key, 0xC0000001);
+}
+
+void BrowserRightClick(int x, int y) {
+  HWND client = ClientWindow();
+  HWND browser = client ? FindWindowExW(client, nullptr, L"CefBrowserWindow", nullptr) : nullptr;
+  if (!browser) {
+    Record("no-browser-window");
+    return;
+  }
+  PostMessageW(browser, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+  PostMessageW(browser, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+BOOL CALLBACK CountMenus(HWND hwnd, LPARAM lParam) {
+  wchar_t cls[16] = {};
+  GetClassNameW(hwnd, cls, 16);
+  if (std::wcscmp(cls, L"#32768") == 0 && IsWindowVisible(hwnd))
+    ++*reinterpret_cast<int*>(lParam);
+  return TRUE;
+}
+
+void HitTest(int x, int y) {
+  HWND target = ClientWindow();
+  if (!target) {
+    Record("no-client-window");
+    return;
+  }
+  POINT pt = {x, y};
+  ClientToScreen(target, &pt);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(target, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y), SMTO_NORMAL, 10000,
+                      &result);
+  Record("hittest " + std::to_string(static_cast<long>(result)));
+}
+
+void SendCopyData(const std::wstring& text, const std::wstring& bytes) {
+  HWND target = ClientWindow();
+  if (!target) {
+    Record("no-client-window");
+    return;
+  }
+  std::wstring data = text;  // keeps its terminator in the buffer either way
+  COPYDATASTRUCT copy = {};
+  copy.dwData = 0;
+  copy.lpData = &data[0];
+  copy.cbData = bytes.empty() ? static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))
+                              : static_cast<DWORD>(ParseNumber(bytes));
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(target, WM_COPYDATA, 0x10, reinterpret_cast<LPARAM>(&copy),
+                           SMTO_NORMAL, 10000, &result)) {
+    Record("copydata-failed");
+    return;
+  }
+  Record("copydata-result " + std::to_string(static_cast<long>(result)));
+}
+
+void RecordJoinRecord() {
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, L"zarvik-sharememory-object");
+  if (!mapping) {
+    Record("join-record-missing");
+    return;
+  }
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4);
+  if (view) {
+    Record("join-record " + std::to_string(*static_cast<const int*>(view)));
+    UnmapViewOfFile(view);
+  } else {
+    Record("join-record-missing");
+  }
+  CloseHandle(mapping);
+}
+
 // Runs the script on its own thread while the window thread receives notifications.
 void RunScript(std::vector<std::wstring> commands) {
   bool exitRequested = false;
@@ -192,6 +320,24 @@ void RunScript(std::vector<std::wstring> commands) {
           WaitForSingleObject(g_notifyEvent, 100);
       }
       Record(seen ? "notify-seen" : "notify-missing");
+    } else if (verb == L"window-info") {
+      RecordWindowInfo();
+    } else if (verb == L"click") {
+      Click(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
+    } else if (verb == L"browser-key") {
+      BrowserKey(ParseNumber(a));
+    } else if (verb == L"browser-rclick") {
+      BrowserRightClick(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
+    } else if (verb == L"menus") {
+      int count = 0;
+      EnumWindows(CountMenus, reinterpret_cast<LPARAM>(&count));
+      Record("menus " + std::to_string(count));
+    } else if (verb == L"hittest") {
+      HitTest(static_cast<int>(ParseNumber(a)), static_cast<int>(ParseNumber(b)));
+    } else if (verb == L"copydata") {
+      SendCopyData(a, b);
+    } else if (verb == L"join-record") {
+      RecordJoinRecord();
     } else if (verb == L"wait-client") {
       WaitClient(a.empty() ? 30000 : ParseNumber(a));
     } else if (verb == L"kill-client") {

@@ -1,0 +1,116 @@
+// The client's main window: a frameless skinned window ("main.xml") with its own title band and
+// the main browser below the band as a child window of the engine. Everything runs on the UI
+// thread; the browser client reports back through posted messages and the result callback.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "bridge/join_text.h"
+#include "game/game_watcher.h"
+#include "ui/simple_handler_result_callback.h"
+#include "ui/task_queue.h"
+#include "ui/window_base.h"
+#include "ui/wnd_shadow.h"
+
+#include "ui/simple_handler.h"
+
+class CVCastWnd;
+
+// The main browser's first URL: web base + "gameLogin.action?opt=" + login option, every byte
+// widened to one UTF-16 unit.
+std::wstring FirstPageUrl(const std::string& webBase, const std::string& loginOpt);
+
+class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
+ public:
+  // Creates the browser client and starts the task queue (about half a second).
+  CMainWnd();
+  ~CMainWnd() override;
+
+  // Starts the engine and requests the main browser on the shown window.
+  void InitBrowser();
+
+  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserClient; }
+  CVCastWnd* GetVoiceWnd() const { return m_voiceWnd; }
+  void SetVoiceWnd(CVCastWnd* voiceWnd) { m_voiceWnd = voiceWnd; }
+  int GetViewMode() const { return m_viewMode; }
+  bool IsPinned() const;
+
+  // INotifyUI
+  void Notify(DuiLib::TNotifyUI& msg) override;
+
+  // ISimpleHandlerResultCallback
+  void OnPageLoad(const wchar_t* url) override;
+  void OnWindowMessage(const MSG& message) override;
+
+  // Title band and view modes.
+  void ToggleViewMode();
+  void TogglePin();
+  void BrowseHistory();
+  // 0: a live room was entered; 1: it was left; anything else does nothing.
+  void OnLiveRoomState(LPARAM state);
+
+ protected:
+  LPCTSTR GetWindowClassName() const override { return L"ZarvikMainWindow"; }
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+  void InitWindow() override;
+  LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+  virtual LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+  virtual LRESULT OnGetMinMaxInfo(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+
+ private:
+  // Frame (main_wnd.cpp).
+  LRESULT OnNcHitTest(LPARAM lParam);
+  void ApplyRoundRegion();
+
+  // Messages (main_wnd_messages.cpp).
+  LRESULT OnClose();
+  LRESULT OnJoinRequest(const COPYDATASTRUCT* copyData);
+  LRESULT OnTimer(UINT_PTR timerId);
+  LRESULT OnCommand(WPARAM wParam, LPARAM lParam, bool& passOn);
+  void OnMinimizeReportTimer();
+  void NotifyPageExit();
+
+  // The engine side (main_wnd_browser.cpp): the main browser, its page and the shutdown.
+  bool HasMainBrowser() const;
+  std::string MainFrameUrl() const;  // ANSI code page, for log lines
+  void NotifyMainPage(const char* name);
+  void NotifyMainPage(const char* name, int value);
+  bool BrowsersClosing() const;
+  bool HasAnyBrowser() const;
+  void CloseAllBrowsers();
+  void ReleaseBrowserClientAndShutDown();
+  void LoadIntoMainFrame(const std::string& url);
+
+  // The voice window (main_wnd_voice.cpp); no-ops while the slot is empty.
+  int JoinVoiceChannel(const JoinTextFields& fields);
+  void LeaveVoiceChannel();
+  bool IsVoiceWindowVisible() const;
+
+  // The game link (main_wnd_game.cpp).
+  void StartGameWatcher();
+  void StopGameWatcher();
+  void SyncGameInfo(int syncType, int syncValue);
+  void MasterBroadcast(int highPart, int lowPart);
+
+  HWND FindBrowserWindow() const;
+  void SetButtonImages(DuiLib::CControlUI* button, const wchar_t* normal, const wchar_t* hot);
+
+  DuiLib::CControlUI* m_historyBtn = nullptr;
+  DuiLib::CControlUI* m_viewModeBtn = nullptr;
+  DuiLib::CControlUI* m_pinBtn = nullptr;
+  DuiLib::CControlUI* m_minimizeBtn = nullptr;
+  DuiLib::CControlUI* m_closeBtn = nullptr;
+  int m_viewMode = 1;
+  CefRefPtr<SimpleHandler> m_browserClient;
+  DWORD m_gameThreadId = 0;
+  CVCastWnd* m_voiceWnd = nullptr;  // not owned
+  HANDLE m_shareMemory = nullptr;
+  DuiLib::CControlUI* m_topArea = nullptr;
+  TaskQueue m_taskQueue{1};
+  bool m_minimizeReported = false;
+  bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
+  CGameWatcher m_gameWatcher;    // the watcher threads behind m_gameThreadId
+  DuiLib::CWndShadow m_shadow;
+};
