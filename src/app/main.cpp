@@ -23,6 +23,7 @@
 #include "include/cef_sandbox_win.h"
 #include "ui/main_wnd.h"
 #include "ui/wnd_shadow.h"
+#include "voice/vcast_wnd.h"
 
 namespace {
 
@@ -117,7 +118,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   mainWnd.CenterWindow();
   mainWnd.InitBrowser();
 
-  // TODO(voice): the hidden voice window, owned by the main window.
+  // The voice window, hidden over the main window until remote video arrives.
+  if (!mainWnd.GetVoiceWnd())
+    mainWnd.SetVoiceWnd(CreateVoiceWindow(mainWnd.GetHWND()));
 
   DuiLib::CPaintManagerUI::MessageLoop();
 

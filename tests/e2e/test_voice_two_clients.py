@@ -205,10 +205,13 @@ class TwoClients(VoiceTestCase):
         messages_b = [m for _, m in b.install.log_messages()]
         self.assertTrue(any(m.startswith("OnEIDUserOffline (uid) : 1001,") for m in messages_b))
         self.assertNotIn("notify to js exit...", messages_b)
-        if "close all browser..." in messages_a:
-            # With the browser engine the page hears closeMic(1) before the browsers close.
-            self.assertLess(messages_a.index("notify to js exit..."),
-                            messages_a.index("close all browser..."))
+        # B's leaving reached A's page as closeMic(0) through the main window.
+        self.assertTrue(any(m.startswith("751 : call js function : closeMic") for m in messages_a),
+                        messages_a)
+        # A closed with its voice window showing: its page heard closeMic(1) before the
+        # browsers closed.
+        self.assertLess(messages_a.index("notify to js exit..."),
+                        messages_a.index("close all browser..."))
         self.assertIn("join channel=12345 uid=1001", self.channel_server.log())
 
 
