@@ -19,20 +19,8 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${ZARVIK_DEMO_XVFB:-}" ]; then export ZARVIK_K
 zarvik_session_start
 
 rm -rf "$out"; mkdir -p "$out"
-set -a; . "$build_dir/demo.env"; . "$build_dir/voice.env"; set +a
-python3 "$root/tools/demo-service/demo_service.py" --port "$ZARVIK_DEMO_PORT" \
-  --request-log "$out/requests.jsonl" --data-dir "$out/service" --ready-file "$out/service.ready" &
-service_pid=$!
-# The voice channel server, so the live rooms' voice channel can be joined.
-wine "$build_dir/bin/channel-server.exe" --port "$ZARVIK_CHANNEL_SERVER_PORT" \
-  --ready-file "Z:${out//\//\\}\\channel.ready" >"$out/channel-server.log" 2>&1 &
-channel_pid=$!
-cleanup() {
-  kill "$service_pid" "$channel_pid" 2>/dev/null || true
-  zarvik_session_stop
-}
-trap cleanup EXIT
-for _ in $(seq 1 100); do [ -s "$out/channel.ready" ] && [ -f "$out/service.ready" ] && break; sleep 0.1; done
+# The voice channel server too, so the live rooms' voice channel can be joined.
+zarvik_demo_services_start "$build_dir" "$out"
 echo "demo service on http://127.0.0.1:$ZARVIK_DEMO_PORT/ (requests: $out/requests.jsonl)"
 echo "channel server on 127.0.0.1:$ZARVIK_CHANNEL_SERVER_PORT (two clients in one channel: tools/channel-server/voice_demo.sh)"
 

@@ -43,10 +43,34 @@ zarvik_session_start() {
 }
 
 zarvik_session_stop() {
+  if [ -n "${ZARVIK_SERVICE_PIDS:-}" ]; then
+    # shellcheck disable=SC2086
+    kill $ZARVIK_SERVICE_PIDS >/dev/null 2>&1 || true
+    ZARVIK_SERVICE_PIDS=
+  fi
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "${ZARVIK_XVFB_PID:-}" ]; then
     kill "$ZARVIK_XVFB_PID" >/dev/null 2>&1 || true
     wait "$ZARVIK_XVFB_PID" 2>/dev/null || true
     ZARVIK_XVFB_PID=
   fi
+}
+
+# Starts the demo service and the voice channel server for a demo, with their files under OUT,
+# and waits until both listen. Reads the ports from the build folder's demo.env and voice.env.
+# zarvik_session_stop ends them again.
+zarvik_demo_services_start() {
+  local build_dir=$1 out=$2 root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  set -a; . "$build_dir/demo.env"; . "$build_dir/voice.env"; set +a
+  python3 "$root/tools/demo-service/demo_service.py" --port "$ZARVIK_DEMO_PORT" \
+    --request-log "$out/requests.jsonl" --data-dir "$out/service" --ready-file "$out/service.ready" &
+  ZARVIK_SERVICE_PIDS="$!"
+  wine "$build_dir/bin/channel-server.exe" --port "$ZARVIK_CHANNEL_SERVER_PORT" \
+    --ready-file "Z:${out//\//\\}\\channel.ready" >"$out/channel-server.log" 2>&1 &
+  ZARVIK_SERVICE_PIDS="$ZARVIK_SERVICE_PIDS $!"
+  for _ in $(seq 1 100); do
+    [ -s "$out/channel.ready" ] && [ -f "$out/service.ready" ] && break
+    sleep 0.1
+  done
 }
