@@ -1,19 +1,5 @@
 # Cross-compiles for 32-bit Windows with MinGW-w64 (posix thread model, so std::thread works).
-set(CMAKE_SYSTEM_NAME Windows)
+# This is the shipped client: the game is 32-bit and starts it.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-
-# The dependency prefix made by scripts/build-deps.sh, then the MinGW sysroot.
-set(ZARVIK_DEPS_PREFIX "" CACHE PATH "Prefix of the static MinGW dependency build")
-set(CMAKE_FIND_ROOT_PATH ${ZARVIK_DEPS_PREFIX} /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# CTest runs the Windows test programs through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Builds the client's third-party libraries as static i686 MinGW libraries from Debian's source
+# Builds the client's third-party libraries as static MinGW libraries from Debian's source
 # packages: libcurl (HTTP only), jsoncpp, minizip (from zlib's source), Duktape, tinyxml2 and
-# GoogleTest/GoogleMock. The result goes to a cache directory outside the checkout and is reused
+# GoogleTest/GoogleMock, for one architecture (i686, the default, or x86_64):
+#   scripts/build-deps.sh [i686|x86_64]
+# The result goes to a cache directory outside the checkout, one per architecture, and is reused
 # when its stamp says it is complete. Prints the prefix on its last line.
 set -euo pipefail
 
+arch=${1:-i686}
+case "$arch" in
+  i686|x86_64) ;;
+  *) echo "[deps] unknown architecture '$arch' (i686 or x86_64)" >&2; exit 2 ;;
+esac
+
 here=$(cd "$(dirname "$0")" && pwd)
-# The cache key changes whenever this script changes, so an edit rebuilds everything.
-key=$(sha256sum "$here/build-deps.sh" | cut -c1-12)
-prefix=${ZARVIK_DEPS_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zarvik-deps/$key}
+# The cache key changes whenever this script or the toolchain files change, so an edit rebuilds
+# everything.
+key=$(cat "$here/build-deps.sh" "$here/../cmake/mingw-common.cmake" "$here/../cmake/mingw-$arch.cmake" \
+  | sha256sum | cut -c1-12)
+prefix=${ZARVIK_DEPS_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zarvik-deps}/$key-$arch
 stamp="$prefix/.complete"
 if [ -f "$stamp" ]; then echo "$prefix"; exit 0; fi
 
@@ -16,11 +26,12 @@ jobs=$(nproc)
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarvik-deps.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$prefix"; mkdir -p "$prefix/lib" "$prefix/include"
-toolchain="$here/../cmake/mingw-i686.cmake"
-cc=i686-w64-mingw32-gcc-posix
-ar=i686-w64-mingw32-ar
+toolchain="$here/../cmake/mingw-$arch.cmake"
+cc=$arch-w64-mingw32-gcc-posix
+cxx=$arch-w64-mingw32-g++-posix
+ar=$arch-w64-mingw32-ar
 
-log() { echo "[deps] $*" >&2; }
+log() { echo "[deps $arch] $*" >&2; }
 
 fetch() { # fetch <source package> -> unpacked directory (with Debian's patches applied)
   local pkg=$1
@@ -75,7 +86,7 @@ cp "$dsrc"/src/duktape.h "$dsrc"/src/duk_config.h "$prefix/include/duktape/"
 
 log "tinyxml2"
 tsrc=$(fetch tinyxml2)
-i686-w64-mingw32-g++-posix -O2 -std=c++17 -c "$tsrc/tinyxml2.cpp" -o "$work/tinyxml2.o"
+$cxx -O2 -std=c++17 -c "$tsrc/tinyxml2.cpp" -o "$work/tinyxml2.o"
 $ar rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
 cp "$tsrc/tinyxml2.h" "$prefix/include/"
 
