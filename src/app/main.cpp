@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 
-#include "UIlib.h"
 #include "app/client_app_browser.h"
 #include "app/endpoints.h"
 #include "app/game_notify.h"
@@ -22,6 +21,7 @@
 #include "include/cef_app.h"
 #include "include/cef_sandbox_win.h"
 #include "ui/main_wnd.h"
+#include "ui/ui_library.h"
 #include "ui/wnd_shadow.h"
 #include "voice/vcast_wnd.h"
 
@@ -39,13 +39,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     return 0;
 
   // Every copy of the executable: the engine's process role decides what runs.
-  cef_enable_highdpi_support();
+  CefEnableHighDPISupport();
   void* sandboxInfo = cef_sandbox_info_create();
   wchar_t processIdText[64];
   swprintf(processIdText, 64, L"CurrentProccessId : %d", static_cast<int>(GetCurrentProcessId()));
 
   CefMainArgs mainArgs(instance);
-  CefRefPtr<CefCommandLine> commandLine = cef_command_line_create();
+  CefRefPtr<CefCommandLine> commandLine = CefCommandLine::CreateCommandLine();
   commandLine->InitFromString(GetCommandLineW());
 
   ProcessRole role = ChooseProcessRole(commandLine);
@@ -56,7 +56,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     OutputDebugStringW(commandLine->GetSwitchValue("type").ToWString().c_str());
   }
 
-  int subProcessResult = cef_execute_process(&mainArgs, app, sandboxInfo);
+  int subProcessResult = CefExecuteProcess(mainArgs, app, sandboxInfo);
   OutputDebugStringW(processIdText);
   if (subProcessResult >= 0) {
     CoUninitialize();
@@ -87,7 +87,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
   DuiLib::CPaintManagerUI::SetInstance(instance);
-  DuiLib::CPaintManagerUI::SetLogCallback(LogUiLibraryProblem);
+  zarvik::RouteUiLibraryLog(LogUiLibraryProblem);
   DuiLib::CWndShadow::InitShadowSupport(instance);
   DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath());
   DuiLib::CPaintManagerUI::SetResourceZip(L"zarvik.ui", false);

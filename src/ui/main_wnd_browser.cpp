@@ -22,7 +22,7 @@ std::wstring FirstPageUrl(const std::string& webBase, const std::string& loginOp
 }
 
 void CMainWnd::InitBrowser() {
-  cef_enable_highdpi_support();
+  CefEnableHighDPISupport();
   CefMainArgs mainArgs(::GetModuleHandleW(nullptr));
   CefSettings settings;
   FillEngineSettings(settings, zarvik::ModuleDirectory());

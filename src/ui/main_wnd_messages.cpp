@@ -1,7 +1,5 @@
 // Main window: the message dispatch, the two-stage close, the join request, the timers and the
 // commands other processes send.
-#include <windowsx.h>
-
 #include "bridge/bridge_messages.h"
 #include "bridge/join_text.h"
 #include "diagnostics/log.h"

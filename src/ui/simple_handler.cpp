@@ -8,6 +8,7 @@
 
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "include/base/cef_bind.h"
 #include "include/cef_app.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
@@ -60,9 +61,8 @@ bool SimpleHandler::IsClosing() {
 
 void SimpleHandler::CloseAllBrowsers(bool forceClose) {
   if (!CefCurrentlyOn(TID_UI)) {
-    CefRefPtr<SimpleHandler> self(this);
-    CefPostTask(TID_UI,
-                CefCreateClosureTask([self, forceClose] { self->CloseAllBrowsers(forceClose); }));
+    // The bound task holds a counted reference to this handler until it has run.
+    CefPostTask(TID_UI, base::Bind(&SimpleHandler::CloseAllBrowsers, this, forceClose));
     LogLine(INFO, "close browser(on tid_ui).");
     return;
   }
@@ -127,7 +127,7 @@ bool SimpleHandler::OnBeforePopup(CefRefPtr<CefBrowser> browser,
                                   CefRefPtr<CefFrame> frame,
                                   const CefString& target_url,
                                   const CefString&,
-                                  WindowOpenDisposition target_disposition,
+                                  CefLifeSpanHandler::WindowOpenDisposition target_disposition,
                                   bool,
                                   const CefPopupFeatures&,
                                   CefWindowInfo&,

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "UIlib.h"
+#include "ui/ui_library.h"
 
 class CUpdateWnd : public DuiLib::WindowImplBase {
  public:

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "UIlib.h"
+#include "ui/ui_library.h"
 #include "voice/join_params.h"
 #include "voice/voice_channel.h"
 

@@ -76,6 +76,15 @@ typedef AutoPtr<IString> AString;
 
 }  // namespace util
 
+// What IRtcEngine::queryInterface can hand out.
+enum INTERFACE_ID_TYPE {
+  AGORA_IID_AUDIO_DEVICE_MANAGER = 1,
+  AGORA_IID_VIDEO_DEVICE_MANAGER = 2,
+  AGORA_IID_RTC_ENGINE_PARAMETER = 3,
+  AGORA_IID_MEDIA_ENGINE = 4,
+  AGORA_IID_SIGNALING_ENGINE = 8,
+};
+
 // Error codes: methods return them negated, onError reports them as they are.
 enum ERROR_CODE_TYPE {
   ERR_OK = 0,
@@ -110,6 +119,14 @@ enum WARN_CODE_TYPE {
   WARN_PENDING = 20,
   WARN_NO_AVAILABLE_CHANNEL = 103,
   WARN_LOOKUP_CHANNEL_TIMEOUT = 104,
+};
+
+enum class LOG_LEVEL {
+  LOG_LEVEL_NONE = 0x0000,
+  LOG_LEVEL_INFO = 0x0001,
+  LOG_LEVEL_WARN = 0x0002,
+  LOG_LEVEL_ERROR = 0x0004,
+  LOG_LEVEL_FATAL = 0x0008,
 };
 
 }  // namespace agora

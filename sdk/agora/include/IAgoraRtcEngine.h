@@ -16,13 +16,6 @@ typedef void* view_t;
 
 enum { MAX_DEVICE_ID_LENGTH = 512, MAX_CHANNEL_ID_LENGTH = 65 };
 
-enum INTERFACE_ID_TYPE {
-  AGORA_IID_AUDIO_DEVICE_MANAGER = 1,
-  AGORA_IID_VIDEO_DEVICE_MANAGER = 2,
-  AGORA_IID_RTC_ENGINE_PARAMETER = 3,
-  AGORA_IID_MEDIA_ENGINE = 4,
-};
-
 enum CHANNEL_PROFILE_TYPE {
   CHANNEL_PROFILE_COMMUNICATION = 0,
   CHANNEL_PROFILE_LIVE_BROADCASTING = 1,
@@ -299,11 +292,21 @@ class IRtcEngineParameter {
   virtual ~IRtcEngineParameter() {}
 };
 
+// The engine's own log file (this engine takes it from the parameter "rtc.log_file" only; the
+// record is here for the shape of RtcEngineContext).
+struct LogConfig {
+  const char* filePath;
+  int fileSize;  // KB; -1: the default
+  LOG_LEVEL level;
+  LogConfig() : filePath(nullptr), fileSize(-1), level(LOG_LEVEL::LOG_LEVEL_INFO) {}
+};
+
 struct RtcEngineContext {
   IRtcEngineEventHandler* eventHandler;
   const char* appId;
   void* context;
   unsigned int areaCode;
+  LogConfig logConfig;
   RtcEngineContext()
       : eventHandler(nullptr), appId(nullptr), context(nullptr), areaCode(AREA_CODE_GLOB) {}
 };

@@ -266,15 +266,15 @@ int RtcEngine::renewToken(const char* token) {
   return 0;
 }
 
-int RtcEngine::queryInterface(INTERFACE_ID_TYPE iid, void** inter) {
+int RtcEngine::queryInterface(agora::INTERFACE_ID_TYPE iid, void** inter) {
   if (!inter)
     return -agora::ERR_INVALID_ARGUMENT;
   *inter = nullptr;
   switch (iid) {
-    case AGORA_IID_AUDIO_DEVICE_MANAGER:
+    case agora::AGORA_IID_AUDIO_DEVICE_MANAGER:
       *inter = static_cast<IAudioDeviceManager*>(new AudioDeviceManager(this));
       return 0;
-    case AGORA_IID_RTC_ENGINE_PARAMETER:
+    case agora::AGORA_IID_RTC_ENGINE_PARAMETER:
       *inter = static_cast<IRtcEngineParameter*>(new EngineParameter(this));
       return 0;
     default:

@@ -37,7 +37,7 @@ class RtcEngine : public agora::rtc::IRtcEngine {
                   agora::rtc::uid_t uid) override;
   int leaveChannel() override;
   int renewToken(const char* token) override;
-  int queryInterface(agora::rtc::INTERFACE_ID_TYPE iid, void** inter) override;
+  int queryInterface(agora::INTERFACE_ID_TYPE iid, void** inter) override;
   int getCallId(agora::util::AString& callId) override;
   int enableVideo() override;
   int disableVideo() override;

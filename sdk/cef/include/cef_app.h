@@ -43,19 +43,3 @@ void CefRunMessageLoop();
 void CefQuitMessageLoop();
 void CefDoMessageLoopWork();
 void CefEnableHighDPISupport();
-
-// The engine's exported functions under their library names, for callers written against them.
-int cef_execute_process(const cef_main_args_t* args,
-                        CefApp* application,
-                        void* windows_sandbox_info);
-int cef_initialize(const cef_main_args_t* args,
-                   const cef_settings_t* settings,
-                   CefApp* application,
-                   void* windows_sandbox_info);
-void cef_shutdown();
-void cef_run_message_loop();
-void cef_quit_message_loop();
-void cef_do_message_loop_work();
-void cef_enable_highdpi_support();
-CefRefPtr<CefCommandLine> cef_command_line_create();
-CefRefPtr<CefCommandLine> cef_command_line_get_global();

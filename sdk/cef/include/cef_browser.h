@@ -72,11 +72,3 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
   virtual void WasResized() = 0;
   virtual void Invalidate() = 0;
 };
-
-// CefBrowserHost::CreateBrowser under its library name.
-int cef_browser_host_create_browser(const cef_window_info_t* windowInfo,
-                                    CefClient* client,
-                                    const CefString& url,
-                                    const cef_browser_settings_t* settings,
-                                    CefDictionaryValue* extra_info,
-                                    CefRequestContext* request_context);

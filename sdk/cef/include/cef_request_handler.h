@@ -8,6 +8,7 @@
 class CefRequestHandler : public virtual CefBaseRefCounted {
  public:
   typedef cef_termination_status_t TerminationStatus;
+  typedef cef_window_open_disposition_t WindowOpenDisposition;
 
   // Before every navigation of a frame, and again for each server redirect (is_redirect). True
   // cancels the navigation.

@@ -13,7 +13,3 @@ bool CefCurrentlyOn(CefThreadId threadId);
 // Queues the task on the thread; false when that thread does not run (yet or any more).
 bool CefPostTask(CefThreadId threadId, CefRefPtr<CefTask> task);
 bool CefPostDelayedTask(CefThreadId threadId, CefRefPtr<CefTask> task, int64 delay_ms);
-
-int cef_currently_on(cef_thread_id_t threadId);
-int cef_post_task(cef_thread_id_t threadId, CefTask* task);
-int cef_post_delayed_task(cef_thread_id_t threadId, CefTask* task, int64 delay_ms);

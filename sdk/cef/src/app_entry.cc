@@ -1,5 +1,6 @@
 // The engine's entry for every process: sub-processes (switch "type") run their role here.
 #include "include/cef_app.h"
+#include "src/common/library_names.h"
 #include "src/renderer/render_thread.h"
 
 int CefExecuteProcess(const CefMainArgs& args,

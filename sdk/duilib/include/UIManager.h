@@ -8,8 +8,6 @@
 
 namespace DuiLib {
 
-typedef void(CALLBACK* DUI_LOG_CALLBACK)(LPCTSTR pstrText);
-
 typedef struct tagTFontInfo {
   HFONT hFont;
   CDuiString sFontName;
@@ -57,8 +55,8 @@ class DUILIB_API CPaintManagerUI {
   // Reads one resource (skin or image) as bytes; false and a log line when it is missing.
   static bool LoadResource(LPCTSTR pstrName, LPBYTE* ppData, DWORD* pdwSize);
   static void FreeResource(LPBYTE pData);
-  // Where the library reports problems (missing files, bad skins); default: debugger output.
-  static void SetLogCallback(DUI_LOG_CALLBACK pfnLog);
+  // Reports a problem (missing files, bad skins) to the callback given to the exported
+  // DuiLibSetLogCallback, else as debugger output.
   static void Log(LPCTSTR pstrFormat, ...);
 
   // Runs the thread's message loop until WM_QUIT.

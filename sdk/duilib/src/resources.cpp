@@ -20,7 +20,8 @@ CDuiString* g_resourcePath = NULL;  // created on first use: no static construct
 CDuiString* g_resourceZip = NULL;
 bool g_cachedZip = false;
 unzFile g_zipHandle = NULL;  // kept open when the zip is cached
-DUI_LOG_CALLBACK g_log = NULL;
+typedef void(CALLBACK* LogCallback)(LPCTSTR text);
+LogCallback g_log = NULL;
 
 CDuiString& ResourcePath() {
   if (!g_resourcePath)
@@ -210,7 +211,9 @@ void CPaintManagerUI::FreeResource(LPBYTE pData) {
   delete[] pData;
 }
 
-void CPaintManagerUI::SetLogCallback(DUI_LOG_CALLBACK pfnLog) {
+// Our addition, not a member of the real library's API: exported by name only, so a client finds
+// it with GetProcAddress and builds against the real library too.
+extern "C" DUILIB_API void DuiLibSetLogCallback(LogCallback pfnLog) {
   g_log = pfnLog;
 }
 

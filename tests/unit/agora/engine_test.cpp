@@ -237,7 +237,7 @@ TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
   IRtcEngine* engine = createAgoraRtcEngine();
   ASSERT_NE(engine, nullptr);
   IAudioDeviceManager* manager = nullptr;
-  ASSERT_EQ(engine->queryInterface(AGORA_IID_AUDIO_DEVICE_MANAGER, (void**)&manager), 0);
+  ASSERT_EQ(engine->queryInterface(agora::AGORA_IID_AUDIO_DEVICE_MANAGER, (void**)&manager), 0);
   ASSERT_NE(manager, nullptr);
   for (int count : {0, 1, 3}) {
     SCOPED_TRACE(count);
@@ -262,7 +262,7 @@ TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
   devices->release();
   _putenv("AGORA_RTC_RECORDING_DEVICES=");
   manager->release();
-  EXPECT_EQ(engine->queryInterface(AGORA_IID_MEDIA_ENGINE, (void**)&manager),
+  EXPECT_EQ(engine->queryInterface(agora::AGORA_IID_MEDIA_ENGINE, (void**)&manager),
             -agora::ERR_NOT_SUPPORTED);
   EXPECT_EQ(manager, nullptr);
   engine->release(true);

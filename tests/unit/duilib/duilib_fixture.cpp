@@ -78,7 +78,8 @@ uint32_t Snapshot::At(int x, int y) const {
 
 void CollectLibraryLog() {
   LoggedLines().clear();
-  DuiLib::CPaintManagerUI::SetLogCallback(CollectLog);
+  if (!zarvik::RouteUiLibraryLog(CollectLog))
+    ADD_FAILURE() << "duilib.dll offers no log route";
 }
 
 void SkinTest::SetUp() {
@@ -90,7 +91,7 @@ void SkinTest::SetUp() {
 void SkinTest::TearDown() {
   DuiLib::CPaintManagerUI::SetResourceZip(L"", false);
   DuiLib::CPaintManagerUI::SetResourcePath(L"");
-  DuiLib::CPaintManagerUI::SetLogCallback(nullptr);
+  zarvik::RouteUiLibraryLog(nullptr);
 }
 
 void SkinTest::WriteArchive(const zarvik_test::ZipEntries& skins) {

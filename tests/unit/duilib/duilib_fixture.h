@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "UIlib.h"
+#include "ui/ui_library.h"
 #include "support/skin_zip.h"
 #include "support/temp_dir.h"
 

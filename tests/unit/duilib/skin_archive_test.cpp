@@ -18,7 +18,7 @@ class SkinArchiveTest : public testing::Test {
   void TearDown() override {
     CPaintManagerUI::SetResourceZip(L"", false);
     CPaintManagerUI::SetResourcePath(L"");
-    CPaintManagerUI::SetLogCallback(nullptr);
+    zarvik::RouteUiLibraryLog(nullptr);
   }
 };
 

@@ -103,7 +103,6 @@ typedef enum {
   TT_SOURCE_MASK = 0xFF,
   TT_BLOCKED_FLAG = 0x00800000,
   TT_FORWARD_BACK_FLAG = 0x01000000,
-  TT_DIRECT_LOAD_FLAG = 0x02000000,
   TT_CHAIN_START_FLAG = 0x10000000,
   TT_CHAIN_END_FLAG = 0x20000000,
   TT_CLIENT_REDIRECT_FLAG = 0x40000000,
@@ -259,6 +258,7 @@ typedef struct _cef_settings_t {
   int enable_net_security_expiration;
   cef_color_t background_color;
   cef_string_t accept_language_list;
+  cef_string_t application_client_id_for_file_scanning;
 } cef_settings_t;
 
 typedef struct _cef_browser_settings_t {

@@ -107,7 +107,8 @@ class CefSettings : public cef_settings_t {
                                &javascript_flags,
                                &resources_dir_path,
                                &locales_dir_path,
-                               &accept_language_list};
+                               &accept_language_list,
+                               &application_client_id_for_file_scanning};
     for (cef_string_t* s : strings)
       cef_string_utf16_clear(s);
   }

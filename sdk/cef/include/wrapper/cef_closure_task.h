@@ -1,8 +1,9 @@
-// Tasks made from a callable.
+// Tasks made from a base::Closure (include/base/cef_bind.h makes one).
 #pragma once
 
-#include <functional>
-
+#include "include/base/cef_callback_forward.h"
 #include "include/cef_task.h"
 
-CefRefPtr<CefTask> CefCreateClosureTask(std::function<void()> closure);
+CefRefPtr<CefTask> CefCreateClosureTask(const base::Closure& closure);
+bool CefPostTask(CefThreadId threadId, const base::Closure& closure);
+bool CefPostDelayedTask(CefThreadId threadId, const base::Closure& closure, int64 delay_ms);

@@ -1,10 +1,11 @@
 #include "src/browser/browser_impl.h"
 
 #include "include/cef_request.h"
-#include "include/wrapper/cef_closure_task.h"
 #include "src/browser/engine.h"
 #include "src/browser/renderer_host.h"
+#include "src/common/library_names.h"
 #include "src/common/text.h"
+#include "src/common/threads.h"
 
 namespace cefimpl {
 
@@ -15,7 +16,7 @@ namespace {
 const int kMaxRedirects = 20;
 
 void PostToUi(std::function<void()> fn) {
-  CefPostTask(TID_UI, CefCreateClosureTask(std::move(fn)));
+  CefPostTask(TID_UI, cefimpl::FunctionTask(std::move(fn)));
 }
 
 CefRefPtr<CefRequest> MakeRequest(const std::string& url, cef_transition_type_t transition) {
@@ -642,7 +643,7 @@ bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
     return false;
   CefWindowInfo info = windowInfo;
   std::string target = url.ToString();
-  return CefPostTask(TID_UI, CefCreateClosureTask([info, client, target] {
+  return CefPostTask(TID_UI, cefimpl::FunctionTask([info, client, target] {
                        cefimpl::BrowserImpl::Create(info, client, target, false, nullptr);
                      }));
 }

@@ -7,12 +7,13 @@
 #include <cstdio>
 #include <mutex>
 
-#include "include/wrapper/cef_closure_task.h"
 #include "src/browser/browser_impl.h"
 #include "src/browser/net_fetch.h"
 #include "src/browser/renderer_host.h"
 #include "src/common/http_get.h"
+#include "src/common/library_names.h"
 #include "src/common/text.h"
+#include "src/common/threads.h"
 
 namespace cefimpl {
 
@@ -230,7 +231,7 @@ int cef_initialize(const cef_main_args_t*,
     cefimpl::SetThreadRunner(TID_UI, cefimpl::g_uiRunner);
     if (e->processHandler) {
       CefRefPtr<CefBrowserProcessHandler> handler = e->processHandler;
-      CefPostTask(TID_UI, CefCreateClosureTask([handler] { handler->OnContextInitialized(); }));
+      CefPostTask(TID_UI, cefimpl::FunctionTask([handler] { handler->OnContextInitialized(); }));
     }
   }
   return 1;
@@ -246,7 +247,7 @@ void cef_shutdown() {
     return;
   cefimpl::EngineLog(LOGSEVERITY_INFO, "engine shutting down");
   if (e->settings.multiThreaded) {
-    CefPostTask(TID_UI, CefCreateClosureTask([] {
+    CefPostTask(TID_UI, cefimpl::FunctionTask([] {
                   cefimpl::CloseRemainingBrowsers();
                   PostQuitMessage(0);
                 }));

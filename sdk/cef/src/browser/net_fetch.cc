@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "include/internal/cef_types.h"
-#include "include/wrapper/cef_closure_task.h"
+#include "src/common/threads.h"
 
 namespace cefimpl {
 
@@ -67,7 +67,7 @@ void NetFetcher::WorkerMain() {
     if (job.cancelled->load())
       continue;  // a newer navigation or the shutdown took over
     auto done = job.done;
-    CefPostTask(TID_UI, CefCreateClosureTask([done, result] { done(result); }));
+    CefPostTask(TID_UI, cefimpl::FunctionTask([done, result] { done(result); }));
   }
 }
 

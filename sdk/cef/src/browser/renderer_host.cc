@@ -1,8 +1,8 @@
 #include "src/browser/renderer_host.h"
 
-#include "include/wrapper/cef_closure_task.h"
 #include "src/browser/engine.h"
 #include "src/common/text.h"
+#include "src/common/threads.h"
 
 namespace cefimpl {
 
@@ -142,7 +142,7 @@ void RendererHost::ReaderMain() {
     IpcMessage message;
     while (ReadIpcMessage(m_fromRenderer, &message)) {
       IpcMessage copy = message;
-      CefPostTask(TID_UI, CefCreateClosureTask([copy] { DispatchRendererMessage(copy); }));
+      CefPostTask(TID_UI, cefimpl::FunctionTask([copy] { DispatchRendererMessage(copy); }));
     }
   }
   bool expected;
@@ -153,7 +153,7 @@ void RendererHost::ReaderMain() {
   m_ended = true;
   if (!expected) {
     EngineLog(LOGSEVERITY_ERROR, "renderer process " + std::to_string(m_processId) + " is gone");
-    CefPostTask(TID_UI, CefCreateClosureTask([] { OnRendererGone(); }));
+    CefPostTask(TID_UI, cefimpl::FunctionTask([] { OnRendererGone(); }));
   }
 }
 

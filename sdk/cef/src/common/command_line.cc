@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include "src/common/library_names.h"
 #include "src/common/text.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <mutex>
 
-#include "include/wrapper/cef_closure_task.h"
+#include "src/common/library_names.h"
 
 namespace cefimpl {
 

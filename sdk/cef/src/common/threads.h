@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "include/cef_task.h"
 
 namespace cefimpl {
+
+// A task that runs a callable: how the engine's own code posts work (clients make tasks from a
+// base::Closure with CefCreateClosureTask, as with the real engine).
+CefRefPtr<CefTask> FunctionTask(std::function<void()> fn);
 
 class ThreadRunner {
  public:

@@ -13,9 +13,11 @@
 #include "include/cef_request.h"
 #include "include/cef_request_context.h"
 #include "include/cef_sandbox_win.h"
+#include "include/base/cef_callback.h"
 #include "include/cef_values.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
+#include "src/common/threads.h"
 
 namespace {
 
@@ -298,9 +300,25 @@ CefRefPtr<CefRequestContext> CefRequestContext::GetGlobalContext() {
   static CefRefPtr<CefRequestContext> global = new RequestContextImpl();
   return global;
 }
-CefRefPtr<CefTask> CefCreateClosureTask(std::function<void()> closure) {
-  return new ClosureTask(std::move(closure));
+CefRefPtr<CefTask> CefCreateClosureTask(const base::Closure& closure) {
+  if (closure.is_null())
+    return nullptr;
+  return new ClosureTask([closure] { closure.Run(); });
 }
+bool CefPostTask(CefThreadId threadId, const base::Closure& closure) {
+  CefRefPtr<CefTask> task = CefCreateClosureTask(closure);
+  return task && CefPostTask(threadId, task);
+}
+bool CefPostDelayedTask(CefThreadId threadId, const base::Closure& closure, int64 delay_ms) {
+  CefRefPtr<CefTask> task = CefCreateClosureTask(closure);
+  return task && CefPostDelayedTask(threadId, task, delay_ms);
+}
+
+namespace cefimpl {
+CefRefPtr<CefTask> FunctionTask(std::function<void()> fn) {
+  return new ClosureTask(std::move(fn));
+}
+}  // namespace cefimpl
 
 namespace cefimpl {
 void SetRequestTransition(CefRefPtr<CefRequest> request, cef_transition_type_t type) {

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <thread>
 
-#include "include/wrapper/cef_closure_task.h"
 #include "src/common/http_get.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
@@ -113,7 +112,7 @@ void RendererFrame::ExecuteJavaScript(const CefString& code,
                                       int start_line) {
   CefRefPtr<RendererFrame> self(this);
   std::string c = code.ToString(), url = script_url.ToString();
-  CefPostTask(TID_RENDERER, CefCreateClosureTask([self, c, url, start_line] {
+  CefPostTask(TID_RENDERER, cefimpl::FunctionTask([self, c, url, start_line] {
                 if (self->m_context && self->m_context->IsValid())
                   self->m_context->RunScript(c, url.empty() ? self->m_context->url : url,
                                              start_line);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "include/base/cef_bind.h"
 #include "include/cef_app.h"
 #include "include/cef_browser.h"
 #include "include/cef_client.h"
@@ -148,7 +149,7 @@ class ProbeClient : public CefClient,
                      CefRefPtr<CefFrame>,
                      const CefString& target_url,
                      const CefString& target_frame_name,
-                     WindowOpenDisposition disposition,
+                     CefLifeSpanHandler::WindowOpenDisposition disposition,
                      bool user_gesture,
                      const CefPopupFeatures&,
                      CefWindowInfo&,
@@ -298,8 +299,7 @@ class ProbeClient : public CefClient,
   }
   void CloseAllBrowsers(bool force) {
     if (!CefCurrentlyOn(TID_UI)) {
-      CefRefPtr<ProbeClient> self(this);
-      CefPostTask(TID_UI, CefCreateClosureTask([self, force] { self->CloseAllBrowsers(force); }));
+      CefPostTask(TID_UI, CefCreateClosureTask(base::Bind(&ProbeClient::CloseAllBrowsers, this, force)));
       return;
     }
     std::vector<CefRefPtr<CefBrowser>> browsers;
