@@ -62,8 +62,7 @@ int CVoiceChannel::JoinChannel(const JoinParams* params) {
   LogLine(INFO, "check mic hardware.");
   if (!m_audioDeviceManager) {
     void* manager = nullptr;
-    if (engine->queryInterface(agora::AGORA_IID_AUDIO_DEVICE_MANAGER, &manager) != 0 ||
-        !manager)
+    if (engine->queryInterface(agora::AGORA_IID_AUDIO_DEVICE_MANAGER, &manager) != 0 || !manager)
       return kJoinNoMicrophone;
     m_audioDeviceManager = static_cast<agora::rtc::IAudioDeviceManager*>(manager);
   }
@@ -81,8 +80,7 @@ int CVoiceChannel::JoinChannel(const JoinParams* params) {
 
   int renderType = -1;
   void* parameter = nullptr;
-  if (engine->queryInterface(agora::AGORA_IID_RTC_ENGINE_PARAMETER, &parameter) == 0 &&
-      parameter) {
+  if (engine->queryInterface(agora::AGORA_IID_RTC_ENGINE_PARAMETER, &parameter) == 0 && parameter) {
     auto* engineParameter = static_cast<agora::rtc::IRtcEngineParameter*>(parameter);
     renderType = engineParameter->setInt("che.video.render.type", 8);  // Direct2D
     engineParameter->release();

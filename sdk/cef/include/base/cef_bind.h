@@ -19,9 +19,9 @@ namespace cef_internal {
 template <typename T, typename = void>
 struct IsRefCounted : std::false_type {};
 template <typename T>
-struct IsRefCounted<T, std::void_t<decltype(std::declval<const T&>().AddRef()),
-                                   decltype(std::declval<const T&>().Release())>>
-    : std::true_type {};
+struct IsRefCounted<T,
+                    std::void_t<decltype(std::declval<const T&>().AddRef()),
+                                decltype(std::declval<const T&>().Release())>> : std::true_type {};
 
 template <typename F>
 struct FunctorTraits;
@@ -60,22 +60,23 @@ const P& Unwrap(const P& p) {
   return p;
 }
 
+template <typename R, typename Functor, typename Values, size_t... I>
+R RunBound(const Functor& functor, const Values& values, std::index_sequence<I...>) {
+  return std::invoke(functor, Unwrap(std::get<I>(values))...);
+}
+
 }  // namespace cef_internal
 
 template <typename Functor, typename... Bound>
 Callback<typename cef_internal::FunctorTraits<Functor>::Return(void)> Bind(Functor functor,
-                                                                            const Bound&... bound) {
-  typedef cef_internal::FunctorTraits<Functor> Traits;
-  static_assert(Traits::kArity == sizeof...(Bound), "base::Bind binds every parameter");
+                                                                           const Bound&... bound) {
+  typedef typename cef_internal::FunctorTraits<Functor>::Return Return;
+  static_assert(cef_internal::FunctorTraits<Functor>::kArity == sizeof...(Bound),
+                "base::Bind binds every parameter");
   std::tuple<typename cef_internal::Stored<Bound>::Type...> values(bound...);
-  return Callback<typename Traits::Return(void)>(
-      cef_internal::BindTag(), [functor, values]() -> typename Traits::Return {
-        return std::apply(
-            [functor](const auto&... v) -> typename Traits::Return {
-              return std::invoke(functor, cef_internal::Unwrap(v)...);
-            },
-            values);
-      });
+  return Callback<Return(void)>(cef_internal::BindTag(), [functor, values]() -> Return {
+    return cef_internal::RunBound<Return>(functor, values, std::index_sequence_for<Bound...>());
+  });
 }
 
 }  // namespace base

@@ -7,13 +7,13 @@
 #include <functional>
 #include <mutex>
 
+#include "include/base/cef_callback.h"
 #include "include/cef_context_menu_handler.h"
 #include "include/cef_drag_data.h"
 #include "include/cef_process_message.h"
 #include "include/cef_request.h"
 #include "include/cef_request_context.h"
 #include "include/cef_sandbox_win.h"
-#include "include/base/cef_callback.h"
 #include "include/cef_values.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"

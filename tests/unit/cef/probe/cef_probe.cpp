@@ -299,7 +299,8 @@ class ProbeClient : public CefClient,
   }
   void CloseAllBrowsers(bool force) {
     if (!CefCurrentlyOn(TID_UI)) {
-      CefPostTask(TID_UI, CefCreateClosureTask(base::Bind(&ProbeClient::CloseAllBrowsers, this, force)));
+      CefPostTask(TID_UI,
+                  CefCreateClosureTask(base::Bind(&ProbeClient::CloseAllBrowsers, this, force)));
       return;
     }
     std::vector<CefRefPtr<CefBrowser>> browsers;
