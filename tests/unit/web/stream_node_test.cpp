@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/loopback_http_server.h"
+#include "web/http_get.h"
 
 namespace {
 
@@ -105,6 +106,27 @@ TEST(StreamNode, UnreachableOrStalledSchedulerIsGivenUpOn) {
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].answeredTick, 0u) << "the stalled answer never went out";
   EXPECT_EQ(OwnHeaders(requests[1]), ExpectedHeaders("s"));
+}
+
+TEST(StreamNode, NamesWithLineBreaksAreRefusedBeforeAnyRequest) {
+  LoopbackHttpServer scheduler;
+  ASSERT_TRUE(scheduler.IsListening());
+  const std::string names[] = {"room\r\nX-Injected: 1", "room\nX: 1", "room\r",
+                               std::string("room\0x", 6)};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    scheduler.Enqueue(Answer(200, "node1"));
+    EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, name), "");
+  }
+  EXPECT_TRUE(scheduler.Requests().empty());
+}
+
+TEST(StreamNode, AnAnswerPastTheSizeCapIsNoAnswer) {
+  LoopbackHttpServer scheduler;
+  scheduler.Enqueue(Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n')));
+  scheduler.Enqueue(Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n')));
+  EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, "s"), "");
+  EXPECT_EQ(scheduler.Requests().size(), 2u);
 }
 
 }  // namespace
