@@ -240,6 +240,11 @@ TEST_F(EngineTest, PublishingEventsNeedAChannel) {
 TEST(EngineFrames, RemoteFramesThatBreakTheFrameRuleAreIgnoredAndCounted) {
   using namespace channel_protocol;
   zarvik_test::TempDir dir;
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  struct Cleanup {
+    ~Cleanup() { WSACleanup(); }
+  } cleanup;
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address = {};
   address.sin_family = AF_INET;

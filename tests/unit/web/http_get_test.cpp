@@ -106,7 +106,8 @@ TEST(HttpGet, RepliesPastTheSizeCapsStopTheTransfer) {
       {"body at the cap", kMaxReplyBodyBytes, 0, 0},
       {"body one byte over", kMaxReplyBodyBytes + 1, 0, 23},
       {"body of 4 MiB", 4u << 20, 0, 23},
-      {"header text over its cap", 10, kMaxReplyHeaderBytes + 100, 23},
+      // Headers are not kept here (libcurl itself bounds each line): only the body counts.
+      {"long header line", 10, kMaxReplyHeaderBytes + 100, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -121,12 +121,28 @@ TEST(StreamNode, NamesWithLineBreaksAreRefusedBeforeAnyRequest) {
   EXPECT_TRUE(scheduler.Requests().empty());
 }
 
-TEST(StreamNode, AnAnswerPastTheSizeCapIsNoAnswer) {
-  LoopbackHttpServer scheduler;
-  scheduler.Enqueue(Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n')));
-  scheduler.Enqueue(Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n')));
-  EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, "s"), "");
-  EXPECT_EQ(scheduler.Requests().size(), 2u);
+TEST(StreamNode, AnAnswerPastTheSizeCapsIsNoAnswer) {
+  HttpResponseScript bigBody = Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n'));
+  HttpResponseScript bigHeaders = Answer(200, "n1");
+  bigHeaders.extraHeaders.push_back("X-Padding: " + std::string(kMaxReplyHeaderBytes, 'h'));
+  struct Row {
+    const char* name;
+    HttpResponseScript first, second;
+    std::string result;
+  };
+  const Row rows[] = {
+      {"two bodies over the cap", bigBody, bigBody, ""},
+      {"body over the cap, then a good answer", bigBody, Answer(200, "n2"), "n2"},
+      {"headers over their cap, then a good answer", bigHeaders, Answer(200, "n3"), "n3"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    LoopbackHttpServer scheduler;
+    scheduler.Enqueue(row.first);
+    scheduler.Enqueue(row.second);
+    EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, "s"), row.result);
+    EXPECT_EQ(scheduler.Requests().size(), 2u);
+  }
 }
 
 }  // namespace
