@@ -45,11 +45,11 @@ class ShellLinks(ClientTestCase):
                                     CLOSE_AND_WAIT)
         self.assertEqual(code, 0, lines)
         self.assertIn((GAME_NOTIFY_EXIT, 0x857B0000), self.game.notifications())
+        # Give a handler that was started anyway time to write.
+        self.assertFalse(wait_for(lambda: os.path.exists(self.marker), 3), "handler ran")
         messages = [m for _, m in self.client.log_messages()]
         for link in links:
             self.assertIn("refused to open a link that is not http or https : " + link, messages)
-        # Give a handler that was started anyway time to write.
-        self.assertFalse(wait_for(lambda: os.path.exists(self.marker), 3))
 
 
 class RendererPipes(ClientTestCase):
