@@ -25,6 +25,7 @@ class ChannelServerTest : public testing::Test {
     });
     ASSERT_TRUE(m_server.Start("127.0.0.1", 0));
   }
+  void TearDown() override { m_server.Stop(); }
   std::vector<std::string> LogLinesWith(const std::string& text) {
     std::lock_guard<std::mutex> guard(m_logLock);
     std::vector<std::string> lines;
@@ -39,9 +40,10 @@ class ChannelServerTest : public testing::Test {
         .Finish();
   }
 
-  channel_server::ChannelServer m_server;
+  // The log outlives the server: the server still logs while it stops.
   std::mutex m_logLock;
   std::vector<std::string> m_log;
+  channel_server::ChannelServer m_server;
 };
 
 TEST_F(ChannelServerTest, FramesThatBreakTheFrameRuleAreDroppedAndLogged) {
