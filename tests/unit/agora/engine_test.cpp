@@ -175,6 +175,9 @@ TEST_F(EngineTest, RejoinsAfterTheServerComesBack) {
   ASSERT_EQ(a.engine->joinChannel("", "55", nullptr, 5), 0);
   ASSERT_EQ(b.engine->joinChannel("", "55", nullptr, 6), 0);
   ASSERT_NE(a.events.WaitFor("user-joined 6"), "");
+  // Each member's messages go out on its own writer: A hearing of B does not mean B has its own
+  // answer yet, and what is still queued when the server stops is dropped.
+  ASSERT_NE(b.events.WaitFor("join 55 uid=6"), "");
 
   m_server.Stop();
   EXPECT_NE(a.events.WaitFor("interrupted"), "");
