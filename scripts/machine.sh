@@ -40,6 +40,12 @@ zarvik_machine() {
   if [ "${ZARVIK_FORCE_X86_64:-0}" = 1 ]; then
     ZARVIK_RUN_ARCH=x86_64
     ZARVIK_ROUTE_REASON="ZARVIK_FORCE_X86_64=1 is set"
+  elif [ $ZARVIK_CAN_RUN_32 = 1 ] && [ -x /usr/lib/wine/wine ] \
+       && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    # 32-bit programs start (perhaps through an emulator) but the installed wine32 does not.
+    ZARVIK_CAN_RUN_32=0
+    ZARVIK_RUN_ARCH=x86_64
+    ZARVIK_ROUTE_REASON="wine32 is installed but does not start here ($(/usr/lib/wine/wine --version 2>&1 | head -n 1))"
   elif [ $ZARVIK_CAN_RUN_32 = 1 ]; then
     ZARVIK_RUN_ARCH=i686
     ZARVIK_ROUTE_REASON="this machine runs 32-bit x86 programs, so wine32 can run the shipped build"
