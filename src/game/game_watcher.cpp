@@ -46,7 +46,10 @@ bool IsStopped(zarvik::GameWatch& watch) {
 // an id reused by another process would be watched instead of the game).
 void WaitForGameExit(zarvik::GameWatch& watch) {
   DWORD exitCode = 0;
-  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, watch.gamePid);
+  // Only the rights the watch uses (wait, exit code): a game that runs elevated refuses
+  // PROCESS_ALL_ACCESS to an ordinary client, but grants these.
+  HANDLE process =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, watch.gamePid);
   for (;;) {
     // With a null handle the query fails and the exit code read last stays.
     GetExitCodeProcess(process, &exitCode);

@@ -9,6 +9,7 @@
 #include "diagnostics/log.h"
 #include "ui/topmost.h"
 #include "ui/view_modes.h"
+#include "voice/vcast_wnd.h"
 
 namespace {
 constexpr int kMainIconResource = 107;
@@ -21,6 +22,9 @@ CMainWnd::CMainWnd() {
 
 CMainWnd::~CMainWnd() {
   LogLine(INFO, "call ~CMainWnd destruct mainwnd ojbject.");
+  // A voice window that outlives this object must not call back into it.
+  if (m_voiceWnd)
+    m_voiceWnd->SetGoneCallback(nullptr);
   if (m_shareMemory) {
     CloseHandle(m_shareMemory);
     m_shareMemory = nullptr;

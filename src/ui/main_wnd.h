@@ -33,7 +33,8 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
 
   CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserClient; }
   CVCastWnd* GetVoiceWnd() const { return m_voiceWnd; }
-  void SetVoiceWnd(CVCastWnd* voiceWnd) { m_voiceWnd = voiceWnd; }
+  // Fills the slot; the slot empties itself when the voice window is destroyed.
+  void SetVoiceWnd(CVCastWnd* voiceWnd);
   int GetViewMode() const { return m_viewMode; }
   bool IsPinned() const;
 
@@ -105,7 +106,8 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   int m_viewMode = 1;
   CefRefPtr<SimpleHandler> m_browserClient;
   DWORD m_gameThreadId = 0;
-  CVCastWnd* m_voiceWnd = nullptr;  // not owned
+  CVCastWnd* m_voiceWnd = nullptr;  // not owned; cleared when the voice window is destroyed
+  bool m_voiceWndGone = false;       // the slot was filled once and its window is gone
   HANDLE m_shareMemory = nullptr;
   DuiLib::CControlUI* m_topArea = nullptr;
   TaskQueue m_taskQueue{1};

@@ -14,6 +14,7 @@
 #include "include/wrapper/cef_helpers.h"
 #include "ui/browser_error_page.h"
 #include "ui/main_wnd_ids.h"
+#include "ui/shell_links.h"
 #include "ui/topmost.h"
 
 CefRefPtr<SimpleHandler> g_browserClient;
@@ -246,8 +247,13 @@ bool SimpleHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser,
     return false;
   }
   if (url.find(L"ispopup=true") != std::wstring::npos) {
-    // Such links belong in the system's browser; a failure to start it is ignored.
-    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Such links belong in the system's browser; a failure to start it is ignored. Anything but
+    // a web address (file:, a share, another protocol) is not handed to the shell at all.
+    if (zarvik::IsShellWebUrl(url))
+      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    else
+      LogLine(ERROR, "refused to open a link that is not http or https : ",
+              zarvik::WideToAnsi(url));
     return true;
   }
   return false;

@@ -37,6 +37,10 @@ UINT CVCastWnd::GetClassStyle() const {
 
 void CVCastWnd::OnFinalMessage(HWND hWnd) {
   WindowImplBase::OnFinalMessage(hWnd);
+  std::function<void(CVCastWnd*)> gone;
+  gone.swap(m_gone);
+  if (gone)
+    gone(this);
   delete this;
 }
 

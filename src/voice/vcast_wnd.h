@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "ui/ui_library.h"
 #include "voice/join_params.h"
 #include "voice/voice_channel.h"
@@ -18,6 +20,10 @@ class CVCastWnd : public DuiLib::WindowImplBase {
   void SetOwnerWindow(HWND owner) { m_channel.SetOwnerWindow(owner); }
   HWND GetOwnerWindow() const { return m_channel.GetOwnerWindow(); }
   int GetRequestedCid() const { return m_channel.GetRequestedCid(); }
+
+  // Called on the UI thread just before the object deletes itself (its window was destroyed:
+  // Alt+F4, WM_CLOSE, or its owner going away), so a holder can drop its pointer. Empty: none.
+  void SetGoneCallback(std::function<void(CVCastWnd*)> gone) { m_gone = std::move(gone); }
 
   // Channel control, on the UI thread. wParam is not used.
   int JoinChannel(WPARAM wParam, const JoinParams* params);
@@ -49,6 +55,7 @@ class CVCastWnd : public DuiLib::WindowImplBase {
   ~CVCastWnd() override = default;  // only OnFinalMessage deletes it
 
   CVoiceChannel m_channel;
+  std::function<void(CVCastWnd*)> m_gone;
 };
 
 // Start-up's voice window: a new CVCastWnd created with the desktop as parent, named "视频",

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "diagnostics/log.h"
+
 namespace {
 
 constexpr long kHttpGetTimeoutSeconds = 30;
@@ -19,6 +21,12 @@ size_t AppendBodyToString(void* data, size_t size, size_t count, void* userdata)
   auto* text = static_cast<std::string*>(userdata);
   if (!data || !text)
     return static_cast<size_t>(-1);
+  size_t bytes = size * count;
+  if (bytes > kMaxReplyBodyBytes || text->size() > kMaxReplyBodyBytes - bytes) {
+    LogLine(ERROR, "the reply is larger than ", static_cast<unsigned>(kMaxReplyBodyBytes),
+            " bytes; the transfer was stopped.");
+    return static_cast<size_t>(-1);
+  }
   // No exception may travel back through libcurl: a reply too large to hold aborts the transfer.
   try {
     text->append(static_cast<const char*>(data), size * count);
@@ -34,8 +42,15 @@ size_t AppendHeaderToString(void* data, size_t size, size_t count, void* userdat
     return static_cast<size_t>(-1);
   const char* begin = static_cast<const char*>(data);
   const char* end = begin + size * count;
+  const char* stop = std::find(begin, end, '\0');
+  if (static_cast<size_t>(stop - begin) > kMaxReplyHeaderBytes - std::min(text->size(),
+                                                                          kMaxReplyHeaderBytes)) {
+    LogLine(ERROR, "the reply's headers are larger than ",
+            static_cast<unsigned>(kMaxReplyHeaderBytes), " bytes; the transfer was stopped.");
+    return static_cast<size_t>(-1);
+  }
   try {
-    text->append(begin, std::find(begin, end, '\0'));
+    text->append(begin, stop);
   } catch (const std::exception&) {
     return static_cast<size_t>(-1);
   }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "web/server_reply.h"
+
 // True only when "getZarvikSwitch.action" of the current edition answered status 0 with a true
 // "switch": updates are open for everybody.
 bool QueryUpdateSwitch();
@@ -28,15 +30,5 @@ std::string PermissionQueryUrl(const std::string& queryUrl, const std::wstring& 
 // Runs one query against `url` and applies the reply rules, writing the log lines. The time-outs
 // (seconds, connect and total) are 30 for the client.
 bool RunServerQuery(ServerQuery query, const std::string& url, long timeoutSeconds = 30);
-
-// What a reply body says, read by the JSON rules. `valid` is false when the body is not a JSON
-// object or a member cannot be read as its type; the other fields are then meaningless.
-struct ServerReply {
-  bool valid = false;
-  int status = 0;
-  std::string msg;    // as sent, still escaped
-  bool flag = false;  // "switch" or "isAllow"
-};
-ServerReply ReadServerReply(const std::string& body, const char* flagMember);
 
 }  // namespace zarvik

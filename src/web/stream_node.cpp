@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "diagnostics/log.h"
 #include "web/http_get.h"
 #include "web/stream_hosts.h"  // generated from the build settings
 
@@ -34,6 +35,11 @@ namespace zarvik {
 std::string QueryStreamNodeAt(const std::string& schedulerHost,
                               const std::string& pullHost,
                               const std::string& streamName) {
+  // The name goes into a request header: a line break would end that header and start others.
+  if (streamName.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    LogLine(ERROR, "GetWsNgbNode: a stream name with a line break or NUL was refused.");
+    return std::string();
+  }
   const std::string wsUrlHeader = "WS_URL:" + pullHost + "/show/" + streamName;
   std::string reply;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -68,6 +74,8 @@ std::string QueryStreamNodeAt(const std::string& schedulerHost,
 
     if (code == CURLE_OK && !reply.empty())
       break;
+    if (code == CURLE_WRITE_ERROR)
+      reply.clear();  // cut off at the size cap: no answer
     Sleep(kPauseAfterFailureMs);
   }
   return reply;

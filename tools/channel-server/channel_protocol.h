@@ -33,11 +33,61 @@ constexpr int kRoleBroadcaster = 1;
 constexpr int kRoleAudience = 2;
 constexpr int kProfileCommunication = 0;
 
-inline size_t FrameStride(int width) {
-  return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+// Video frames: the sides each side sends and accepts, and the exact payload a frame needs.
+// The engine sends 160 x 120; a side longer than these is refused, so the largest frame (2,764,800
+// bytes) still fits in one message. All sizes are worked out in 64 bits: in the 32-bit build a
+// size_t product of two 16-bit sides can wrap to a few bytes.
+constexpr uint32_t kMaxFrameWidth = 1280;
+constexpr uint32_t kMaxFrameHeight = 720;
+
+// Bytes of one row: 3 bytes a pixel, padded to a multiple of 4. Sides are 16-bit on the wire, so
+// neither size can reach 64 bits.
+constexpr uint64_t FrameStride(uint16_t width) {
+  return (static_cast<uint64_t>(width) * 3 + 3) & ~static_cast<uint64_t>(3);
 }
-inline size_t FrameBytes(int width, int height) {
-  return FrameStride(width) * static_cast<size_t>(height);
+// Bytes of a whole frame of these sides.
+constexpr uint64_t FrameBytes(uint16_t width, uint16_t height) {
+  return FrameStride(width) * static_cast<uint64_t>(height);
+}
+static_assert(FrameBytes(kMaxFrameWidth, kMaxFrameHeight) + 13 <= kMaxMessageSize,
+              "the largest accepted frame must fit in one relayed message");
+
+enum class FrameCheck {
+  kOk,
+  kEmptySide,     // width or height is 0
+  kTooLarge,      // a side is longer than the largest accepted
+  kWrongPayload,  // the pixel bytes are not exactly what the sides need
+};
+
+// The one rule both the server and the engine apply to every frame they receive.
+constexpr FrameCheck CheckFrame(uint32_t width, uint32_t height, uint64_t payloadBytes) {
+  if (width == 0 || height == 0)
+    return FrameCheck::kEmptySide;
+  if (width > kMaxFrameWidth || height > kMaxFrameHeight)
+    return FrameCheck::kTooLarge;
+  if (payloadBytes != FrameBytes(static_cast<uint16_t>(width), static_cast<uint16_t>(height)))
+    return FrameCheck::kWrongPayload;
+  return FrameCheck::kOk;
+}
+
+inline const char* FrameCheckText(FrameCheck check) {
+  switch (check) {
+    case FrameCheck::kOk:
+      return "ok";
+    case FrameCheck::kEmptySide:
+      return "a side is 0";
+    case FrameCheck::kTooLarge:
+      return "larger than 1280x720";
+    case FrameCheck::kWrongPayload:
+      return "pixel bytes do not match the size";
+  }
+  return "?";
+}
+
+// "22897x62525 with 4 bytes": how a refused frame is named in the logs.
+inline std::string FrameText(uint32_t width, uint32_t height, uint64_t payloadBytes) {
+  return std::to_string(width) + "x" + std::to_string(height) + " with " +
+         std::to_string(payloadBytes) + " bytes";
 }
 
 class Writer {

@@ -10,25 +10,111 @@ namespace channel_server {
 
 using namespace channel_protocol;
 
+namespace {
+
+// How long a reader or writer waits on its socket before it looks at its stop flag again.
+constexpr long kPollMs = 250;
+
+// Waits until the socket can be read (or written); false when the wait failed.
+bool WaitSocket(SOCKET socket, bool forWrite, bool& ready) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(socket, &set);
+  timeval timeout = {0, kPollMs * 1000};
+  int n = select(0, forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, &timeout);
+  ready = n > 0;
+  return n >= 0;
+}
+
+}  // namespace
+
+// One member's connection. What the server sends it goes into its queue and out through its own
+// writer thread, so no thread ever waits for this member's socket (least of all while holding
+// the server's lock): a member that stops reading only fills its own queue.
 struct ChannelServer::Connection {
   SOCKET socket = INVALID_SOCKET;
-  std::mutex sendLock;
   // Set while the connection is a member of a channel (guarded by the server's lock).
   std::string channel;
   uint32_t uid = 0;
   bool joined = false;
   bool finished = false;  // its reader thread is about to end (guarded by the server's lock)
 
-  bool Send(const std::string& bytes) {
-    std::lock_guard<std::mutex> guard(sendLock);
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-      int n = send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-      if (n <= 0)
-        return false;
-      sent += static_cast<size_t>(n);
+  std::mutex queueLock;  // guards the queue and the flags below
+  std::condition_variable queueChanged;
+  std::deque<std::shared_ptr<const std::string>> queue;
+  size_t queuedBytes = 0;
+  bool closing = false;  // the writer must end
+  bool behind = false;   // frames were skipped and that was logged; cleared when it catches up
+  std::thread writer;
+
+  // Queues a message. Video frames (droppable) are skipped while the member is more than
+  // kMaxQueuedBytes behind; returns true when this call started such a skipping.
+  bool Queue(std::shared_ptr<const std::string> bytes, bool droppable) {
+    std::lock_guard<std::mutex> guard(queueLock);
+    if (closing)
+      return false;
+    if (droppable && queuedBytes + bytes->size() > kMaxQueuedBytes) {
+      bool started = !behind;
+      behind = true;
+      return started;
     }
-    return true;
+    if (queuedBytes <= kMaxQueuedBytes / 2)
+      behind = false;
+    queuedBytes += bytes->size();
+    queue.push_back(std::move(bytes));
+    queueChanged.notify_one();
+    return false;
+  }
+  bool Queue(const std::string& bytes) {
+    return Queue(std::make_shared<const std::string>(bytes), false);
+  }
+
+  void WriteLoop() {
+    for (;;) {
+      std::shared_ptr<const std::string> next;
+      {
+        std::unique_lock<std::mutex> guard(queueLock);
+        queueChanged.wait(guard, [this] { return closing || !queue.empty(); });
+        if (closing)
+          return;
+        next = std::move(queue.front());
+        queue.pop_front();
+        queuedBytes -= next->size();
+      }
+      size_t sent = 0;
+      while (sent < next->size()) {
+        {
+          std::lock_guard<std::mutex> guard(queueLock);
+          if (closing)
+            return;
+        }
+        bool ready = false;
+        if (!WaitSocket(socket, true, ready))
+          return Fail();
+        if (!ready)
+          continue;
+        int n = send(socket, next->data() + sent, static_cast<int>(next->size() - sent), 0);
+        if (n > 0)
+          sent += static_cast<size_t>(n);
+        else if (WSAGetLastError() != WSAEWOULDBLOCK)
+          return Fail();
+      }
+    }
+  }
+
+  // The peer cannot be written to: end the connection; its reader sees it and cleans up.
+  void Fail() { shutdown(socket, SD_BOTH); }
+
+  void StopWriting() {
+    {
+      std::lock_guard<std::mutex> guard(queueLock);
+      closing = true;
+      queue.clear();
+      queuedBytes = 0;
+      queueChanged.notify_one();
+    }
+    if (writer.joinable())
+      writer.join();
   }
 };
 
@@ -134,12 +220,17 @@ void ChannelServer::AcceptLoop() {
     BOOL noDelay = TRUE;
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                sizeof(noDelay));
+    // Reader and writer wait with select and look at their stop flags between waits.
+    u_long nonBlocking = 1;
+    ioctlsocket(client, FIONBIO, &nonBlocking);
     auto connection = std::make_shared<Connection>();
     connection->socket = client;
+    connection->writer = std::thread(&Connection::WriteLoop, connection.get());
     std::vector<std::thread> finished;
     {
       std::lock_guard<std::mutex> guard(m_lock);
       if (m_stopping) {
+        connection->StopWriting();
         closesocket(client);
         return;
       }
@@ -164,7 +255,18 @@ void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
   char buffer[64 * 1024];
   bool good = true;
   while (good) {
+    bool ready = false;
+    if (!WaitSocket(connection->socket, false, ready))
+      break;
+    if (!ready) {
+      std::lock_guard<std::mutex> guard(m_lock);
+      if (m_stopping)
+        break;
+      continue;
+    }
     int n = recv(connection->socket, buffer, sizeof(buffer), 0);
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK)
+      continue;
     if (n <= 0)
       break;
     framer.Append(buffer, static_cast<size_t>(n));
@@ -180,6 +282,7 @@ void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
     }
   }
   RemoveMember(connection, 1 /* dropped */);
+  connection->StopWriting();
   std::lock_guard<std::mutex> guard(m_lock);
   connection->finished = true;
   closesocket(connection->socket);
@@ -221,7 +324,7 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
                                     : Writer(kUserJoined).U32(connection->uid).Finish();
       for (auto& entry : members) {
         if (entry.first != connection->uid)
-          entry.second.connection->Send(note);
+          entry.second.connection->Queue(note);
       }
       break;
     }
@@ -231,8 +334,13 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
       if (!reader.U16(width) || !reader.U16(height))
         break;
       const char* pixels = reader.Rest(size);
-      if (width == 0 || height == 0 || size != FrameBytes(width, height))
+      FrameCheck check = CheckFrame(width, height, size);
+      if (check != FrameCheck::kOk) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        Log("drop video frame uid=" + std::to_string(connection->uid) + " " +
+            FrameText(width, height, size) + ": " + FrameCheckText(check));
         break;
+      }
       std::vector<std::shared_ptr<Connection>> receivers;
       uint32_t uid;
       {
@@ -250,10 +358,15 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
       }
       if (receivers.empty())
         break;
-      std::string relay =
-          Writer(kRemoteFrame).U32(uid).U16(width).U16(height).Bytes(pixels, size).Finish();
-      for (auto& receiver : receivers)
-        receiver->Send(relay);
+      auto relay = std::make_shared<const std::string>(
+          Writer(kRemoteFrame).U32(uid).U16(width).U16(height).Bytes(pixels, size).Finish());
+      for (auto& receiver : receivers) {
+        if (receiver->Queue(relay, true)) {
+          std::lock_guard<std::mutex> guard(m_lock);
+          Log("member uid=" + std::to_string(receiver->uid) +
+              " is not reading; its video frames are skipped until it catches up");
+        }
+      }
       break;
     }
     default:
@@ -273,7 +386,7 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   std::lock_guard<std::mutex> guard(m_lock);
   auto refuse = [&](uint32_t code, const std::string& text) {
     Log("refuse channel=" + channel + " uid=" + std::to_string(uid) + ": " + text);
-    connection->Send(Writer(kJoinRefused).U32(code).Text(text).Finish());
+    connection->Queue(Writer(kJoinRefused).U32(code).Text(text).Finish());
   };
   if (connection->joined)
     return refuse(17, "already in channel " + connection->channel);
@@ -297,12 +410,12 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   connection->uid = uid;
   connection->joined = true;
   Log("join channel=" + channel + " uid=" + std::to_string(uid) + " role=" + std::to_string(role));
-  connection->Send(Writer(kJoined).U32(uid).Finish());
+  connection->Queue(Writer(kJoined).U32(uid).Finish());
   for (auto& entry : members) {
     if (entry.second.Visible())
-      connection->Send(Writer(kUserJoined).U32(entry.first).Finish());
+      connection->Queue(Writer(kUserJoined).U32(entry.first).Finish());
     if (self.Visible())
-      entry.second.connection->Send(Writer(kUserJoined).U32(uid).Finish());
+      entry.second.connection->Queue(Writer(kUserJoined).U32(uid).Finish());
   }
   members[uid] = self;
 }
@@ -325,7 +438,7 @@ void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection, 
   if (visible) {
     std::string note = Writer(kUserOffline).U32(connection->uid).U32(reason).Finish();
     for (auto& entry : channel->second)
-      entry.second.connection->Send(note);
+      entry.second.connection->Queue(note);
   }
   if (channel->second.empty())
     m_channels.erase(channel);

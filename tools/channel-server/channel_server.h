@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,6 +30,10 @@ class ChannelServer {
   // Closes the listener and every connection; the engines see their connection drop.
   void Stop();
   uint16_t port() const { return m_port; }
+
+  // How far one member may fall behind (bytes queued for it) before the video frames relayed to
+  // it are skipped; the messages about who joins and leaves are always queued.
+  static constexpr size_t kMaxQueuedBytes = 8u * 1024u * 1024u;
 
   // The users of a channel, in uid order (for tests and the server's own log).
   std::vector<uint32_t> Users(const std::string& channel);

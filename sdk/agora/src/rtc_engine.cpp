@@ -757,8 +757,18 @@ bool RtcEngine::ServeConnection(const std::shared_ptr<Session>& session, SOCKET 
           if (!reader.U32(uid) || !reader.U16(width) || !reader.U16(height))
             break;
           const char* pixels = reader.Rest(size);
-          if (width == 0 || height == 0 || size != proto::FrameBytes(width, height))
-            break;  // a frame that does not decode is dropped
+          proto::FrameCheck check = proto::CheckFrame(width, height, size);
+          if (check != proto::FrameCheck::kOk) {
+            // Ignored and counted; the log names the 1st, 2nd, 4th, 8th ... so a flood of
+            // them cannot flood the log.
+            unsigned refused = ++m_refusedFrames;
+            if ((refused & (refused - 1)) == 0)
+              m_log.Write("refused video frame of user " + std::to_string(uid) + ", " +
+                          proto::FrameText(width, height, size) + ": " +
+                          proto::FrameCheckText(check) + " (" + std::to_string(refused) +
+                          " refused so far)");
+            break;
+          }
           OnRemoteFrame(session, uid, width, height, std::string(pixels, size));
           break;
         }

@@ -106,6 +106,8 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   std::set<std::string> m_publishedUrls;
   std::string m_serverHost;
   int m_serverPort = 0;
+  // Remote frames that broke the frame rule and were ignored (network threads).
+  std::atomic<unsigned> m_refusedFrames{0};
 
   std::mutex m_eventLock;
   std::condition_variable m_eventReady;

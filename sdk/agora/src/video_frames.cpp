@@ -4,6 +4,12 @@
 
 namespace agora_standin {
 
+static_assert(channel_protocol::CheckFrame(kFrameWidth, kFrameHeight,
+                                           channel_protocol::FrameBytes(kFrameWidth,
+                                                                        kFrameHeight)) ==
+                  channel_protocol::FrameCheck::kOk,
+              "the frames the engine sends must pass its own frame rule");
+
 COLORREF UidColor(uint32_t uid) {
   // Spread neighbouring uids over clearly different, bright colours.
   uint32_t h = uid * 2654435761u;
@@ -42,9 +48,10 @@ FramePainter::~FramePainter() {
 }
 
 std::string FramePainter::Paint(unsigned n) {
-  size_t stride = channel_protocol::FrameStride(kFrameWidth);
+  size_t stride = static_cast<size_t>(channel_protocol::FrameStride(kFrameWidth));
   if (!m_bits)
-    return std::string(channel_protocol::FrameBytes(kFrameWidth, kFrameHeight), '\0');
+    return std::string(static_cast<size_t>(channel_protocol::FrameBytes(kFrameWidth, kFrameHeight)),
+                       '\0');
   COLORREF color = UidColor(m_uid);
   uint8_t light[3] = {GetBValue(color), GetGValue(color), GetRValue(color)};
   uint8_t dark[3] = {static_cast<uint8_t>(light[0] / 3), static_cast<uint8_t>(light[1] / 3),
@@ -74,7 +81,8 @@ std::string FramePainter::Paint(unsigned n) {
 
 void DrawFrame(HWND window, int width, int height, const std::string& pixels, int renderMode) {
   if (!IsWindow(window) || width <= 0 || height <= 0 ||
-      pixels.size() != channel_protocol::FrameBytes(width, height))
+      channel_protocol::CheckFrame(static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                   pixels.size()) != channel_protocol::FrameCheck::kOk)
     return;
   RECT client;
   if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0)

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "IAgoraRtcEngine.h"
+#include "channel_protocol.h"
 #include "channel_server.h"
+#include "raw_member.h"
 #include "support/temp_dir.h"
 #include "support/voice_events.h"
 
@@ -173,6 +175,9 @@ TEST_F(EngineTest, RejoinsAfterTheServerComesBack) {
   ASSERT_EQ(a.engine->joinChannel("", "55", nullptr, 5), 0);
   ASSERT_EQ(b.engine->joinChannel("", "55", nullptr, 6), 0);
   ASSERT_NE(a.events.WaitFor("user-joined 6"), "");
+  // Each member's messages go out on its own writer: A hearing of B does not mean B has its own
+  // answer yet, and what is still queued when the server stops is dropped.
+  ASSERT_NE(b.events.WaitFor("join 55 uid=6"), "");
 
   m_server.Stop();
   EXPECT_NE(a.events.WaitFor("interrupted"), "");
@@ -231,6 +236,84 @@ TEST_F(EngineTest, PublishingEventsNeedAChannel) {
   EXPECT_EQ(a.events.WaitFor("unpublished"), "unpublished rtmp://127.0.0.1/live/1");
   EXPECT_EQ(a.engine->removePublishStreamUrl("rtmp://127.0.0.1/live/1"),
             -agora::ERR_INVALID_ARGUMENT);
+}
+
+// The engine behind a channel server of the test's own, which sends forged frames: the 13-byte
+// message of the first send wraps a 32-bit size_t to 4 bytes and would make drawing read ~4 GiB.
+TEST(EngineFrames, RemoteFramesThatBreakTheFrameRuleAreIgnoredAndCounted) {
+  using namespace channel_protocol;
+  zarvik_test::TempDir dir;
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  struct Cleanup {
+    ~Cleanup() { WSACleanup(); }
+  } cleanup;
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  int size = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+
+  Engine a(ntohs(address.sin_port));
+  std::string path;
+  for (wchar_t c : dir.File(L"AgoraSDK.log"))
+    path.push_back(c == L'\\' ? '/' : static_cast<char>(c));
+  ASSERT_EQ(RtcEngineParameters(a.engine).setLogFile(path.c_str()), 0);
+  VideoWindow window;
+  ASSERT_EQ(a.engine->joinChannel("", "31", nullptr, 1), 0);
+
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(listener, &readable);
+  timeval timeout = {10, 0};
+  ASSERT_EQ(select(0, &readable, nullptr, nullptr, &timeout), 1);
+  zarvik_test::RawMember server(accept(listener, nullptr, nullptr));
+  closesocket(listener);
+  std::string payload;
+  ASSERT_TRUE(server.WaitFor(kJoin, payload, 5000));
+  ASSERT_TRUE(server.Send(Writer(kJoined).U32(1).Finish()));
+  ASSERT_TRUE(server.Send(Writer(kUserJoined).U32(7).Finish()));
+  ASSERT_NE(a.events.WaitFor("user-joined 7"), "");
+  // Frames of user 7 are drawn into the window as they arrive.
+  VideoCanvas canvas(window.get(), RENDER_MODE_FIT, "", 7);
+  ASSERT_EQ(a.engine->setupRemoteVideo(canvas), 0);
+
+  ASSERT_TRUE(server.Send(std::string("\x0d\x00\x00\x00\x44\x07\x00\x00\x00\x71\x59\x3d\xf4" "ABCD",
+                                      17)));
+  auto frame = [](uint16_t width, uint16_t height, size_t bytes) {
+    std::string pixels(bytes, '\x40');
+    return Writer(kRemoteFrame).U32(7).U16(width).U16(height).Bytes(pixels.data(), bytes).Finish();
+  };
+  ASSERT_TRUE(server.Send(frame(65535, 21846, 131072)));
+  ASSERT_TRUE(server.Send(frame(43690, 32768, 0)));
+  ASSERT_TRUE(server.Send(frame(160, 120, 160 * 120 * 3 + 1)));
+  ASSERT_TRUE(server.Send(frame(160, 120, 160 * 120 * 3)));
+
+  // The first frame the engine decodes is the good one; the window shows it.
+  EXPECT_EQ(a.events.WaitFor("first-remote"), "first-remote 7 160x120");
+  COLORREF centre = window.Pixel(40, 40);
+  for (int i = 0; i < 100 && centre != RGB(0x40, 0x40, 0x40); ++i) {
+    Sleep(50);
+    centre = window.Pixel(40, 40);
+  }
+  EXPECT_EQ(centre, RGB(0x40, 0x40, 0x40));
+  a.engine->leaveChannel();
+
+  std::string log = zarvik_test::ReadFileBytes(dir.File(L"AgoraSDK.log"));
+  EXPECT_NE(log.find("refused video frame of user 7, 22897x62525 with 4 bytes: larger than "
+                     "1280x720 (1 refused so far)"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("refused video frame of user 7, 65535x21846 with 131072 bytes: larger than "
+                     "1280x720 (2 refused so far)"),
+            std::string::npos);
+  EXPECT_NE(log.find("refused video frame of user 7, 160x120 with 57601 bytes: pixel bytes do "
+                     "not match the size (4 refused so far)"),
+            std::string::npos);
+  EXPECT_EQ(log.find("(3 refused so far)"), std::string::npos);  // only powers of two are logged
 }
 
 TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {

@@ -136,4 +136,43 @@ TEST(ChannelProtocol, BadLengthsAndShortPayloads) {
   EXPECT_FALSE(empty.U8(more));
 }
 
+// The frame rule both the channel server and the engine apply. The first rows are frames whose
+// size wraps a 32-bit size_t to the payload given (4, 131072 and 0 bytes).
+TEST(ChannelProtocol, FrameRule) {
+  using namespace channel_protocol;
+  struct Case {
+    uint32_t width, height;
+    uint64_t payload;
+    FrameCheck expected;
+  };
+  const uint64_t exact = 160 * 3 * 120;  // 480 is already a multiple of 4
+  const uint64_t largest = FrameBytes(kMaxFrameWidth, kMaxFrameHeight);
+  const Case cases[] = {
+      {22897, 62525, 4, FrameCheck::kTooLarge},
+      {65535, 21846, 131072, FrameCheck::kTooLarge},
+      {43690, 32768, 0, FrameCheck::kTooLarge},
+      {160, 120, exact, FrameCheck::kOk},
+      {160, 120, exact - 1, FrameCheck::kWrongPayload},
+      {160, 120, exact + 1, FrameCheck::kWrongPayload},
+      {160, 120, 0, FrameCheck::kWrongPayload},
+      {1, 1, 4, FrameCheck::kOk},  // one pixel, row padded to 4 bytes
+      {1, 1, 3, FrameCheck::kWrongPayload},
+      {161, 2, 2 * 484, FrameCheck::kOk},
+      {kMaxFrameWidth, kMaxFrameHeight, largest, FrameCheck::kOk},
+      {kMaxFrameWidth + 1, 1, FrameStride(kMaxFrameWidth + 1), FrameCheck::kTooLarge},
+      {1, kMaxFrameHeight + 1, 4ull * (kMaxFrameHeight + 1), FrameCheck::kTooLarge},
+      {0, 120, 0, FrameCheck::kEmptySide},
+      {160, 0, 0, FrameCheck::kEmptySide},
+      {0xFFFFFFFFu, 0xFFFFFFFFu, 0, FrameCheck::kTooLarge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(FrameText(c.width, c.height, c.payload));
+    EXPECT_EQ(CheckFrame(c.width, c.height, c.payload), c.expected);
+  }
+  // The sizes themselves do not wrap in either build.
+  EXPECT_EQ(FrameBytes(22897, 62525), 4294967300ull);
+  EXPECT_EQ(FrameBytes(43690, 32768), 4294967296ull);
+  EXPECT_EQ(FrameBytes(0xFFFF, 0xFFFF), 196608ull * 0xFFFF);
+}
+
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+
 #include "include/cef_process_message.h"
 #include "src/common/ipc_messages.h"
 #include "src/common/text.h"
@@ -35,7 +38,8 @@ TEST(CefProcessMessageTest, CarriesItsArgumentsThroughThePipeInOrder) {
   args->SetNull(4);
 
   cefimpl::IpcWriter w;
-  w.Str(message->GetName().ToString()).List(args);
+  w.Str(message->GetName().ToString());
+  cefimpl::WriteList(w, args);
   ASSERT_TRUE(WriteIpcMessage(write, cefimpl::MakeIpc(cefimpl::IPC_PROCESS_MESSAGE, 3, 77, w)));
   cefimpl::IpcWriter second;
   second.Int(5);
@@ -48,7 +52,7 @@ TEST(CefProcessMessageTest, CarriesItsArgumentsThroughThePipeInOrder) {
   EXPECT_EQ(got.frameId, 77);
   cefimpl::IpcReader r(got.payload);
   EXPECT_EQ(r.Str(), "closeMic");
-  CefRefPtr<CefListValue> back = r.List();
+  CefRefPtr<CefListValue> back = cefimpl::ReadList(r);
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(back->GetSize(), 5u);
   EXPECT_EQ(back->GetInt(0), 1);
@@ -134,6 +138,34 @@ TEST(UrlTest, ResolvesAgainstTheDocument) {
     SCOPED_TRACE(c.relative);
     EXPECT_EQ(cefimpl::ResolveUrl(c.base, c.relative), c.expected);
   }
+}
+
+TEST(CefProcessMessageTest, FramesLargerThanOneReadArriveWhole) {
+  HANDLE read = nullptr, write = nullptr;
+  ASSERT_TRUE(CreatePipe(&read, &write, nullptr, 0));
+  std::string body(3 * cefimpl::kIpcReadChunk + 123, '\0');
+  for (size_t i = 0; i < body.size(); ++i)
+    body[i] = static_cast<char>(i * 7);
+  cefimpl::IpcWriter w;
+  w.Str(body);
+  std::thread writer([&] {
+    WriteIpcMessage(write, cefimpl::MakeIpc(cefimpl::IPC_COMMIT_DOCUMENT, 1, 2, w));
+    // Announces 64 MiB, then the writer goes away: a clean failure, not a 64 MiB buffer.
+    uint32_t size = cefimpl::kMaxIpcFrame;
+    DWORD written = 0;
+    WriteFile(write, &size, sizeof(size), &written, nullptr);
+    WriteFile(write, "0123456789abcdefXYZ", 19, &written, nullptr);
+    CloseHandle(write);
+  });
+  cefimpl::IpcMessage got;
+  ASSERT_TRUE(cefimpl::ReadIpcMessage(read, &got));
+  cefimpl::IpcReader r(got.payload);
+  EXPECT_EQ(r.Str(), body);
+  cefimpl::IpcMessage cut;
+  EXPECT_FALSE(cefimpl::ReadIpcMessage(read, &cut));
+  EXPECT_LE(cut.payload.capacity(), cefimpl::kIpcReadChunk);
+  writer.join();
+  CloseHandle(read);
 }
 
 }  // namespace

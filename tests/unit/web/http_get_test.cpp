@@ -95,4 +95,44 @@ TEST(HttpGet, TransportFailuresReturnTheCurlCodeAndWhatArrived) {
   EXPECT_EQ(body, "{\"sta");
 }
 
+TEST(HttpGet, RepliesPastTheSizeCapsStopTheTransfer) {
+  struct Row {
+    const char* name;
+    size_t bodyBytes;
+    size_t headerBytes;  // one extra header line of about this size
+    int expected;
+  };
+  const Row rows[] = {
+      {"body at the cap", kMaxReplyBodyBytes, 0, 0},
+      {"body one byte over", kMaxReplyBodyBytes + 1, 0, 23},
+      {"body of 4 MiB", 4u << 20, 0, 23},
+      // Headers are not kept here (libcurl itself bounds each line): only the body counts.
+      {"long header line", 10, kMaxReplyHeaderBytes + 100, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    LoopbackHttpServer server;
+    HttpResponseScript big;
+    big.body = std::string(row.bodyBytes, 'x');
+    if (row.headerBytes)
+      big.extraHeaders.push_back("X-Padding: " + std::string(row.headerBytes, 'h'));
+    server.Enqueue(big);
+    std::string body;
+    EXPECT_EQ(HttpGetToString(server.Url("/big"), body), row.expected);
+    EXPECT_LE(body.size(), kMaxReplyBodyBytes);
+    if (row.expected == 0) {
+      EXPECT_EQ(body.size(), row.bodyBytes);
+    }
+  }
+  // The sinks refuse growth past the caps whatever the chunk sizes.
+  std::string text(kMaxReplyBodyBytes - 2, 'a');
+  char chunk[4] = {'b', 'b', 'b', 'b'};
+  EXPECT_EQ(AppendBodyToString(chunk, 1, 2, &text), 2u);
+  EXPECT_EQ(AppendBodyToString(chunk, 1, 1, &text), static_cast<size_t>(-1));
+  EXPECT_EQ(text.size(), kMaxReplyBodyBytes);
+  std::string header(kMaxReplyHeaderBytes, 'h');
+  EXPECT_EQ(AppendHeaderToString(chunk, 1, 1, &header), static_cast<size_t>(-1));
+  EXPECT_EQ(header.size(), kMaxReplyHeaderBytes);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/loopback_http_server.h"
+#include "web/http_get.h"
 
 namespace {
 
@@ -105,6 +106,43 @@ TEST(StreamNode, UnreachableOrStalledSchedulerIsGivenUpOn) {
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].answeredTick, 0u) << "the stalled answer never went out";
   EXPECT_EQ(OwnHeaders(requests[1]), ExpectedHeaders("s"));
+}
+
+TEST(StreamNode, NamesWithLineBreaksAreRefusedBeforeAnyRequest) {
+  LoopbackHttpServer scheduler;
+  ASSERT_TRUE(scheduler.IsListening());
+  const std::string names[] = {"room\r\nX-Injected: 1", "room\nX: 1", "room\r",
+                               std::string("room\0x", 6)};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    scheduler.Enqueue(Answer(200, "node1"));
+    EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, name), "");
+  }
+  EXPECT_TRUE(scheduler.Requests().empty());
+}
+
+TEST(StreamNode, AnAnswerPastTheSizeCapsIsNoAnswer) {
+  HttpResponseScript bigBody = Answer(200, std::string(kMaxReplyBodyBytes + 1, 'n'));
+  HttpResponseScript bigHeaders = Answer(200, "n1");
+  bigHeaders.extraHeaders.push_back("X-Padding: " + std::string(kMaxReplyHeaderBytes, 'h'));
+  struct Row {
+    const char* name;
+    HttpResponseScript first, second;
+    std::string result;
+  };
+  const Row rows[] = {
+      {"two bodies over the cap", bigBody, bigBody, ""},
+      {"body over the cap, then a good answer", bigBody, Answer(200, "n2"), "n2"},
+      {"headers over their cap, then a good answer", bigHeaders, Answer(200, "n3"), "n3"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    LoopbackHttpServer scheduler;
+    scheduler.Enqueue(row.first);
+    scheduler.Enqueue(row.second);
+    EXPECT_EQ(zarvik::QueryStreamNodeAt(scheduler.HostPort(), kPullHost, "s"), row.result);
+    EXPECT_EQ(scheduler.Requests().size(), 2u);
+  }
 }
 
 }  // namespace

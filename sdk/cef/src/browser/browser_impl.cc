@@ -83,7 +83,8 @@ void FrameImpl::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMess
     return;
   // The arguments are taken now; later changes to the message do not travel.
   IpcWriter w;
-  w.Str(message->GetName().ToString()).List(message->GetArgumentList());
+  w.Str(message->GetName().ToString());
+  WriteList(w, message->GetArgumentList());
   PostToUi([browser, w] { browser->SendToRenderer(IPC_PROCESS_MESSAGE, w); });
 }
 
@@ -454,7 +455,7 @@ void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
     }
     case IPC_PROCESS_MESSAGE: {
       CefRefPtr<CefProcessMessage> msg = CefProcessMessage::Create(r.Str());
-      CefRefPtr<CefListValue> args = r.List();
+      CefRefPtr<CefListValue> args = ReadList(r);
       CefRefPtr<CefListValue> target = msg->GetArgumentList();
       for (size_t i = 0; i < args->GetSize(); ++i) {
         switch (args->GetType(i)) {

@@ -1,5 +1,9 @@
 #include "src/browser/renderer_host.h"
 
+#include <sddl.h>
+
+#include <vector>
+
 #include "src/browser/engine.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
@@ -14,17 +18,40 @@ std::wstring OwnExecutable() {
   return path;
 }
 
-HANDLE CreatePipeEnd(const std::wstring& name, DWORD direction) {
-  return CreateNamedPipeW(name.c_str(), direction | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 1 << 16, 1 << 16, 0,
-                          nullptr);
+// The pipes' access list: only the user this process runs as (and the system). Null when it
+// cannot be built; the pipe then gets the default one, and the process id check still holds.
+PSECURITY_DESCRIPTOR UserOnlySecurity() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return nullptr;
+  std::vector<BYTE> buffer(512);
+  DWORD size = 0;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
+                          &size)) {
+    wchar_t* sid = nullptr;
+    if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+      std::wstring sddl = L"D:P(A;;GA;;;" + std::wstring(sid) + L")(A;;GA;;;SY)";
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                           &descriptor, nullptr);
+      LocalFree(sid);
+    }
+  }
+  CloseHandle(token);
+  return descriptor;
 }
 
-// Connects the server end; a client that came first is fine too.
-bool ConnectPipe(HANDLE pipe) {
-  if (ConnectNamedPipe(pipe, nullptr))
-    return true;
-  return GetLastError() == ERROR_PIPE_CONNECTED;
+// One instance, this machine only (remote clients are refused), this user only.
+HANDLE CreatePipeEnd(const std::wstring& name, DWORD direction) {
+  PSECURITY_DESCRIPTOR descriptor = UserOnlySecurity();
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  HANDLE pipe = CreateNamedPipeW(
+      name.c_str(), direction | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 1 << 16,
+      1 << 16, 0, descriptor ? &attributes : nullptr);
+  if (descriptor)
+    LocalFree(descriptor);
+  return pipe;
 }
 
 }  // namespace
@@ -115,8 +142,33 @@ void RendererHost::Send(const IpcMessage& message) {
   m_wake.notify_one();
 }
 
+// Waits for the renderer on one pipe end. Any other client (a local process that opened the
+// name first) is logged and disconnected, and the wait goes on. False when the pipe broke or
+// the host is stopping (its own Unblock connects then).
+bool RendererHost::ConnectRenderer(HANDLE pipe, const char* end) {
+  for (;;) {
+    if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
+      return false;
+    ULONG client = 0;
+    bool known = GetNamedPipeClientProcessId(pipe, &client) != FALSE;
+    if (known && client == m_processId)
+      return true;
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      if (m_stop)
+        return false;
+    }
+    EngineLog(LOGSEVERITY_ERROR,
+              std::string("refused a client of the renderer pipe ") + end + ": process " +
+                  (known ? std::to_string(client) : "unknown (error " +
+                                                        std::to_string(GetLastError()) + ")") +
+                  " is not the renderer " + std::to_string(m_processId));
+    DisconnectNamedPipe(pipe);
+  }
+}
+
 void RendererHost::WriterMain() {
-  bool connected = ConnectPipe(m_toRenderer);
+  bool connected = ConnectRenderer(m_toRenderer, "in");
   for (;;) {
     IpcMessage message;
     {
@@ -138,7 +190,7 @@ void RendererHost::WriterMain() {
 }
 
 void RendererHost::ReaderMain() {
-  if (ConnectPipe(m_fromRenderer)) {
+  if (ConnectRenderer(m_fromRenderer, "out")) {
     IpcMessage message;
     while (ReadIpcMessage(m_fromRenderer, &message)) {
       IpcMessage copy = message;

@@ -34,6 +34,7 @@ class RendererHost {
   void ReaderMain();
   void WriterMain();
   void Unblock();
+  bool ConnectRenderer(HANDLE pipe, const char* end);
 
   std::wstring m_pipeName;
   HANDLE m_toRenderer = INVALID_HANDLE_VALUE;

@@ -4,66 +4,51 @@
 
 namespace cefimpl {
 
-namespace {
-bool ReadExact(HANDLE pipe, void* buffer, size_t size) {
-  char* p = static_cast<char*>(buffer);
-  while (size > 0) {
-    DWORD got = 0;
-    if (!ReadFile(pipe, p, static_cast<DWORD>(size), &got, nullptr) || got == 0)
-      return false;
-    p += got;
-    size -= got;
-  }
-  return true;
-}
-}  // namespace
-
-IpcWriter& IpcWriter::List(CefRefPtr<CefListValue> list) {
+void WriteList(IpcWriter& w, CefRefPtr<CefListValue> list) {
   size_t n = list ? list->GetSize() : 0;
-  Int(static_cast<int32_t>(n));
+  w.Int(static_cast<int32_t>(n));
   for (size_t i = 0; i < n; ++i) {
     CefValueType type = list->GetType(i);
-    Int(type);
+    w.Int(type);
     switch (type) {
       case VTYPE_BOOL:
-        Int(list->GetBool(i) ? 1 : 0);
+        w.Int(list->GetBool(i) ? 1 : 0);
         break;
       case VTYPE_INT:
-        Int(list->GetInt(i));
+        w.Int(list->GetInt(i));
         break;
       case VTYPE_DOUBLE:
-        Double(list->GetDouble(i));
+        w.Double(list->GetDouble(i));
         break;
       case VTYPE_STRING:
-        Str(list->GetString(i).ToString());
+        w.Str(list->GetString(i).ToString());
         break;
       default:
         break;  // null and what this engine does not carry
     }
   }
-  return *this;
 }
 
-CefRefPtr<CefListValue> IpcReader::List() {
+CefRefPtr<CefListValue> ReadList(IpcReader& r) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
-  int32_t n = Int();
-  if (n < 0 || static_cast<size_t>(n) > m_data.size()) {
-    m_ok = false;
+  int32_t n = r.Int();
+  if (n < 0 || static_cast<size_t>(n) > r.remaining()) {
+    r.Fail();
     return list;
   }
-  for (int32_t i = 0; i < n && m_ok; ++i) {
-    switch (Int()) {
+  for (int32_t i = 0; i < n && r.ok(); ++i) {
+    switch (r.Int()) {
       case VTYPE_BOOL:
-        list->SetBool(i, Int() != 0);
+        list->SetBool(i, r.Int() != 0);
         break;
       case VTYPE_INT:
-        list->SetInt(i, Int());
+        list->SetInt(i, r.Int());
         break;
       case VTYPE_DOUBLE:
-        list->SetDouble(i, Double());
+        list->SetDouble(i, r.Double());
         break;
       case VTYPE_STRING:
-        list->SetString(i, Str());
+        list->SetString(i, r.Str());
         break;
       default:
         list->SetNull(i);
@@ -74,27 +59,18 @@ CefRefPtr<CefListValue> IpcReader::List() {
 }
 
 bool ReadIpcMessage(HANDLE pipe, IpcMessage* message) {
-  uint32_t size = 0;
-  if (!ReadExact(pipe, &size, sizeof(size)) || size < 16 || size > kMaxIpcFrame)
-    return false;
-  std::string frame(size, '\0');
-  if (!ReadExact(pipe, &frame[0], size))
-    return false;
-  memcpy(&message->type, frame.data(), 4);
-  memcpy(&message->browserId, frame.data() + 4, 4);
-  memcpy(&message->frameId, frame.data() + 8, 8);
-  message->payload = frame.substr(16);
-  return true;
+  return ReadIpcFrame(
+      [pipe](char* buffer, size_t capacity) -> size_t {
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, static_cast<DWORD>(capacity), &got, nullptr))
+          return 0;
+        return got;
+      },
+      message);
 }
 
 bool WriteIpcMessage(HANDLE pipe, const IpcMessage& message) {
-  std::string frame;
-  uint32_t size = static_cast<uint32_t>(16 + message.payload.size());
-  frame.append(reinterpret_cast<const char*>(&size), 4);
-  frame.append(reinterpret_cast<const char*>(&message.type), 4);
-  frame.append(reinterpret_cast<const char*>(&message.browserId), 4);
-  frame.append(reinterpret_cast<const char*>(&message.frameId), 8);
-  frame.append(message.payload);
+  std::string frame = EncodeIpcFrame(message);
   const char* p = frame.data();
   size_t left = frame.size();
   while (left > 0) {
@@ -127,19 +103,19 @@ std::string EncodeDisplayList(const std::wstring& title, const std::vector<Displ
 bool DecodeDisplayList(const std::string& payload,
                        std::wstring* title,
                        std::vector<DisplayItem>* items) {
-  IpcReader r(payload);
-  *title = Utf8ToWide(r.Str());
-  int32_t n = r.Int();
+  std::string utf8Title;
+  std::vector<DisplayItemUtf8> utf8Items;
+  bool ok = DecodeDisplayListUtf8(payload, &utf8Title, &utf8Items);
+  *title = Utf8ToWide(utf8Title);
   items->clear();
-  for (int32_t i = 0; i < n && r.ok(); ++i) {
-    DisplayItem item;
-    item.kind = r.Int();
-    item.text = Utf8ToWide(r.Str());
-    item.element = r.Int();
-    if (r.ok())
-      items->push_back(item);
+  for (const DisplayItemUtf8& item : utf8Items) {
+    DisplayItem wide;
+    wide.kind = item.kind;
+    wide.text = Utf8ToWide(item.text);
+    wide.element = item.element;
+    items->push_back(std::move(wide));
   }
-  return r.ok();
+  return ok;
 }
 
 }  // namespace cefimpl

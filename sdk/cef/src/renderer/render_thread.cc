@@ -52,7 +52,8 @@ class RendererFrame : public CefFrame {
     if (target != PID_BROWSER || !message)
       return;
     IpcWriter w;
-    w.Str(message->GetName().ToString()).List(message->GetArgumentList());
+    w.Str(message->GetName().ToString());
+    WriteList(w, message->GetArgumentList());
     SendToBrowser(MakeIpc(IPC_PROCESS_MESSAGE, m_browserId, m_id, w));
   }
 
@@ -330,7 +331,7 @@ void HandleBrowserMessage(const IpcMessage& message) {
     case IPC_PROCESS_MESSAGE:
       if (browser) {
         CefRefPtr<CefProcessMessage> msg = CefProcessMessage::Create(r.Str());
-        CefRefPtr<CefListValue> args = r.List();
+        CefRefPtr<CefListValue> args = ReadList(r);
         CefRefPtr<CefListValue> target = msg->GetArgumentList();
         for (size_t i = 0; i < args->GetSize(); ++i) {
           switch (args->GetType(i)) {
