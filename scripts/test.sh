@@ -37,6 +37,13 @@ run_suite() {
 }
 
 status=0
+if [ $# -eq 0 ]; then
+  # The whole run also checks that the client compiles against the real libraries' public headers
+  # (the i686 build's folder is configured on every route) and fuzzes the pure parsers natively
+  # for a short, bounded time.
+  bash "$root/scripts/check-real-headers.sh" "$(zarvik_build_dir i686)" || status=$?
+  bash "$root/scripts/fuzz.sh" 15 || status=$?
+fi
 run_suite "$ZARVIK_RUN_ARCH" "$@" || status=$?
 if [ "$ZARVIK_RUN_ARCH" = i686 ] && [ $status -eq 0 ]; then
   echo "[route] unit tests of the x86-64 build"
