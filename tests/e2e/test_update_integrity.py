@@ -3,6 +3,7 @@ build's demo key: whatever goes wrong, the installation stays byte for byte the 
 neither the game nor the update report ever hears of a success.
 """
 
+import hashlib
 import os
 import shutil
 import unittest
@@ -16,6 +17,7 @@ VOLATILE = ("zarvik.log", "update.ini", "update.ini.sig")
 
 
 def snapshot(folder):
+    """Every file of the installation with the SHA-256 of its bytes."""
     files = {}
     for root, _, names in os.walk(folder):
         for name in names:
@@ -23,7 +25,7 @@ def snapshot(folder):
             relative = os.path.relpath(path, folder)
             if relative not in VOLATILE:
                 with open(path, "rb") as f:
-                    files[relative] = f.read()
+                    files[relative] = hashlib.sha256(f.read()).hexdigest()
     return files
 
 
@@ -84,6 +86,7 @@ class UpdateIntegrity(ClientTestCase):
                 if os.path.exists(self.game.record):
                     os.remove(self.game.record)
                 reports_before = len(self.service.requests("/updateReport.action"))
+                packages_before = len(self.service.requests("/cdn/zarvik.zip"))
                 self.publish(**switches)
                 if course:
                     script = "wait-notify 0x1857E 240000; wait-client 240000; exit 0"
@@ -107,8 +110,16 @@ class UpdateIntegrity(ClientTestCase):
                 else:
                     self.assertIn("client-window", lines)
                     self.assertEqual(sent, [GAME_NOTIFY_EXIT])
-                    self.assertEqual(self.service.requests("/cdn/zarvik.zip"), [])
-                self.assertEqual(snapshot(self.client.dir), before)
+                    self.assertEqual(len(self.service.requests("/cdn/zarvik.zip")), packages_before)
+                # Every file of the old installation is there, byte for byte; what a normal start
+                # adds (logs, caches) is no file of the package and no trace of an installation.
+                after = snapshot(self.client.dir)
+                self.assertEqual({name: after.get(name) for name in before}, before)
+                members = set(os.listdir(self.package_dir))
+                for name in set(after) - set(before):
+                    self.assertNotIn(name, members)
+                    for trace in (".old", "Temp", "update.journal", "zarvik.zip"):
+                        self.assertNotIn(trace, name)
                 self.assertEqual(file_version(self.client.exe), self.old_version)
 
 
