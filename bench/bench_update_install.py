@@ -18,7 +18,8 @@ import time
 import urllib.request
 import json
 
-BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "build")))
+BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_RUN_DIR") or os.environ.get("ZARVIK_BUILD_DIR")
+                            or os.path.join(os.path.dirname(__file__), "..", "build"))
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 FILES = 200
 TOTAL = 50 * 1024 * 1024

@@ -3,13 +3,10 @@
 # display. They print figures; nothing here passes or fails on time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${ZARVIK_BUILD_DIR:-$root/build}
-export ZARVIK_BUILD_DIR=$build_dir
 
-bash "$root/scripts/build.sh"
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_wine_env "$build_dir"
+zarvik_prepare_run
 zarvik_session_start
 status=0
 shopt -s nullglob

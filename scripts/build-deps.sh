@@ -23,6 +23,11 @@ key=$(cat "$here/build-deps.sh" "$here/../cmake/mingw-common.cmake" "$here/../cm
 prefix=${ZARVIK_DEPS_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zarvik-deps}/$key-$arch
 stamp="$prefix/.complete"
 if [ -f "$stamp" ]; then echo "$prefix"; exit 0; fi
+# Two checkouts on one machine may build the same prefix at once: the second waits for the first.
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$stamp" ]; then echo "$prefix"; exit 0; fi
 
 jobs=$(nproc)
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarvik-deps.XXXXXX")

@@ -6,15 +6,12 @@
 # Without a display (or with ZARVIK_DEMO_XVFB=1) it runs inside a private Xvfb.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${ZARVIK_BUILD_DIR:-$root/build}
 seconds=${ZARVIK_DEMO_SECONDS:-15}
-out=$build_dir/demo
-export ZARVIK_BUILD_DIR=$build_dir
 
-bash "$root/scripts/build.sh"
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_wine_env "$build_dir"
+zarvik_prepare_run
+out=$build_dir/demo
 if [ -n "${DISPLAY:-}" ] && [ -z "${ZARVIK_DEMO_XVFB:-}" ]; then export ZARVIK_KEEP_DISPLAY=1; fi
 zarvik_session_start
 

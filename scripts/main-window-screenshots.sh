@@ -5,14 +5,11 @@
 #   scripts/main-window-screenshots.sh [OUT_DIR]     (default: BUILD_DIR/screenshots/main-window)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${ZARVIK_BUILD_DIR:-$root/build}
-export ZARVIK_BUILD_DIR=$build_dir
-out=$(mkdir -p "${1:-$build_dir/screenshots/main-window}" && cd "${1:-$build_dir/screenshots/main-window}" && pwd)
-
-bash "$root/scripts/build.sh"
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_wine_env "$build_dir"
+zarvik_prepare_run
+out=$(mkdir -p "${1:-$build_dir/screenshots/main-window}" && cd "${1:-$build_dir/screenshots/main-window}" && pwd)
+
 zarvik_session_start
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarvik-mainshots.XXXXXX")

@@ -5,14 +5,11 @@
 #   scripts/skin-screenshots.sh [OUT_DIR]     (default: BUILD_DIR/screenshots)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${ZARVIK_BUILD_DIR:-$root/build}
-export ZARVIK_BUILD_DIR=$build_dir
-out=$(mkdir -p "${1:-$build_dir/screenshots}" && cd "${1:-$build_dir/screenshots}" && pwd)
-
-bash "$root/scripts/build.sh"
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_wine_env "$build_dir"
+zarvik_prepare_run
+out=$(mkdir -p "${1:-$build_dir/screenshots}" && cd "${1:-$build_dir/screenshots}" && pwd)
+
 zarvik_session_start
 
 viewer="$build_dir/bin/skin-viewer.exe"

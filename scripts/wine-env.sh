@@ -1,26 +1,54 @@
 # Sourced by the test and demo commands: the project's own Wine prefix and a private X display.
-#   zarvik_wine_env BUILD_DIR   sets WINEPREFIX and friends, creates the prefix once
-#   zarvik_session_start        starts Xvfb and a persistent, warmed-up wineserver
-#   zarvik_session_stop         stops both again (also on exit)
+#   zarvik_wine_env BUILD_DIR [ARCH]  sets WINEPREFIX and friends for the i686 build (win32 prefix,
+#                                     the default) or the x86_64 build (win64 prefix, wine64), and
+#                                     creates the prefix once
+#   zarvik_session_start              starts Xvfb and a persistent, warmed-up wineserver
+#   zarvik_session_stop               stops both again (also on exit)
 
 zarvik_wine_env() {
-  local build_dir; build_dir=$(cd "$1" && pwd)
+  local build_dir arch=${2:-i686}
+  build_dir=$(cd "$1" && pwd)
   export WINEPREFIX=${ZARVIK_WINEPREFIX:-$build_dir/wineprefix}
-  export WINEARCH=win32
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ "$arch" = x86_64 ]; then
+    # /usr/bin/wine starts the 32-bit loader whenever wine32 is installed. A `wine` of our own,
+    # first on PATH, always starts the 64-bit one: CTest, the end-to-end tests and these scripts
+    # all call plain `wine`.
+    if [ ! -x /usr/lib/wine/wine64 ]; then
+      echo "[wine] /usr/lib/wine/wine64 is missing: the x86-64 build cannot run (install wine64)" >&2
+      return 1
+    fi
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    mkdir -p "$build_dir/wine-bin"
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+      >"$build_dir/wine-bin/wine"
+    chmod +x "$build_dir/wine-bin/wine"
+    case ":$PATH:" in *":$build_dir/wine-bin:"*) ;; *) export PATH="$build_dir/wine-bin:$PATH" ;; esac
+  else
+    export WINEARCH=win32
+    unset WINELOADER
+  fi
   # Requests of the client go to the demo service on loopback, never through a proxy.
   unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
   export no_proxy=127.0.0.1,127.0.0.2,localhost
+  if ! wine --version >/dev/null 2>&1; then
+    echo "[wine] wine cannot start on this machine for the $arch build: $(wine --version 2>&1 | head -n 1)" >&2
+    return 1
+  fi
   if [ ! -f "$WINEPREFIX/.zarvik-ready" ]; then
-    echo "[wine] creating prefix $WINEPREFIX" >&2
+    echo "[wine] creating $WINEARCH prefix $WINEPREFIX" >&2
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i </dev/null >/dev/null 2>&1 || true
+    wine wineboot -i </dev/null >/dev/null 2>&1 || true
     # No window manager runs on the test display: unmanaged windows close without waiting.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
     wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "[wine] the $WINEARCH prefix could not be created in $WINEPREFIX" >&2
+      return 1
+    fi
     touch "$WINEPREFIX/.zarvik-ready"
   fi
 }
@@ -73,4 +101,23 @@ zarvik_demo_services_start() {
     [ -s "$out/channel.ready" ] && [ -f "$out/service.ready" ] && break
     sleep 0.1
   done
+}
+
+# For the commands that run the client (demo, benchmarks, screenshots): picks the build this
+# machine runs (scripts/machine.sh), says so, builds it (unless --no-build) and prepares its Wine.
+# Sets build_dir to that build's folder and exports it as ZARVIK_RUN_DIR; ZARVIK_BUILD_DIR stays
+# the base folder the scripts derive both build folders from.
+zarvik_prepare_run() {
+  local root; root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  # shellcheck source=machine.sh
+  . "$root/scripts/machine.sh"
+  zarvik_machine
+  echo "[route] running the $ZARVIK_RUN_ARCH build: $ZARVIK_ROUTE_REASON"
+  if [ "${1:-}" != --no-build ]; then bash "$root/scripts/build.sh" --run-only; fi
+  build_dir=$(zarvik_build_dir "$ZARVIK_RUN_ARCH")
+  export ZARVIK_RUN_DIR=$build_dir
+  if ! zarvik_wine_env "$build_dir" "$ZARVIK_RUN_ARCH"; then
+    echo "[route] Wine cannot run the $ZARVIK_RUN_ARCH build on this machine" >&2
+    exit 3
+  fi
 }

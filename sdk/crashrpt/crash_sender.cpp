@@ -48,7 +48,7 @@ SenderLog g_log;
 
 HANDLE TakeHandle(HANDLE process, const wchar_t* value) {
   HANDLE theirs =
-      reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoul(value, nullptr, 10)));
+      reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(value, nullptr, 10)));
   HANDLE mine = nullptr;
   if (!DuplicateHandle(process, theirs, GetCurrentProcess(), &mine, 0, FALSE,
                        DUPLICATE_SAME_ACCESS))

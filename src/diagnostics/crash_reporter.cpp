@@ -19,9 +19,10 @@ constexpr DWORD kReporterFlags =
 constexpr DWORD kScreenshotFlags =
     CR_AS_PROCESS_WINDOWS | CR_AS_USE_JPEG_FORMAT | CR_AS_ALLOW_DELETE;
 constexpr int kScreenshotQuality = 10;
-// The installation record as this build of the reporter knows it.
-constexpr WORD kInstallRecordSize = 100;
-static_assert(sizeof(CR_INSTALL_INFOW) == kInstallRecordSize || sizeof(void*) != 4,
+// The installation record as this build of the reporter knows it: 100 bytes in the 32-bit client
+// (the reporter refuses any other size there), the natural layout in a 64-bit build.
+constexpr WORD kInstallRecordSize = sizeof(CR_INSTALL_INFOW);
+static_assert(kInstallRecordSize == 100 || sizeof(void*) != 4,
               "installation record of CrashRpt 1.4.2");
 
 bool DirectoryExists(const std::wstring& path) {

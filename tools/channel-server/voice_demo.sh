@@ -5,14 +5,10 @@
 # build/demo-voice/. Runs about 40 seconds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build_dir=${ZARVIK_BUILD_DIR:-$root/build}
-out=$build_dir/demo-voice
-export ZARVIK_BUILD_DIR=$build_dir
-
-bash "$root/scripts/build.sh"
 # shellcheck source=../../scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_wine_env "$build_dir"
+zarvik_prepare_run
+out=$build_dir/demo-voice
 if [ -n "${DISPLAY:-}" ] && [ -z "${ZARVIK_DEMO_XVFB:-}" ]; then export ZARVIK_KEEP_DISPLAY=1; fi
 zarvik_session_start
 

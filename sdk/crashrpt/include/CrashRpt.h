@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <dbghelp.h>
+#include <stddef.h>
 
 #ifdef CRASHRPT_BUILDING_DLL
 // The DLL names its exports and their ordinals in CrashRpt1402.def.
@@ -74,7 +75,8 @@
 
 typedef BOOL(CALLBACK* LPGETLOGFILE)(LPVOID lpvState);
 
-// The installation record of this build: 100 bytes in a 32-bit process. Unused members stay 0.
+// The installation record of this build: 100 bytes in a 32-bit process (176 in a 64-bit one, the
+// natural layout). Unused members stay 0.
 typedef struct tagCR_INSTALL_INFOW {
   WORD cb;                        // size of this record in bytes
   LPCWSTR pszAppName;             // application name; the executable's name when null
@@ -98,6 +100,18 @@ typedef struct tagCR_INSTALL_INFOW {
   LPCWSTR pszSmtpLogin;           // not used
   LPCWSTR pszSmtpPassword;        // not used
 } CR_INSTALL_INFOW, *PCR_INSTALL_INFOW;
+
+#if defined(__cplusplus) && defined(_WIN32) && !defined(_WIN64)
+// 32-bit applications fill the record by these offsets: a shifted member would install nonsense.
+static_assert(sizeof(CR_INSTALL_INFOW) == 100, "32-bit installation record is 100 bytes");
+static_assert(offsetof(CR_INSTALL_INFOW, pszAppName) == 4, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, pszUrl) == 20, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, uPriorities) == 32, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, dwFlags) == 52, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, uMiniDumpType) == 64, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, pszErrorReportSaveDir) == 68, "installation record layout");
+static_assert(offsetof(CR_INSTALL_INFOW, pszSmtpPassword) == 96, "installation record layout");
+#endif
 
 // Installs the handlers for the whole process. 0 on success.
 CRASHRPTAPI(int) crInstallW(PCR_INSTALL_INFOW pInfo);

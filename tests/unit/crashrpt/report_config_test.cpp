@@ -11,15 +11,22 @@ namespace {
 using crashrpt::ReportConfig;
 
 TEST(InstallRecord, HasThePublishedLayout) {
-  // The client fills the record by these offsets; a shifted member would install nonsense.
-  EXPECT_EQ(sizeof(CR_INSTALL_INFOW), 100u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszAppName), 4u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszUrl), 20u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, uPriorities), 32u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, dwFlags), 52u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, uMiniDumpType), 64u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszErrorReportSaveDir), 68u);
-  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszSmtpPassword), 96u);
+  // The client fills the record by these offsets; a shifted member would install nonsense. The
+  // 32-bit record is the published one (also checked at compile time); the 64-bit one is the
+  // natural layout of the same members.
+  struct Layout {
+    size_t size, appName, url, priorities, flags, miniDumpType, saveDir, smtpPassword;
+  };
+  const Layout layout = sizeof(void*) == 4 ? Layout{100, 4, 20, 32, 52, 64, 68, 96}
+                                           : Layout{176, 8, 40, 64, 84, 104, 112, 168};
+  EXPECT_EQ(sizeof(CR_INSTALL_INFOW), layout.size);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszAppName), layout.appName);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszUrl), layout.url);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, uPriorities), layout.priorities);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, dwFlags), layout.flags);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, uMiniDumpType), layout.miniDumpType);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszErrorReportSaveDir), layout.saveDir);
+  EXPECT_EQ(offsetof(CR_INSTALL_INFOW, pszSmtpPassword), layout.smtpPassword);
 }
 
 TEST(ReportConfigText, RoundTripsEverySetting) {
