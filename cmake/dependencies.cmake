@@ -37,3 +37,12 @@ elseif(TARGET jsoncpp_static)
 else()
   set(ZARVIK_JSONCPP jsoncpp_lib)
 endif()
+
+# libsodium (minimal build): Ed25519 signatures and SHA-256 for the updater.
+add_library(zarvik_sodium STATIC IMPORTED GLOBAL)
+set_target_properties(zarvik_sodium PROPERTIES
+  IMPORTED_LOCATION ${ZARVIK_DEPS_PREFIX}/lib/libsodium.a
+  INTERFACE_INCLUDE_DIRECTORIES ${ZARVIK_DEPS_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+  INTERFACE_LINK_LIBRARIES advapi32)
+add_library(sodium::sodium ALIAS zarvik_sodium)

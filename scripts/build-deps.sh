@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the client's third-party libraries as static MinGW libraries from Debian's source
-# packages: libcurl (HTTP only), jsoncpp, minizip (from zlib's source), Duktape, tinyxml2 and
-# GoogleTest/GoogleMock, for one architecture (i686, the default, or x86_64):
+# packages: libcurl (HTTP only), jsoncpp, minizip (from zlib's source), Duktape, tinyxml2,
+# libsodium (minimal: Ed25519 and SHA-256 for the updater; also built for the build machine under
+# <prefix>/host, for the update signing tool) and GoogleTest/GoogleMock, for one architecture
+# (i686, the default, or x86_64):
 #   scripts/build-deps.sh [i686|x86_64]
 # The result goes to a cache directory outside the checkout, one per architecture, and is reused
 # when its stamp says it is complete. Prints the prefix on its last line.
@@ -94,6 +96,22 @@ tsrc=$(fetch tinyxml2)
 $cxx -O2 -std=c++17 -c "$tsrc/tinyxml2.cpp" -o "$work/tinyxml2.o"
 $ar rcs "$prefix/lib/libtinyxml2.a" "$work/tinyxml2.o"
 cp "$tsrc/tinyxml2.h" "$prefix/include/"
+
+log "libsodium"
+ssrc=$(fetch libsodium)
+# The Debian source has no generated configure script; Debian's own build runs autoreconf too.
+(cd "$ssrc" && autoreconf -fi >"$work/sodium-autoreconf.log" 2>&1) \
+  || { tail -20 "$work/sodium-autoreconf.log" >&2; exit 1; }
+sodium_build() { # sodium_build <name> <install prefix> [configure args...]
+  local name=$1 into=$2; shift 2
+  mkdir -p "$work/build-$name"
+  (cd "$work/build-$name" && "$ssrc/configure" --disable-shared --enable-static --enable-minimal \
+     --disable-dependency-tracking --prefix="$into" "$@" >configure.log 2>&1 \
+     && make -j "$jobs" >make.log 2>&1 && make install >install.log 2>&1) \
+    || { tail -30 "$work/build-$name/"*.log >&2; exit 1; }
+}
+sodium_build sodium "$prefix" --host="$arch-w64-mingw32" CC="$cc"
+sodium_build sodium-host "$prefix/host" CFLAGS="-O2 -fPIC"
 
 log "googletest"
 cmake_build /usr/src/googletest googletest -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \

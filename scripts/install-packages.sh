@@ -17,6 +17,7 @@ packages=(
   libz-mingw-w64-dev
   cmake ninja-build make python3 xvfb x11-apps imagemagick xauth
   googletest dpkg-dev file fonts-wqy-microhei
+  autoconf automake libtool
   wine wine64
 )
 if [ "$ZARVIK_CAN_RUN_32" = 1 ]; then packages+=(wine32:i386); fi

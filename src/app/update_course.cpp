@@ -61,7 +61,7 @@ void RemoveLeftOvers(const UpdateCourseSteps& steps) {
       withoutSeparator.pop_back();
     steps.deleteOldFiles(zarvik::WideToAnsi(withoutSeparator));
   }
-  for (const wchar_t* name : {L"zarvik.bin", L"duilib.dll.org", L"update.ini"}) {
+  for (const wchar_t* name : {L"zarvik.bin", L"duilib.dll.org", L"update.ini", L"update.ini.sig"}) {
     std::wstring path = directory + name;
     if (zarvik::FileExists(path)) {
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);

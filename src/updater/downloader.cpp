@@ -20,6 +20,26 @@ namespace {
 // times, the window only needs to hear each new figure once.
 int g_lastPostedPercent = -1;
 
+// The sink of both downloads: the file, and a count that refuses more than the cap.
+struct CappedFile {
+  FILE* file;
+  long long written;
+  long long cap;
+  bool overflow;
+};
+
+size_t WriteCapped(char* data, size_t size, size_t count, void* user) {
+  CappedFile* sink = static_cast<CappedFile*>(user);
+  const size_t bytes = size * count;
+  if (sink->written + static_cast<long long>(bytes) > sink->cap) {
+    sink->overflow = true;
+    return 0;  // libcurl ends the transfer with a write error
+  }
+  size_t done = fwrite(data, 1, bytes, sink->file);
+  sink->written += static_cast<long long>(done);
+  return done;
+}
+
 void PrintLocalTime() {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -40,7 +60,10 @@ int DownloadPercent(double dltotal, double dlnow) {
 
 }  // namespace zarvik
 
-int DownloadTinyFile(const std::string& url, const std::string& path, const std::string& proxy) {
+int DownloadTinyFile(const std::string& url,
+                     const std::string& path,
+                     const std::string& proxy,
+                     long long maxBytes) {
   CURL* curl = curl_easy_init();
   if (!curl)
     return kDownloadNoHandle;
@@ -53,30 +76,53 @@ int DownloadTinyFile(const std::string& url, const std::string& path, const std:
     curl_easy_cleanup(curl);
     return kDownloadCannotWrite;
   }
+  CappedFile sink = {file, 0, maxBytes, false};
   curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &fwrite);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCapped);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTinyFileSeconds);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_UNRESTRICTED_AUTH, 1L);
   long status = 0;
-  if (curl_easy_perform(curl) == CURLE_OK)
+  CURLcode transfer = curl_easy_perform(curl);
+  if (transfer == CURLE_OK)
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   fclose(file);
   curl_easy_cleanup(curl);
+  if (transfer == CURLE_FILESIZE_EXCEEDED || sink.overflow) {
+    LogLine(ERROR, "the reply from ", url, " is larger than ", maxBytes, " bytes.");
+    return kDownloadTooLarge;
+  }
+  if (transfer == CURLE_OPERATION_TIMEDOUT)
+    return kDownloadTimedOut;
   return status != 200 ? kDownloadHttpError : kDownloadOk;
 }
 
-int DownloadFile(const std::string& url, const std::string& path) {
+int DownloadFile(const std::string& url, const std::string& path, long long maxBytes) {
   double announced = -1.0;
   if (CURL* probe = curl_easy_init()) {
     curl_easy_setopt(probe, CURLOPT_URL, url.c_str());
     curl_easy_setopt(probe, CURLOPT_CUSTOMREQUEST, "GET");
     curl_easy_setopt(probe, CURLOPT_NOBODY, 1L);
-    if (curl_easy_perform(probe) == CURLE_OK)
+    curl_easy_setopt(probe, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(probe, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
+    curl_easy_setopt(probe, CURLOPT_TIMEOUT, kProbeSeconds);
+    CURLcode probed = curl_easy_perform(probe);
+    if (probed == CURLE_OK)
       curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD, &announced);
     curl_easy_cleanup(probe);
+    if (probed == CURLE_OPERATION_TIMEDOUT) {
+      // A server that takes this long to name a size will not deliver a package in time.
+      LogLine(ERROR, "the size probe of ", url, " timed out.");
+      return kDownloadTimedOut;
+    }
+  }
+  if (announced > static_cast<double>(maxBytes)) {
+    LogLine(ERROR, "the package at ", url, " is larger than ", maxBytes, " bytes.");
+    return kDownloadTooLarge;
   }
   char debugText[64];
   snprintf(debugText, sizeof(debugText), "%f", announced);
@@ -95,13 +141,18 @@ int DownloadFile(const std::string& url, const std::string& path) {
     return kDownloadCannotWrite;
   }
   static const char kProgressData[] = "* ";
+  CappedFile sink = {file, 0, maxBytes, false};
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &fwrite);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCapped);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &OnDownloadProgress);
   curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, kProgressData);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
 
   DWORD start = GetTickCount();
   PrintLocalTime();
@@ -120,13 +171,21 @@ int DownloadFile(const std::string& url, const std::string& path) {
            static_cast<int>(transfer));
     fclose(file);
     DeleteFileA(path.c_str());
-    result = kDownloadReceiveError;
+    if (transfer == CURLE_OPERATION_TIMEDOUT) {
+      LogLine(ERROR, "the package download from ", url, " stalled.");
+      result = kDownloadTimedOut;
+    } else if (sink.overflow || transfer == CURLE_FILESIZE_EXCEEDED) {
+      LogLine(ERROR, "the package at ", url, " is larger than ", maxBytes, " bytes.");
+      result = kDownloadTooLarge;
+    } else {
+      result = kDownloadReceiveError;
+    }
   }
   fflush(stdout);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_cleanup(curl);
-  if (status != 200) {
+  if (status != 200 && result != kDownloadTimedOut && result != kDownloadTooLarge) {
     // An error page of the right length is no package either.
     if (result == kDownloadOk)
       DeleteFileA(path.c_str());

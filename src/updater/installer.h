@@ -1,10 +1,13 @@
 // Installation of the update package: download "zarvik.zip" beside the executable, unpack it into
-// the scratch directory "Temp", set every file it replaces aside as "<name>.old", copy the
-// unpacked tree over the installation and clean up. The ".old" files go at the next start.
+// the emptied scratch directory "Temp" (every member flushed and checked against its declared
+// size), then, file by file, set each replaced file aside as "<name>.old" and move the new one
+// in, the executable last. The ".old" files stay until the first start of the new version.
 //
-// A journal file ("update.journal") is written before the first file is set aside and removed
-// after the last file is in place. If it is still there at the next start, that update never
-// finished: the installation is rolled back from its ".old" files instead of having them deleted.
+// The journal ("update.journal", see update_journal.h) is written and flushed before the first
+// rename and marked committed after the last move. At the next start a committed journal means
+// the new version runs: its backups and then the journal are deleted. A journal that is not
+// committed means the installation was interrupted: it is rolled back from the backups, and if
+// that fails the journal and the backups stay for another try.
 #pragma once
 
 #include <windows.h>
@@ -12,16 +15,22 @@
 #include <string>
 
 // RunUpdate results besides 0 (new files in place), the download codes and the zip reader codes.
-constexpr int kUpdateNoManifest = 1;            // manifest missing or naming no package URL
-constexpr int kUpdateSetAsideFailed = 0x20000;  // a file could not be set aside; all undone
-constexpr int kUpdateCopyFailed = 0x40000;      // a file could not be copied; all undone
-constexpr int kUpdateEmptyPackage = 0x80000;    // the package holds no entries
+constexpr int kUpdateNoManifest = 1;                // manifest missing or naming no package URL
+constexpr int kUpdateSetAsideFailed = 0x20000;      // a file could not be set aside; all undone
+constexpr int kUpdateCopyFailed = 0x40000;          // a file could not be moved in; all undone
+constexpr int kUpdateEmptyPackage = 0x80000;        // the package holds no entries
+constexpr int kUpdateScratchFailed = 0x100000;      // "Temp" could not be emptied or created
+constexpr int kUpdateJournalFailed = 0x200000;      // the journal could not be written or committed
+constexpr int kUpdateEarlierUnfinished = 0x400000;  // an earlier installation could not be undone
+constexpr int kUpdateRollBackFailed = 0x800000;     // a failure whose undo failed too: journal kept
+constexpr int kUpdateManifestRefused = 0x1000000;   // unsigned, badly signed or malformed manifest
 
 // The update procedure for the running executable; runs on the update worker thread.
 int RunUpdate(HWND window);
 
-// Removes every file whose name contains ".old" below `directory` (no trailing separator), after
-// rolling back an installation that did not finish.
+// The clean-up at a normal start for `directory` (no trailing separator): finishes or rolls back
+// an earlier installation by its journal, then, when no journal is left, removes every file
+// whose name contains ".old"; the scratch folder and a left package are removed too.
 void DeleteOldFiles(const std::string& directory);
 
 // Copies the tree `source` over `destination`; true when every file arrived. With `moveFiles`
@@ -29,8 +38,9 @@ void DeleteOldFiles(const std::string& directory);
 bool CopyDirectoryTree(const std::wstring& source,
                        const std::wstring& destination,
                        bool moveFiles = false);
-// Deletes the tree `directory`; false when it could not be listed.
-bool DeleteDirectoryTree(const std::string& directory);
+// Deletes the tree `directory` (links to other folders are removed, never entered); true when
+// nothing of it is left.
+bool DeleteDirectoryTree(const std::wstring& directory);
 
 namespace zarvik {
 
@@ -38,9 +48,21 @@ namespace zarvik {
 // is the pause after a failed download.
 int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs);
 
-// Rolls back what the journal in `directory` (with trailing backslash) records, then removes it.
-// False when there was no journal.
-bool RollBackUnfinishedUpdate(const std::wstring& directory);
+// Unpacks `package` and puts its files in place in `directory` (with trailing backslash).
+int InstallPackage(const std::wstring& directory, const std::wstring& package);
+
+// What the journal in `directory` (with trailing backslash) says about an earlier installation.
+enum class EarlierUpdate {
+  kNone,        // no journal
+  kFinished,    // committed: backups and journal deleted (or the journal could not be deleted)
+  kRolledBack,  // not committed: the old files are back and the journal is gone
+  kStuck,       // unreadable, unsafe, or the roll-back failed: journal and backups kept
+};
+// Settles the journal in `directory`, see above.
+EarlierUpdate SettleEarlierUpdate(const std::wstring& directory);
+
+// The clean-up of a normal start for `directory` (with trailing backslash).
+void CleanUpAfterUpdate(const std::wstring& directory);
 
 constexpr wchar_t kJournalName[] = L"update.journal";
 

@@ -10,6 +10,8 @@
 #include "common/module_path.h"
 #include "diagnostics/log.h"
 #include "updater/downloader.h"
+#include "updater/package_integrity.h"
+#include "updater/version_order.h"
 
 std::wstring LocalVersion;
 std::wstring NewestVersion;
@@ -34,16 +36,7 @@ std::wstring ReadProfileText(const std::wstring& path, const wchar_t* key) {
 uint64_t VersionToNumber(const std::wstring& version) {
   LogLine(INFO, Ansi(version));
   LogLine(INFO, Ansi(version));
-  std::vector<int> parts;
-  size_t start = 0;
-  while (start <= version.size()) {
-    size_t dot = version.find(L'.', start);
-    if (dot == std::wstring::npos)
-      dot = version.size();
-    if (dot > start)  // a tokenizer drops empty pieces
-      parts.push_back(_wtoi(version.substr(start, dot - start).c_str()));
-    start = dot + 1;
-  }
+  const std::vector<int64_t> parts = zarvik::VersionParts(version);
   LogLine(INFO, "count = ", parts.size());
   uint64_t number = 0;
   const size_t n = parts.size();
@@ -51,17 +44,19 @@ uint64_t VersionToNumber(const std::wstring& version) {
     uint64_t weight = 1;
     for (size_t e = 0; e < n - k; ++e)
       weight *= 255;
-    number += static_cast<uint64_t>(static_cast<int64_t>(parts[k])) * weight;
+    number += static_cast<uint64_t>(parts[k]) * weight;
   }
   return number;
 }
 
 bool IsNewerVersion(const std::wstring& newest, const std::wstring& local) {
+  // The numbers are only logged: the order is the order of the parts, so "1.0.256.0" is older
+  // than "1.1.0.0" and a fifth part cannot outweigh the first.
   int64_t newNumber = static_cast<int64_t>(VersionToNumber(newest));
   int64_t localNumber = static_cast<int64_t>(VersionToNumber(local));
   LogLine(INFO, Ansi(local), " ", Ansi(newest), " localVer : ", localNumber,
           " newVer : ", newNumber);
-  return newNumber > localNumber;
+  return zarvik::CompareVersions(newest, local) > 0;
 }
 
 namespace zarvik {
@@ -114,6 +109,25 @@ bool CheckNewVersionFor(const std::wstring& exePath, DWORD pauseMs) {
     Sleep(pauseMs);
     if (counter < 1)
       return false;
+  }
+
+  // With a trusted key the manifest counts only with its signature, fetched from the same place.
+  const std::wstring signaturePath = directory + L"update.ini.sig";
+  DeleteFileW(signaturePath.c_str());
+  if (!UpdatePublicKey().empty()) {
+    const std::string signatureUrl = Ansi(ManifestRequestUrl(manifestUrl + L".sig", now));
+    int result = DownloadTinyFile(signatureUrl, Ansi(signaturePath), std::string(), 1024);
+    if (result != 0) {
+      LogLine(ERROR, "no signature of the update manifest (code ", result, "), no update.");
+      DeleteFileW(signaturePath.c_str());
+      return false;
+    }
+  }
+  PackageExpectation expected;
+  std::string problem;
+  if (!CheckManifest(manifestPath, signaturePath, &expected, &problem)) {
+    LogLine(ERROR, "the update manifest is refused: ", problem, ", no update.");
+    return false;
   }
 
   NewestVersion = ReadProfileText(manifestPath, L"Version");

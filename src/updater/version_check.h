@@ -17,10 +17,10 @@ extern std::wstring NewestVersion;
 bool CheckNewVersion();
 
 // Sum of part[k] * 255^(n-k) over the dot-separated parts (empty parts dropped, each read as
-// _wtoi does); 1.0.6.18 gives 4228645365.
+// _wtoi does); 1.0.6.18 gives 4228645365. Logged beside the versions; not used for the order.
 uint64_t VersionToNumber(const std::wstring& version);
 
-// newest > local, comparing their numbers as signed 64-bit values.
+// newest > local, comparing the versions part by part as numbers (zarvik::CompareVersions).
 bool IsNewerVersion(const std::wstring& newest, const std::wstring& local);
 
 namespace zarvik {

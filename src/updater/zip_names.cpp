@@ -1,5 +1,7 @@
 #include "updater/zip_names.h"
 
+#include <cwctype>
+
 namespace zarvik {
 
 std::wstring CleanZipMemberName(std::wstring name) {
@@ -49,6 +51,112 @@ bool ZipNameLeavesRoot(const std::wstring& name) {
     start = end + 1;
   }
   return false;
+}
+
+namespace {
+
+bool IsSeparatorChar(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// Characters that best-fit conversions or other code pages turn into a dot, a separator or a
+// colon, whatever the code page of this machine.
+bool IsLookAlike(wchar_t c) {
+  switch (c) {
+    case 0xFF0E:  // fullwidth full stop
+    case 0xFF0F:  // fullwidth solidus
+    case 0xFF3C:  // fullwidth reverse solidus
+    case 0xFF1A:  // fullwidth colon
+    case 0x2215:  // division slash
+    case 0x2216:  // set minus
+    case 0x2044:  // fraction slash
+    case 0x2024:  // one dot leader
+    case 0xFE52:  // small full stop
+    case 0x00A5:  // yen sign: the separator on code page 932
+    case 0x20A9:  // won sign: the separator on code page 949
+      return true;
+  }
+  return false;
+}
+
+bool IsDeviceName(const std::wstring& component) {
+  // The device is what stands before the first dot, trailing blanks dropped.
+  std::wstring base = component.substr(0, component.find(L'.'));
+  while (!base.empty() && base.back() == L' ')
+    base.pop_back();
+  for (wchar_t& c : base)
+    c = static_cast<wchar_t>(std::towupper(c));
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+      base == L"CONOUT$")
+    return true;
+  if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
+    wchar_t d = base[3];
+    return (d >= L'1' && d <= L'9') || d == 0xB9 || d == 0xB2 || d == 0xB3;  // also superscripts
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* ZipNameProblem(const std::wstring& name, char (*ansiOf)(wchar_t)) {
+  if (name.empty())
+    return "empty name";
+  if (ZipNameLeavesRoot(name))
+    return "climbs out of the folder";
+  for (wchar_t c : name) {
+    if (c < 0x20 || c == 0x7F)
+      return "control character";
+    if (c == L':')
+      return "colon";
+    if (c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*')
+      return "reserved character";
+    if (IsLookAlike(c))
+      return "look-alike of a dot, separator or colon";
+    if (c >= 0x80 && ansiOf) {
+      char a = ansiOf(c);
+      if (a == '.' || a == '\\' || a == '/' || a == ':')
+        return "character the code page turns into a dot, separator or colon";
+    }
+  }
+  std::wstring trimmed = name;
+  if (IsSeparatorChar(trimmed.back()))
+    trimmed.pop_back();  // a directory member
+  size_t start = 0;
+  bool first = true;
+  while (start <= trimmed.size()) {
+    size_t end = trimmed.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos)
+      end = trimmed.size();
+    const std::wstring part = trimmed.substr(start, end - start);
+    if (part.empty())
+      return "empty component";
+    if (part.back() == L'.' || part.back() == L' ')
+      return "component ends in a dot or a blank";
+    if (IsDeviceName(part))
+      return "device name";
+    if (first) {
+      std::wstring folded = part;
+      for (wchar_t& c : folded)
+        c = static_cast<wchar_t>(std::towlower(c));
+      if (folded == L"temp")
+        return "the updater's scratch folder";
+      if (end == trimmed.size() && (folded == L"update.journal" || folded == L"zarvik.zip" ||
+                                    folded == L"update.ini" || folded == L"update.ini.sig"))
+        return "the updater's own file";
+    }
+    first = false;
+    start = end + 1;
+  }
+  return nullptr;
+}
+
+std::wstring FoldZipName(const std::wstring& name) {
+  std::wstring folded = name;
+  for (wchar_t& c : folded)
+    c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+  while (!folded.empty() && folded.back() == L'\\')
+    folded.pop_back();
+  return folded;
 }
 
 uint32_t DeriveZipAttributes(unsigned host, uint32_t a) {

@@ -16,6 +16,19 @@ std::wstring CleanZipMemberName(std::wstring name);
 // only (such as "..", also with trailing blanks, which the system drops).
 bool ZipNameLeavesRoot(const std::wstring& name);
 
+// Why a cleaned member name must not be installed, or nullptr when it may. Refused: an empty
+// name or component, ":" (streams, drives), control characters and <>"|?*, a component ending in
+// a dot or a blank, device names (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension),
+// the updater's own files ("update.journal", "zarvik.zip", "update.ini", "update.ini.sig") and
+// anything below "Temp", characters that look like a dot, a separator or a colon
+// (fullwidth forms, division and set-minus signs, yen and won signs), and, through
+// `ansiOf`, any other character that the ANSI code page turns into one of ". \ / :". `ansiOf`
+// gives the single ANSI byte a character becomes (0 when none); it may be null.
+const char* ZipNameProblem(const std::wstring& name, char (*ansiOf)(wchar_t) = nullptr);
+
+// A name folded for case-insensitive comparison, with "/" read as "" and no trailing separator.
+std::wstring FoldZipName(const std::wstring& name);
+
 // Windows attribute word from the member's external attributes and the high byte of its
 // version-made-by field (the host system).
 uint32_t DeriveZipAttributes(unsigned host, uint32_t externalAttributes);

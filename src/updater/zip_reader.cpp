@@ -9,6 +9,7 @@
 
 #include "common/encoding.h"
 #include "common/scoped_handle.h"
+#include "updater/update_steps.h"
 #include "updater/zip_names.h"
 
 namespace {
@@ -47,7 +48,10 @@ void CreateDirectories(const std::wstring& path, size_t from) {
     if (i == path.size() || IsSeparator(path[i])) {
       if (i == 0 || (i > 0 && path[i - 1] == L':'))
         continue;
-      CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+      const std::wstring directory = path.substr(0, i);
+      if (GetFileAttributesW(directory.c_str()) == INVALID_FILE_ATTRIBUTES &&
+          zarvik::UpdateStep("create folder", directory))
+        CreateDirectoryW(directory.c_str(), nullptr);
     }
   }
 }
@@ -58,7 +62,7 @@ int ZipLastResult() {
   return g_zipLastResult;
 }
 
-std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
+std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path, const std::wstring& root) {
   zlib_filefunc64_def functions;
   fill_win32_filefunc64W(&functions);
   unzFile archive = unzOpen2_64(path.c_str(), &functions);
@@ -72,12 +76,17 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
     SetResult(ZR_NOFILE);
     return nullptr;
   }
+  // A zip64 count is 64 bits wide: anything beyond a sane bound (and so beyond int) is refused
+  // rather than cut to a negative or huge loop count.
+  if (info.number_entry > kMaxZipEntries) {
+    unzClose(archive);
+    SetResult(ZR_CORRUPT);
+    return nullptr;
+  }
   std::unique_ptr<ZipReader> reader(new ZipReader());
   reader->m_archive = archive;
   reader->m_count = static_cast<int>(info.number_entry);
-  wchar_t current[MAX_PATH + 1] = {};
-  GetCurrentDirectoryW(MAX_PATH, current);
-  reader->m_root = current;
+  reader->m_root = root;
   if (reader->m_root.empty() || !IsSeparator(reader->m_root.back()))
     reader->m_root += L'\\';
   SetResult(ZR_OK);
@@ -130,7 +139,7 @@ int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
     return code;
 
   unz_file_info64 info;
-  char name[1024];
+  char name[4096];
   unsigned char extra[1024];
   int error = unzGetCurrentFileInfo64(static_cast<unzFile>(m_archive), &info, name, sizeof(name),
                                       extra, sizeof(extra), nullptr, 0);
@@ -161,6 +170,7 @@ int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
   }
   entry->compressedSize = static_cast<long>(info.compressed_size);
   entry->uncompressedSize = static_cast<long>(info.uncompressed_size);
+  entry->declaredSize = info.uncompressed_size;
   if (flags)
     *flags = static_cast<unsigned>(info.flag);
   return ZR_OK;
@@ -168,11 +178,8 @@ int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
 
 int ZipReader::ReadEntry(int index, ZipEntry* entry) {
   int code = ReadRawEntry(index, entry, nullptr);
-  if (code == ZR_OK && index >= 0) {
+  if (code == ZR_OK && index >= 0)
     entry->name = zarvik::CleanZipMemberName(entry->name);
-    if (entry->name.size() > MAX_PATH - 1)
-      entry->name.resize(MAX_PATH - 1);
-  }
   return SetResult(code);
 }
 
@@ -224,8 +231,10 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
   DWORD createAttributes = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
   zarvik::ScopedFileHandle out(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                  createAttributes ? createAttributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+      zarvik::UpdateStep("write member", path)
+          ? CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        createAttributes ? createAttributes : FILE_ATTRIBUTE_NORMAL, nullptr)
+          : INVALID_HANDLE_VALUE);
   if (!out) {
     unzCloseCurrentFile(archive);
     return SetResult(ZR_NOFILE);
@@ -233,6 +242,7 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
 
   std::vector<char> block(kBlockSize);
   code = ZR_OK;
+  uint64_t total = 0;
   for (;;) {
     int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
     if (read < 0) {
@@ -247,10 +257,18 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
       code = ZR_WRITE;
       break;
     }
+    total += written;
   }
   int closeError = unzCloseCurrentFile(archive);  // reports a CRC mismatch
   if (code == ZR_OK && closeError != UNZ_OK)
     code = ZR_FLATE;
+  // The CRC is only checked when every declared byte came out: a member whose data ends early
+  // would pass as a short file.
+  if (code == ZR_OK && total != entry.declaredSize)
+    code = ZR_SIZE;
+  // The file must be on disk before anything of the installation is renamed for it.
+  if (code == ZR_OK && !FlushFileBuffers(out.Get()))
+    code = ZR_WRITE;
   if (code == ZR_OK) {
     SetFileTime(out.Get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
     out.Reset();

@@ -69,7 +69,7 @@ class DemoService:
         self.process = subprocess.Popen(
             ["python3", script, "--port", str(self.port), "--request-log", self.request_log,
              "--data-dir", self.data_dir, "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env={**os.environ, **demo_env()})
         if not wait_for(lambda: os.path.exists(ready) or self.process.poll() is not None, 15):
             raise RuntimeError("demo service did not start")
         if self.process.poll() is not None:

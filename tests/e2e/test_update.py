@@ -175,11 +175,12 @@ class UpdateCourse(ClientTestCase):
             self.assertIn(f"http://{demo_env()['ZARVIK_FORUM_HOST']}{HELP_PAGE_0}", f.read())
 
     def test_package_faults_give_their_download_codes(self):
-        # Each fault fails all five attempts with its code; a package that is no archive
-        # downloads fine and fails to open (0x200).
+        # Each fault fails all five attempts with its code. The manifest names the package's
+        # size and SHA-256, so sizes that disagree with it and bytes that are no archive fail as
+        # a mismatch (95) before anything is opened.
         cases = [("truncated", "nRet = 56", 56), ("nolength", "nRet = 56", 56),
-                 ("wrongsize", "nRet = 56", 56), ("redirect", "nRet = 22", 22),
-                 ("broken", "nRet = 0", 0x200)]
+                 ("wrongsize", "nRet = 95", 95), ("redirect", "nRet = 22", 22),
+                 ("broken", "nRet = 95", 95)]
         for mode, line, result in cases:
             with self.subTest(mode=mode):
                 if os.path.exists(self.client.path("zarvik.log")):

@@ -129,4 +129,36 @@ TEST(Downloader, ProgressIsPostedAsWholePercentages) {
     EXPECT_GE(posted[i], posted[i - 1]);
 }
 
+// A server that stalls ends the attempt with its own code, whether it never answers or stops in
+// the middle of the body; the partial package is deleted.
+TEST(Downloader, StalledServersEndTheAttempt) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  const std::wstring target = temp.File(L"p.zip");
+  EXPECT_EQ(DownloadFile(server.Url("/stall"), Narrow(target)), kDownloadTimedOut);
+  EXPECT_EQ(DownloadFile(server.Url("/headonly?size=400000"), Narrow(target)), kDownloadTimedOut);
+  EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(DownloadTinyFile(server.Url("/stall"), Narrow(target), ""), kDownloadTimedOut);
+}
+
+// Replies above the cap are refused, whether their size is announced or not.
+TEST(Downloader, RepliesAboveTheCapAreRefused) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  TempDir temp;
+  const std::wstring target = temp.File(L"f");
+  EXPECT_EQ(DownloadTinyFile(server.Url("/file?size=70000"), Narrow(target), ""),
+            kDownloadTooLarge);
+  EXPECT_EQ(DownloadTinyFile(server.Url("/nolength?size=70000"), Narrow(target), ""),
+            kDownloadTooLarge);
+  EXPECT_EQ(DownloadTinyFile(server.Url("/nolength?size=600"), Narrow(target), "", 600),
+            kDownloadOk);
+  EXPECT_EQ(DownloadFile(server.Url("/file?size=5000"), Narrow(target), 4999), kDownloadTooLarge);
+  EXPECT_EQ(DownloadFile(server.Url("/nolength?size=5000"), Narrow(target), 4999),
+            kDownloadTooLarge);
+  EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(DownloadFile(server.Url("/file?size=5000"), Narrow(target), 5000), kDownloadOk);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "updater/installer.h"
 
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include <map>
 #include <vector>
@@ -9,7 +10,11 @@
 #include "common/encoding.h"
 #include "loopback_server.h"
 #include "support/temp_dir.h"
+#include "updater/downloader.h"
+#include "updater/package_integrity.h"
+#include "updater/update_key.h"
 #include "updater/update_messages.h"
+#include "updater/update_steps.h"
 #include "updater/zip_reader.h"
 #include "zip_builder.h"
 
@@ -20,6 +25,12 @@ using zarvik_test::WriteFileBytes;
 using zarvik_test::ZipMember;
 
 namespace {
+
+std::vector<std::string> g_steps;
+bool RecordStep(const char* step, const std::wstring& path) {
+  g_steps.push_back(std::string(step) + " " + zarvik::WideToUtf8(path));
+  return true;
+}
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -84,16 +95,20 @@ class Installer : public testing::Test {
     window =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
+    zarvik::SetUpdatePublicKey("");  // unsigned manifests unless a test sets a key
   }
   void TearDown() override {
+    zarvik::SetUpdatePublicKey(zarvik::kBuiltInUpdateKeyHex);
     DestroyWindow(window);
     SetCurrentDirectoryW(oldCwd.c_str());
   }
   void Put(const std::wstring& name, const std::string& data) {
     ASSERT_TRUE(WriteFileBytes(dir + name, data));
   }
-  void WriteManifest(const std::string& path1, const std::string& path2) {
-    std::string text = "[UPDATE]\r\nVersion=1.0.6.19\r\n";
+  void WriteManifest(const std::string& path1,
+                     const std::string& path2,
+                     const std::string& extra = "") {
+    std::string text = "[UPDATE]\r\nVersion=1.0.6.19\r\n" + extra;
     text += "URL=" + (path1.empty() ? "" : server.Url(path1)) + "\r\n";
     text += "URL2=" + (path2.empty() ? "" : server.Url(path2)) + "\r\n";
     Put(L"update.ini", text);
@@ -144,7 +159,13 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
       {L"evil.dll", "lands inside"},
       {L"update.ini", ReadFileBytes(dir + L"update.ini")},
   };
-  EXPECT_EQ(Tree(dir), expected);  // no Temp, no package, no journal, no left-overs
+  // The journal stays, committed, until the new version has started once.
+  std::map<std::wstring, std::string> tree = Tree(dir);
+  const std::string journal = tree[zarvik::kJournalName];
+  EXPECT_EQ(journal.rfind("zarvik update journal\n", 0), 0u) << journal;
+  EXPECT_EQ(journal.substr(journal.size() - 12), "C\tcommitted\n") << journal;
+  tree.erase(zarvik::kJournalName);
+  EXPECT_EQ(tree, expected);  // no Temp, no package, no left-overs
   EXPECT_FALSE(Exists(temp.File(L"evil.dll")));
   std::vector<MSG> posted = Posted();
   ASSERT_FALSE(posted.empty());
@@ -155,7 +176,7 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
   DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
   expected.erase(L"zarvik.exe.old");
   expected.erase(L"lib\\a.dll.old");
-  EXPECT_EQ(Tree(dir), expected);
+  EXPECT_EQ(Tree(dir), expected);  // backups, journal and the other ".old" file are gone
 }
 
 TEST_F(Installer, LockedTargetUndoesEveryRename) {
@@ -177,25 +198,54 @@ TEST_F(Installer, LockedTargetUndoesEveryRename) {
   EXPECT_EQ(tree, expected);
 }
 
-TEST_F(Installer, FailedCopyPutsTheOldVersionBack) {
-  // A file stands where the package needs a folder: "sub\x.dll" cannot be copied.
+TEST_F(Installer, FileWhereAFolderIsNeededChangesNothing) {
+  // A file stands where the package needs a folder: "sub\\x.dll" cannot go in. That is seen
+  // before any rename, so even the stale backup stays.
   std::vector<ZipMember> members = NewVersion();
   members.push_back(Member("sub/x.dll", "x"));
   ServePackage(members);
   Put(L"sub", "a file, not a folder");
-  int result = zarvik::RunUpdateIn(window, dir, 0);
-  EXPECT_EQ(result, kUpdateCopyFailed);
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateCopyFailed);
   std::map<std::wstring, std::string> tree = Tree(dir);
-  for (auto it = tree.begin(); it != tree.end();)
-    it = it->first.rfind(L"Temp\\", 0) == 0 || it->first.find(L".old.undone") != std::wstring::npos
-             ? tree.erase(it)
-             : std::next(it);
   tree.erase(L"zarvik.zip");
   std::map<std::wstring, std::string> expected = Untouched();
-  expected.erase(L"lib\\a.dll.old");
   expected[L"sub"] = "a file, not a folder";
+  EXPECT_EQ(tree, expected);  // no Temp, no journal
+}
+
+TEST_F(Installer, LeftOversOfAFailedRunAreNeverInstalled) {
+  // An earlier run left a whole unpacked tree in "Temp"; this package holds the executable only.
+  CreateDirectoryW((dir + L"Temp").c_str(), nullptr);
+  CreateDirectoryW((dir + L"Temp\\lib").c_str(), nullptr);
+  Put(L"Temp\\lib\\a.dll", "from a failed update");
+  Put(L"Temp\\keep.txt", "from a failed update");
+  ServePackage({Member("zarvik.exe", "new exe")});
+  ASSERT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
+  EXPECT_EQ(ReadFileBytes(dir + L"lib\\a.dll"), "old a");
+  EXPECT_EQ(ReadFileBytes(dir + L"keep.txt"), "not in the package");
+  EXPECT_FALSE(Exists(dir + L"Temp"));
+}
+
+TEST_F(Installer, ScratchFolderThatCannotBeMadeWritesNothing) {
+  // A file named "Temp" that is held open cannot be replaced by the scratch folder. Nothing may
+  // then be unpacked anywhere else, the current directory least of all.
+  TempDir cwd;
+  SetCurrentDirectoryW(cwd.path().c_str());
+  Put(L"Temp", "held open");
+  HANDLE held = CreateFileW((dir + L"Temp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ServePackage(NewVersion());
+  int result = zarvik::RunUpdateIn(window, dir, 0);
+  CloseHandle(held);
+  EXPECT_EQ(result, kUpdateScratchFailed);
+  EXPECT_TRUE(Tree(cwd.path()).empty());
+  std::map<std::wstring, std::string> tree = Tree(dir);
+  tree.erase(L"zarvik.zip");
+  std::map<std::wstring, std::string> expected = Untouched();
+  expected[L"Temp"] = "held open";
   EXPECT_EQ(tree, expected);
-  EXPECT_FALSE(Exists(dir + zarvik::kJournalName));
 }
 
 TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
@@ -206,6 +256,24 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
     int result;
   } cases[] = {
       {"climbing member", {Member("zarvik.exe", "new"), Member("../x.dll", "x")}, "", ZR_ARGS},
+      {"stream", {Member("zarvik.exe", "new"), Member("zarvik.exe:x", "x")}, "", ZR_ARGS},
+      {"device", {Member("zarvik.exe", "new"), Member("lib/com1.dll", "x")}, "", ZR_ARGS},
+      {"trailing dot", {Member("zarvik.exe", "new"), Member("keep.txt.", "x")}, "", ZR_ARGS},
+      {"look-alike dots",
+       {Member("zarvik.exe", "new"), Member("\xef\xbc\x8e\xef\xbc\x8e\xef\xbc\xbcx.dll", "x")},
+       "",
+       ZR_ARGS},
+      {"the journal",
+       {Member("zarvik.exe", "new"), Member("update.journal", "R\t..")},
+       "",
+       ZR_ARGS},
+      {"the scratch folder", {Member("zarvik.exe", "new"), Member("Temp/x.dll", "x")}, "", ZR_ARGS},
+      {"same name twice",
+       {Member("zarvik.exe", "new"), Member("ZARVIK.EXE", "other")},
+       "",
+       ZR_ARGS},
+      {"file and folder", {Member("lib", "a file"), Member("lib/a.dll", "x")}, "", ZR_ARGS},
+      {"too long", {Member("zarvik.exe", "new"), Member(std::string(250, 'n'), "x")}, "", ZR_ARGS},
       {"no entries",
        {},
        std::string("stub") + std::string("PK\x05\x06", 4) + std::string(18, '\0'),
@@ -218,7 +286,13 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
       ServePackage(c.members);
     else
       server.SetFile("/pkg/zarvik.zip", c.raw);
+    g_steps.clear();
+    zarvik::SetUpdateStepHook(&RecordStep);
     EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), c.result);
+    zarvik::SetUpdateStepHook(nullptr);
+    // Refused before the first member was written.
+    for (const std::string& step : g_steps)
+      EXPECT_EQ(step.find("write member"), std::string::npos) << step;
     std::map<std::wstring, std::string> tree = Tree(dir);
     for (auto it = tree.begin(); it != tree.end();)
       it = it->first.rfind(L"Temp", 0) == 0 || it->first == L"zarvik.zip" ? tree.erase(it)
@@ -275,6 +349,92 @@ TEST_F(Installer, InterruptedInstallationIsRolledBackAtTheNextStart) {
   expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately
   expected[L"duilib.dll.org"] = "left-over";
   EXPECT_EQ(Tree(dir), expected);
+}
+
+std::string Sha256Hex(const std::string& data) {
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+  char hex[crypto_hash_sha256_BYTES * 2 + 1];
+  sodium_bin2hex(hex, sizeof(hex), digest, sizeof(digest));
+  return hex;
+}
+
+TEST_F(Installer, PackageThatDiffersFromTheManifestIsNeverUnpacked) {
+  ASSERT_GE(sodium_init(), 0);
+  std::wstring built = temp.File(L"built.zip");
+  ASSERT_TRUE(zarvik_test::BuildZip(built, NewVersion()));
+  const std::string good = ReadFileBytes(built);
+  // The same archive with one member's data swapped for other data of the same length.
+  std::vector<ZipMember> swapped = NewVersion();
+  swapped[0].data = "old exe";
+  ASSERT_TRUE(zarvik_test::BuildZip(built, swapped));
+  const std::string other = ReadFileBytes(built);
+  ASSERT_EQ(other.size(), good.size());
+  std::string flipped = good;
+  flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 1);
+  const std::string size = "Size=" + std::to_string(good.size()) + "\r\n";
+  const std::string hash = "SHA256=" + Sha256Hex(good) + "\r\n";
+  struct Case {
+    const char* what;
+    std::string served;
+    std::string extra;  // manifest lines
+    int result;
+  } cases[] = {
+      {"a flipped byte", flipped, size + hash, kDownloadMismatch},
+      {"a member swapped, same length", other, size + hash, kDownloadMismatch},
+      {"longer than its size", good + "x", size + hash, kDownloadMismatch},
+      {"shorter than its size", good.substr(1), size, kDownloadMismatch},
+      {"hash only, flipped", flipped, hash, kDownloadMismatch},
+      {"malformed hash", good, "SHA256=12345\r\n", kUpdateManifestRefused},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server.SetFile("/pkg/zarvik.zip", c.served);
+    WriteManifest("/pkg/zarvik.zip", "/pkg/zarvik.zip", c.extra);
+    Posted();
+    EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), c.result);
+    std::map<std::wstring, std::string> expected = Untouched();
+    expected[L"zarvik.bin"] = "left-over";  // removed only after a good download
+    expected[L"duilib.dll.org"] = "left-over";
+    EXPECT_EQ(Tree(dir), expected);  // not even a package or "Temp" is left
+    int retries = 0;
+    for (const MSG& msg : Posted())
+      retries += msg.message == GAME_NOTIFY_UPDATE_FAIL;
+    EXPECT_EQ(retries, c.result == kDownloadMismatch ? 5 : 0);  // retried like other failures
+  }
+  server.SetFile("/pkg/zarvik.zip", good);
+  WriteManifest("/pkg/zarvik.zip", "", size + hash);
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
+}
+
+TEST_F(Installer, WithAKeyOnlyTheSignedManifestOnDiskIsFollowed) {
+  ASSERT_GE(sodium_init(), 0);
+  unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
+  crypto_sign_keypair(pk, sk);
+  char pkHex[sizeof(pk) * 2 + 1];
+  sodium_bin2hex(pkHex, sizeof(pkHex), pk, sizeof(pk));
+  zarvik::SetUpdatePublicKey(pkHex);
+  ServePackage(NewVersion());
+  const std::string package = ReadFileBytes(temp.File(L"built.zip"));
+  WriteManifest("/pkg/zarvik.zip", "", "SHA256=" + Sha256Hex(package) + "\r\n");
+  const std::string manifest = ReadFileBytes(dir + L"update.ini");
+  auto sign = [&](const std::string& text) {
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(text.data()),
+                         text.size(), sk);
+    char hex[sizeof(signature) * 2 + 1];
+    sodium_bin2hex(hex, sizeof(hex), signature, sizeof(signature));
+    return std::string(hex);
+  };
+  // No signature, and one over other bytes: refused before any download.
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateManifestRefused);
+  Put(L"update.ini.sig", sign(manifest + "\r\n"));
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateManifestRefused);
+  EXPECT_TRUE(server.Requests().empty());
+  Put(L"update.ini.sig", sign(manifest));
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
 }
 
 }  // namespace

@@ -69,6 +69,12 @@ void LoopbackHttpServer::SetFile(const std::string& path, const std::string& bod
   LeaveCriticalSection(&m_lock);
 }
 
+void LoopbackHttpServer::RemoveFile(const std::string& path) {
+  EnterCriticalSection(&m_lock);
+  m_files.erase(path);
+  LeaveCriticalSection(&m_lock);
+}
+
 std::vector<std::string> LoopbackHttpServer::Requests() {
   EnterCriticalSection(&m_lock);
   std::vector<std::string> copy = m_requests;
@@ -137,7 +143,20 @@ void LoopbackHttpServer::Answer(SOCKET client, const std::string& requestLine) {
                         "\r\n" + close + "\r\n" + fileBody);
     return;
   }
-  if (target.rfind("/file", 0) == 0) {
+  if (target.rfind("/stall", 0) == 0) {
+    // Accepts and never answers, until the client gives up or the server stops.
+    for (int i = 0; i < 1200 && !m_stop; ++i)
+      Sleep(100);
+  } else if (target.rfind("/headonly", 0) == 0) {
+    // Answers the size probe, then stalls in the body of the transfer.
+    EnterCriticalSection(&m_lock);
+    const bool probe = m_headOnlySeen++ % 2 == 0;
+    LeaveCriticalSection(&m_lock);
+    SendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n" + close +
+                        "\r\n" + (probe ? std::string() : Body(size / 4)));
+    for (int i = 0; i < 1200 && !m_stop && !probe; ++i)
+      Sleep(100);
+  } else if (target.rfind("/file", 0) == 0) {
     SendAll(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n" + close +
                         "\r\n" + Body(size));
   } else if (target.rfind("/nolength", 0) == 0) {

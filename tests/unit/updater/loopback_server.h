@@ -8,6 +8,9 @@
 //   a path given to SetFile: 200 with that body (the query is ignored)
 //   /grow?size=N     announces N + (number of earlier requests) bytes: the size probe and the
 //                    transfer disagree
+//   /stall           accepts the request and never answers
+//   /headonly?size=N odd requests (the size probe) are answered with headers only; even ones get
+//                    a quarter of the body and then nothing more
 #pragma once
 
 #include <winsock2.h>
@@ -30,6 +33,7 @@ class LoopbackHttpServer {
   bool ok() const { return m_listener != INVALID_SOCKET; }
   std::string Url(const std::string& path) const;
   void SetFile(const std::string& path, const std::string& body);
+  void RemoveFile(const std::string& path);
   // Request lines received so far ("GET /file?size=3 HTTP/1.1").
   std::vector<std::string> Requests();
   // The body the server sends for a size: byte i is (i * 7 + 3) & 0xFF.
@@ -49,6 +53,7 @@ class LoopbackHttpServer {
   CRITICAL_SECTION m_lock;
   std::vector<std::string> m_requests;
   std::map<std::string, std::string> m_files;
+  int m_headOnlySeen = 0;
 };
 
 }  // namespace zarvik_test

@@ -1,6 +1,9 @@
 #include "updater/version_check.h"
 
+#include "updater/version_order.h"
+
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include "app/globals.h"
 #include "common/encoding.h"
@@ -8,13 +11,15 @@
 #include "diagnostics/log.h"
 #include "loopback_server.h"
 #include "support/temp_dir.h"
+#include "updater/package_integrity.h"
+#include "updater/update_key.h"
 
 using zarvik_test::LoopbackHttpServer;
 using zarvik_test::TempDir;
 
 namespace {
 
-TEST(VersionNumbers, ComparedAsWeightedSums) {
+TEST(VersionNumbers, ComparedPartByPart) {
   struct Case {
     const wchar_t* newest;
     const wchar_t* local;
@@ -22,25 +27,57 @@ TEST(VersionNumbers, ComparedAsWeightedSums) {
   } cases[] = {
       {L"1.0.6.18", L"1.0.6.18", false},
       {L"1.0.6.19", L"1.0.6.18", true},
-      {L"1.0.7", L"1.0.6.18", false},     // three parts weigh from 255^3 down
-      {L"1.0.1.0", L"1.0.0.255", false},  // 255 spills into the next weight: equal numbers
+      {L"1.1.0.0", L"1.0.256.0", true},  // a weighted sum ranks 1.0.256.0 higher
+      {L"1.0.256.0", L"1.1.0.0", false},
+      {L"1.0.300.0", L"1.1.0.0", false},
+      {L"1.0.0.0.0", L"2.0.0.0", false},  // a fifth part cannot outweigh the first
+      {L"2.0.0.0", L"1.0.0.0.0", true},
+      {L"1.0.6.18.1", L"1.0.6.18", true},  // a missing part counts as 0
+      {L"1.0.6.18.0", L"1.0.6.18", false},
+      {L"1.0.7", L"1.0.6.18", true},
+      {L"1.0.1.0", L"1.0.0.255", true},
       {L"2.0.0.0", L"1.0.6.18", true},
       {L"1.0.beta.2", L"1.0.0.1", true},  // "beta" counts 0: 1.0.0.2 against 1.0.0.1
       {L"1.0.6.18", L"", true},           // no version record: every positive version is newer
       {L"", L"", false},
+      {L"..1...0.6.19.", L"1.0.6.18", true},  // empty pieces are dropped
+      {L" 1.+0.6x.18", L"1.0.6.18", false},   // read like _wtoi
+      {L"1.0.6.-1", L"1.0.6.0", false},
+      // Parts too large for 64 bits saturate instead of wrapping to small or negative values.
+      {L"1.99999999999999999999999.0.0", L"1.9223372036854775806.0.0", true},
+      {L"1.9223372036854775806.0.0", L"1.99999999999999999999999.0.0", false},
+      {L"1.0.0.0.0.0.0.0.0.1", L"1.0.0.0.0.0.0.0.0", true},  // nine parts wrapped the old sum
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << zarvik::WideToAnsi(c.newest) << " vs " << zarvik::WideToAnsi(c.local));
     EXPECT_EQ(IsNewerVersion(c.newest, c.local), c.newer);
   }
+  // The logged number keeps its old value.
   EXPECT_EQ(VersionToNumber(L"1.0.6.18"), 4228645365ULL);
-  EXPECT_EQ(VersionToNumber(L"1.0.7"), 16583160ULL);
-  EXPECT_EQ(VersionToNumber(L"2.0.0.0"), 8456501250ULL);
-  EXPECT_EQ(VersionToNumber(L"..1...0.6.18."), 4228645365ULL);
   EXPECT_EQ(VersionToNumber(L" 1.+0.6x.18"), 4228645365ULL);
-  EXPECT_EQ(VersionToNumber(L"1.0.0.255"), VersionToNumber(L"1.0.1.0"));
   EXPECT_EQ(VersionToNumber(L"..."), 0ULL);
+}
+
+// Deployed manifests use four parts below 255; there the old weighted sum and the part-by-part
+// order must agree, so no installed client sees a different answer for them.
+TEST(VersionNumbers, FourPartsBelow255AgreeWithTheWeightedSum) {
+  const int values[] = {0, 1, 2, 17, 127, 253, 254};
+  auto text = [](int a, int b, int c, int d) {
+    return std::to_wstring(a) + L"." + std::to_wstring(b) + L"." + std::to_wstring(c) + L"." +
+           std::to_wstring(d);
+  };
+  for (int a : values)
+    for (int b : values)
+      for (int c : {0, 6, 254})
+        for (int d : {0, 18, 254}) {
+          const std::wstring left = text(a, b, c, d);
+          const std::wstring right = text(b, a, d, c);
+          const uint64_t x = VersionToNumber(left), y = VersionToNumber(right);
+          const int sum = x < y ? -1 : (x > y ? 1 : 0);
+          ASSERT_EQ(zarvik::CompareVersions(left, right), sum)
+              << zarvik::WideToAnsi(left) << " vs " << zarvik::WideToAnsi(right);
+        }
 }
 
 TEST(VersionNumbers, CacheBreakerHasFourteenDigits) {
@@ -66,10 +103,12 @@ class VersionCheck : public testing::Test {
     g_editionIndex = 0;
     LocalVersion.clear();
     NewestVersion.clear();
+    zarvik::SetUpdatePublicKey("");  // unsigned manifests, as before keys existed
   }
   void TearDown() override {
     CLog::Destroy();
     g_editionIndex = 0;
+    zarvik::SetUpdatePublicKey(zarvik::kBuiltInUpdateKeyHex);
   }
   void WriteConfig(const std::string& text) {
     ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"conf.cfg"), text));
@@ -132,6 +171,81 @@ TEST_F(VersionCheck, EveryRefusalAnswersNo) {
   EXPECT_FALSE(zarvik::CheckNewVersionFor(exe, 0));
   EXPECT_EQ(server.Requests().size() - before, 3u);
   EXPECT_NE(Log().find(" failed and return code ; 22"), std::string::npos);
+}
+
+std::string Hex(const unsigned char* bytes, size_t size) {
+  std::string hex(size * 2 + 1, '\0');
+  sodium_bin2hex(&hex[0], hex.size(), bytes, size);
+  hex.pop_back();
+  return hex;
+}
+
+// A key pair of the test's own; the signature of `text` under a secret key.
+struct TestKey {
+  unsigned char pk[crypto_sign_PUBLICKEYBYTES];
+  unsigned char sk[crypto_sign_SECRETKEYBYTES];
+  TestKey() { crypto_sign_keypair(pk, sk); }
+  std::string Public() const { return Hex(pk, sizeof(pk)); }
+  std::string Sign(const std::string& text) const {
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(text.data()),
+                         text.size(), sk);
+    return Hex(signature, sizeof(signature)) + "\n";
+  }
+};
+
+TEST_F(VersionCheck, WithAKeyOnlyASignedNewerManifestWithAHashAnswersYes) {
+  ASSERT_EQ(sodium_init() < 0, false);
+  TestKey key, other;
+  zarvik::SetUpdatePublicKey(key.Public());
+  WriteConfig("[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n");
+  const std::string hash = "SHA256=" + std::string(64, 'a') + "\r\n";
+  const std::string newer = "[UPDATE]\r\nVersion=1.0.6.19\r\nURL=http://x/zarvik.zip\r\n" + hash;
+  struct Case {
+    const char* what;
+    std::string manifest;
+    std::string signature;  // empty: none served
+    bool newer;
+  } cases[] = {
+      {"signed and newer", newer, key.Sign(newer), true},
+      {"unsigned", newer, "", false},
+      {"signed by another key", newer, other.Sign(newer), false},
+      {"signature of other bytes", newer, key.Sign(newer + " "), false},
+      {"signature text cut", newer, key.Sign(newer).substr(0, 100), false},
+      {"not a signature", newer, std::string(128, 'z'), false},
+      {"no package hash", "[UPDATE]\r\nVersion=1.0.6.19\r\n",
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\n"), false},
+      {"malformed hash", "[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n",
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n"), false},
+      {"signed but older", "[UPDATE]\r\nVersion=1.0.6.17\r\n" + hash,
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.17\r\n" + hash), false},
+      {"signed but the same", "[UPDATE]\r\nVersion=1.0.6.18\r\n" + hash,
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.18\r\n" + hash), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server.SetFile("/m/update.ini", c.manifest);
+    if (c.signature.empty())
+      server.RemoveFile("/m/update.ini.sig");
+    else
+      server.SetFile("/m/update.ini.sig", c.signature);
+    EXPECT_EQ(zarvik::CheckNewVersionFor(exe, 0), c.newer);
+  }
+  // The signature was fetched from beside the manifest, with the cache breaker.
+  bool fetched = false;
+  for (const std::string& line : server.Requests())
+    fetched |= line.find("GET /m/update.ini.sig?sid=") != std::string::npos;
+  EXPECT_TRUE(fetched);
+  EXPECT_NE(Log().find("the update manifest is refused: the manifest's signature is bad"),
+            std::string::npos);
+}
+
+TEST_F(VersionCheck, OversizedManifestIsRefused) {
+  WriteConfig("[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n");
+  server.SetFile("/m/update.ini",
+                 "[UPDATE]\r\nVersion=9.0.0.0\r\n;" + std::string(200 * 1024, 'x') + "\r\n");
+  EXPECT_FALSE(zarvik::CheckNewVersionFor(exe, 0));
+  EXPECT_NE(Log().find(" failed and return code ; 63"), std::string::npos);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "updater/zip_reader.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
 
+#include "common/encoding.h"
 #include "support/temp_dir.h"
 #include "updater/zip_names.h"
 #include "zip_builder.h"
@@ -51,6 +53,88 @@ TEST(ZipNames, ClimbingComponentsAreRecognised) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(zarvik::ZipNameLeavesRoot(c.name), c.leaves);
   }
+}
+
+// Look-alike conversions of two code pages, as the system's best-fit tables give them.
+char AnsiOf1252(wchar_t c) {
+  switch (c) {
+    case 0x2024:
+      return '.';
+    case 0x2215:
+      return '/';
+    case 0x00C0:
+      return static_cast<char>(0xC0);
+  }
+  return 0;
+}
+char AnsiOf932(wchar_t c) {
+  return c == 0x00A5 ? '\\' : 0;
+}
+// A code page where a private character becomes a separator: only the conversion can tell.
+char AnsiOfOdd(wchar_t c) {
+  return c == 0xE000 ? '\\' : 0;
+}
+
+TEST(ZipNames, HostileNamesAreRefused) {
+  struct Case {
+    const wchar_t* name;
+    bool refused;
+    char (*ansiOf)(wchar_t);
+  } cases[] = {
+      {L"zarvik.exe", false, nullptr},
+      {L"bin/tool.dll", false, nullptr},
+      {L"bin\\tool.dll", false, nullptr},
+      {L"skin/", false, nullptr},
+      {L"temperature.txt", false, nullptr},
+      {L"Temp2/x.dll", false, nullptr},
+      {L"CONFIG.SYS", false, nullptr},
+      {L"COM10", false, nullptr},
+      {L"\u00c0.txt", false, &AnsiOf1252},
+      {L"\u4e2d\u6587.txt", false, &AnsiOf932},
+      {L"zarvik.exe:stream", true, nullptr},
+      {L"a:b/c.dll", true, nullptr},
+      {L"CON", true, nullptr},
+      {L"con.txt", true, nullptr},
+      {L"bin/NUL.dll", true, nullptr},
+      {L"Aux .x", true, nullptr},
+      {L"COM1", true, nullptr},
+      {L"lpt9.log", true, nullptr},
+      {L"com\u00b9", true, nullptr},
+      {L"zarvik.exe.", true, nullptr},
+      {L"zarvik.exe ", true, nullptr},
+      {L"bin./x.dll", true, nullptr},
+      {L"\uff0e\uff0e\uff3c", true, nullptr},  // fullwidth "..\\"
+      {L"\uff0e\uff0e\uff3cx.dll", true, nullptr},
+      {L"a\u2216b", true, nullptr},
+      {L"a\u2215b", true, nullptr},
+      {L"..\u00a5x.dll", true, nullptr},  // the yen sign is the separator of code page 932
+      {L"a\u2024b", true, &AnsiOf1252},
+      {L"a\ue000b", false, nullptr},
+      {L"a\ue000b", true, &AnsiOfOdd},
+      {L"update.journal", true, nullptr},
+      {L"Update.Journal", true, nullptr},
+      {L"zarvik.zip", true, nullptr},
+      {L"update.ini", true, nullptr},
+      {L"Temp/zarvik.exe", true, nullptr},
+      {L"TEMP/", true, nullptr},
+      {L"bin/update.journal", false, nullptr},  // only the top-level names are the updater's
+      {L"a<b", true, nullptr},
+      {L"a?b", true, nullptr},
+      {L"a|b", true, nullptr},
+      {L"a\tb", true, nullptr},
+      {L"", true, nullptr},
+      {L"a//b", true, nullptr},
+      {L"../x.dll", true, nullptr},
+      {L"sub/.. /x.dll", true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(zarvik::WideToUtf8(c.name));
+    const char* problem = zarvik::ZipNameProblem(c.name, c.ansiOf);
+    EXPECT_EQ(problem != nullptr, c.refused) << (problem ? problem : "accepted");
+  }
+  // A name cut at an embedded NUL would name another file.
+  EXPECT_NE(zarvik::ZipNameProblem(std::wstring(L"x.dll\0.txt", 11)), nullptr);
+  EXPECT_EQ(zarvik::FoldZipName(L"Bin/Tool.DLL/"), L"bin\\tool.dll");
 }
 
 TEST(ZipNames, AttributesFollowTheHostSystem) {
@@ -104,21 +188,6 @@ TEST(ZipNames, UnixTimesAreReadOnlyInsideTheirBlock) {
                                          other.size(), &none));
   EXPECT_EQ(zarvik::UnixSecondsToFileTime(0), 116444736000000000ULL);
 }
-
-// Makes a folder the current directory for the reader's root and restores the old one.
-class CurrentDirectory {
- public:
-  explicit CurrentDirectory(const std::wstring& path) {
-    wchar_t old[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, old);
-    m_old = old;
-    SetCurrentDirectoryW(path.c_str());
-  }
-  ~CurrentDirectory() { SetCurrentDirectoryW(m_old.c_str()); }
-
- private:
-  std::wstring m_old;
-};
 
 uint64_t ToUint64(const FILETIME& t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
@@ -177,8 +246,7 @@ TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
   members[9].data = "must not be written";
   ASSERT_TRUE(BuildZip(package, members));
 
-  CurrentDirectory cwd(root);
-  std::unique_ptr<ZipReader> reader = ZipReader::Open(package);
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(package, root + L"\\");
   ASSERT_TRUE(reader);
   EXPECT_EQ(ZipLastResult(), ZR_OK);
   EXPECT_EQ(reader->RootDirectory(), root + L"\\");
@@ -244,9 +312,9 @@ TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
     members[1].data[i] = static_cast<char>((i * 2654435761u) >> 13);
   ASSERT_TRUE(BuildZip(package, members));
 
-  CurrentDirectory cwd(temp.path());
+  const std::wstring root = temp.File(L"");
   {
-    std::unique_ptr<ZipReader> reader = ZipReader::Open(package);
+    std::unique_ptr<ZipReader> reader = ZipReader::Open(package, root);
     ASSERT_TRUE(reader);
     ZipEntry entry;
     EXPECT_EQ(reader->ReadEntry(2, &entry), ZR_ARGS);
@@ -267,7 +335,7 @@ TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
     bytes[i] = static_cast<char>(~bytes[i]);
   std::wstring damaged = temp.File(L"damaged.zip");
   ASSERT_TRUE(zarvik_test::WriteFileBytes(damaged, bytes));
-  std::unique_ptr<ZipReader> reader = ZipReader::Open(damaged);
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(damaged, root);
   ASSERT_TRUE(reader);
   ZipEntry entry;
   ASSERT_EQ(reader->ReadEntry(1, &entry), ZR_OK);
@@ -280,7 +348,7 @@ TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
   ASSERT_TRUE(zarvik_test::WriteFileBytes(
       temp.File(L"empty.zip"),
       std::string("stub") + std::string("PK\x05\x06", 4) + std::string(18, '\0')));
-  std::unique_ptr<ZipReader> empty = ZipReader::Open(temp.File(L"empty.zip"));
+  std::unique_ptr<ZipReader> empty = ZipReader::Open(temp.File(L"empty.zip"), root);
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->EntryCount(), 0);
   EXPECT_EQ(empty->ReadEntry(0, &entry), ZR_ARGS);
@@ -288,10 +356,160 @@ TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
 
   // Not an archive at all, and no file at all.
   ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"junk.zip"), std::string(300, 'j')));
-  EXPECT_FALSE(ZipReader::Open(temp.File(L"junk.zip")));
+  EXPECT_FALSE(ZipReader::Open(temp.File(L"junk.zip"), root));
   EXPECT_EQ(ZipLastResult(), ZR_NOFILE);
-  EXPECT_FALSE(ZipReader::Open(temp.File(L"nothing.zip")));
+  EXPECT_FALSE(ZipReader::Open(temp.File(L"nothing.zip"), root));
   EXPECT_EQ(ZipLastResult(), ZR_NOFILE);
+}
+
+// Raw archives with stored members, for what minizip's writer cannot produce: a declared size
+// that the data does not reach, and a zip64 entry count of any value.
+struct RawMember {
+  std::string name;
+  std::string data;
+  uint32_t declaredSize;
+};
+
+void Put16(std::string* out, uint32_t v) {
+  out->push_back(static_cast<char>(v & 0xFF));
+  out->push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void Put32(std::string* out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+void Put64(std::string* out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+
+// With `zip64Count`, the end records are zip64 ones that claim that many entries.
+std::string RawZip(const std::vector<RawMember>& members, uint64_t zip64Count = 0) {
+  std::string out, central;
+  for (const RawMember& m : members) {
+    const uint32_t crc = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(m.data.data()), static_cast<uInt>(m.data.size())));
+    const uint32_t offset = static_cast<uint32_t>(out.size());
+    Put32(&out, 0x04034b50);
+    Put16(&out, 20);
+    Put16(&out, 0);
+    Put16(&out, 0);  // stored
+    Put16(&out, 0x6000);
+    Put16(&out, 0x50A4);
+    Put32(&out, crc);
+    Put32(&out, static_cast<uint32_t>(m.data.size()));
+    Put32(&out, m.declaredSize);
+    Put16(&out, static_cast<uint32_t>(m.name.size()));
+    Put16(&out, 0);
+    out += m.name + m.data;
+    Put32(&central, 0x02014b50);
+    Put16(&central, 20);
+    Put16(&central, 20);
+    Put16(&central, 0);
+    Put16(&central, 0);
+    Put16(&central, 0x6000);
+    Put16(&central, 0x50A4);
+    Put32(&central, crc);
+    Put32(&central, static_cast<uint32_t>(m.data.size()));
+    Put32(&central, m.declaredSize);
+    Put16(&central, static_cast<uint32_t>(m.name.size()));
+    Put16(&central, 0);
+    Put16(&central, 0);
+    Put16(&central, 0);
+    Put16(&central, 0);
+    Put32(&central, 0x20);
+    Put32(&central, offset);
+    central += m.name;
+  }
+  const uint64_t centralOffset = out.size();
+  out += central;
+  if (zip64Count) {
+    const uint64_t recordOffset = out.size();
+    Put32(&out, 0x06064b50);
+    Put64(&out, 44);
+    Put16(&out, 45);
+    Put16(&out, 45);
+    Put32(&out, 0);
+    Put32(&out, 0);
+    Put64(&out, zip64Count);
+    Put64(&out, zip64Count);
+    Put64(&out, central.size());
+    Put64(&out, centralOffset);
+    Put32(&out, 0x07064b50);
+    Put32(&out, 0);
+    Put64(&out, recordOffset);
+    Put32(&out, 1);
+  }
+  Put32(&out, 0x06054b50);
+  Put16(&out, 0);
+  Put16(&out, 0);
+  Put16(&out, zip64Count ? 0xFFFF : static_cast<uint32_t>(members.size()));
+  Put16(&out, zip64Count ? 0xFFFF : static_cast<uint32_t>(members.size()));
+  Put32(&out, zip64Count ? 0xFFFFFFFF : static_cast<uint32_t>(central.size()));
+  Put32(&out, zip64Count ? 0xFFFFFFFF : static_cast<uint32_t>(centralOffset));
+  Put16(&out, 0);
+  return out;
+}
+
+TEST(ZipReaderCrafted, EntryCountsBeyondTheBoundAreRefused) {
+  TempDir temp;
+  const std::wstring root = temp.File(L"root\\");
+  CreateDirectoryW(root.c_str(), nullptr);
+  const std::vector<RawMember> one = {{"a.txt", "hello", 5}};
+  struct Case {
+    uint64_t count;
+    bool opens;
+  } cases[] = {
+      {1, true},  // the crafted zip64 records themselves are sound
+      {kMaxZipEntries, true},
+      {kMaxZipEntries + 1, false},
+      {0x7FFFFFFFull, false},
+      {0x80000000ull, false},   // negative as an int
+      {0x100000001ull, false},  // 1 after a cut to 32 bits
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.count);
+    const std::wstring path = temp.File(L"count.zip");
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(path, RawZip(one, c.count)));
+    std::unique_ptr<ZipReader> reader = ZipReader::Open(path, root);
+    EXPECT_EQ(static_cast<bool>(reader), c.opens);
+    EXPECT_EQ(ZipLastResult(), c.opens ? ZR_OK : ZR_CORRUPT);
+    if (reader) {
+      EXPECT_EQ(static_cast<uint64_t>(reader->EntryCount()), c.count);
+    }
+  }
+  // The member of the sound one reads and unpacks.
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"one.zip"), RawZip(one, 1)));
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(temp.File(L"one.zip"), root);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->ExtractEntry(0, L"a.txt"), ZR_OK);
+  EXPECT_EQ(ReadFileBytes(root + L"a.txt"), "hello");
+}
+
+TEST(ZipReaderCrafted, MemberShorterOrLongerThanDeclaredIsNotKept) {
+  TempDir temp;
+  const std::wstring root = temp.File(L"");
+  struct Case {
+    RawMember member;
+    int code;
+  } cases[] = {
+      {{"exact.dll", "12345", 5}, ZR_OK},
+      {{"short.dll", "12345", 1000}, ZR_SIZE},  // the data ends early: no CRC check happens
+      {{"empty.dll", "", 7}, ZR_SIZE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.member.name);
+    const std::wstring path = temp.File(L"sizes.zip");
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(path, RawZip({c.member})));
+    std::unique_ptr<ZipReader> reader = ZipReader::Open(path, root);
+    ASSERT_TRUE(reader);
+    ZipEntry entry;
+    ASSERT_EQ(reader->ReadEntry(0, &entry), ZR_OK);
+    EXPECT_EQ(entry.declaredSize, c.member.declaredSize);
+    EXPECT_EQ(reader->ExtractEntry(0, entry.name), c.code);
+    const std::wstring out = root + zarvik::Utf8ToWide(c.member.name);
+    EXPECT_EQ(GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES, c.code == ZR_OK);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,384 @@
+// The installation interrupted at every step that changes the disk: killed (a child process of
+// this test stops itself at step k), or with the call of step k failing. After each, the next
+// start's clean-up must leave the installation byte for byte the old or the new version, with a
+// non-empty zarvik.exe, no "Temp", and nothing written beside the installation.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/encoding.h"
+#include "support/temp_dir.h"
+#include "updater/installer.h"
+#include "updater/update_journal.h"
+#include "updater/update_steps.h"
+#include "zip_builder.h"
+
+using zarvik_test::ReadFileBytes;
+using zarvik_test::TempDir;
+using zarvik_test::WriteFileBytes;
+using zarvik_test::ZipMember;
+
+namespace {
+
+constexpr DWORD kKilledExitCode = 77;
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+using Tree = std::map<std::wstring, std::string>;
+
+void ListTree(const std::wstring& root, const std::wstring& relative, Tree* tree) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((root + relative + L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..")
+      continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      (*tree)[relative + name + L"\\"] = "";
+      ListTree(root, relative + name + L"\\", tree);
+    } else {
+      (*tree)[relative + name] = ReadFileBytes(root + relative + name);
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+Tree TreeOf(const std::wstring& root) {
+  Tree tree;
+  ListTree(root, L"", &tree);
+  return tree;
+}
+
+std::string Show(const Tree& tree) {
+  std::string text;
+  for (const auto& [name, data] : tree)
+    text += zarvik::WideToUtf8(name) + "=" + data.substr(0, 24) + "\n";
+  return text;
+}
+
+ZipMember Member(const std::string& name, const std::string& data) {
+  ZipMember member;
+  member.name = name;
+  member.data = data;
+  if (!name.empty() && name.back() == '/')
+    member.externalAttributes = 0x10;
+  return member;
+}
+
+struct Package {
+  const char* what;
+  std::vector<ZipMember> members;
+  Tree newTree;  // the installation afterwards, once the new version has started
+};
+
+// The installed version: a flat part, a folder, and "Temp" left over by a failed update, whose
+// files must never be installed.
+const Tree kOldTree = {
+    {L"zarvik.exe", "old exe"},          {L"duilib.dll", "old duilib"},
+    {L"keep.txt", "not in any package"}, {L"skin\\", ""},
+    {L"skin\\a.png", "old a"},
+};
+
+std::vector<Package> Packages() {
+  std::vector<Package> packages;
+  packages.push_back({"flat",
+                      {Member("duilib.dll", "new duilib"), Member("zarvik.exe", "new exe"),
+                       Member("added.txt", "added")},
+                      kOldTree});
+  packages.back().newTree[L"duilib.dll"] = "new duilib";
+  packages.back().newTree[L"zarvik.exe"] = "new exe";
+  packages.back().newTree[L"added.txt"] = "added";
+
+  packages.push_back(
+      {"folders",
+       {Member("zarvik.exe", "new exe"), Member("skin/", ""), Member("skin/a.png", "new a"),
+        Member("skin/sub/b.png", "new b"), Member("lib/", ""), Member("lib/c.dll", "new c")},
+       kOldTree});
+  Tree& folders = packages.back().newTree;
+  folders[L"zarvik.exe"] = "new exe";
+  folders[L"skin\\a.png"] = "new a";
+  folders[L"skin\\sub\\"] = "";
+  folders[L"skin\\sub\\b.png"] = "new b";
+  folders[L"lib\\"] = "";
+  folders[L"lib\\c.dll"] = "new c";
+
+  packages.push_back({"single", {Member("zarvik.exe", "new exe")}, kOldTree});
+  packages.back().newTree[L"zarvik.exe"] = "new exe";
+  return packages;
+}
+
+// A folder with the installation and, beside it, a folder that nothing may touch.
+struct Scene {
+  TempDir temp;
+  std::wstring dir = temp.File(L"inst\\");
+  std::wstring outside = temp.File(L"outside\\");
+  std::wstring package = temp.File(L"inst\\zarvik.zip");
+
+  bool Prepare(const Package& p) {
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CreateDirectoryW(outside.c_str(), nullptr);
+    bool ok = WriteFileBytes(outside + L"zarvik.exe.old", "not ours");
+    for (const auto& [name, data] : kOldTree) {
+      if (name.back() == L'\\')
+        ok = CreateDirectoryW((dir + name).c_str(), nullptr) && ok;
+      else
+        ok = WriteFileBytes(dir + name, data) && ok;
+    }
+    CreateDirectoryW((dir + L"Temp").c_str(), nullptr);
+    ok = WriteFileBytes(dir + L"Temp\\keep.txt", "stale from a failed update") && ok;
+    return zarvik_test::BuildZip(package, p.members) && ok;
+  }
+  // Everything under the temporary folder besides the installation.
+  Tree Beside() {
+    Tree tree = TreeOf(temp.path());
+    for (auto it = tree.begin(); it != tree.end();)
+      it = it->first.rfind(L"inst\\", 0) == 0 ? tree.erase(it) : std::next(it);
+    return tree;
+  }
+};
+
+const Tree kBeside = {{L"outside\\", ""}, {L"outside\\zarvik.exe.old", "not ours"}};
+
+// --- Child side: install, stopping the process at step ZARVIK_KILL_AT -------------------------
+
+int g_step = 0;
+int g_killAt = 0;
+std::string g_stepNames;
+
+bool KillingHook(const char* step, const std::wstring& path) {
+  ++g_step;
+  g_stepNames += std::string(step) + " " + zarvik::WideToUtf8(path) + "\n";
+  if (g_step == g_killAt)
+    TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+  return true;
+}
+
+std::wstring Env(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  GetEnvironmentVariableW(name, value, 1024);
+  return value;
+}
+
+// Run only as the child of InstallKilled (see below).
+TEST(InstallKilledChild, DISABLED_Install) {
+  g_killAt = _wtoi(Env(L"ZARVIK_KILL_AT").c_str());
+  const std::wstring dir = Env(L"ZARVIK_KILL_DIR");
+  ASSERT_FALSE(dir.empty());
+  zarvik::SetUpdateStepHook(&KillingHook);
+  int result = zarvik::InstallPackage(dir, dir + L"zarvik.zip");
+  zarvik::SetUpdateStepHook(nullptr);
+  // The step list goes beside the temporary folder's "inst" and "outside".
+  ASSERT_TRUE(WriteFileBytes(Env(L"ZARVIK_KILL_REPORT"),
+                             "result " + std::to_string(result) + "\n" + g_stepNames));
+}
+
+// Runs the child with a kill at `killAt` (0: never); its exit code.
+DWORD RunChild(const std::wstring& dir, int killAt, const std::wstring& report) {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  SetEnvironmentVariableW(L"ZARVIK_KILL_AT", std::to_wstring(killAt).c_str());
+  SetEnvironmentVariableW(L"ZARVIK_KILL_DIR", dir.c_str());
+  SetEnvironmentVariableW(L"ZARVIK_KILL_REPORT", report.c_str());
+  std::wstring command = L"\"" + std::wstring(exe) +
+                         L"\" --gtest_filter=InstallKilledChild.DISABLED_Install"
+                         L" --gtest_also_run_disabled_tests --gtest_brief=1";
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(exe, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &process))
+    return 0xFFFFFFFF;
+  WaitForSingleObject(process.hProcess, 120000);
+  DWORD code = 0xFFFFFFFE;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+TEST(InstallKilled, NextStartFindsTheOldOrTheNewVersionAfterAKillAtEveryStep) {
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    // A run without a kill gives the list of steps.
+    std::vector<std::string> steps;
+    {
+      Scene scene;
+      ASSERT_TRUE(scene.Prepare(p));
+      const std::wstring report = scene.temp.File(L"report.txt");
+      ASSERT_EQ(RunChild(scene.dir, 0, report), 0u);
+      steps = Lines(ReadFileBytes(report));
+      ASSERT_FALSE(steps.empty());
+      ASSERT_EQ(steps[0], "result 0");
+      steps.erase(steps.begin());
+      DeleteFileW(report.c_str());
+      zarvik::CleanUpAfterUpdate(scene.dir);
+      EXPECT_EQ(TreeOf(scene.dir), p.newTree) << Show(TreeOf(scene.dir));
+    }
+    int exeMissingRows = 0;
+    for (size_t k = 1; k <= steps.size(); ++k) {
+      SCOPED_TRACE(testing::Message() << "killed before step " << k << ": " << steps[k - 1]);
+      Scene scene;
+      ASSERT_TRUE(scene.Prepare(p));
+      ASSERT_EQ(RunChild(scene.dir, static_cast<int>(k), scene.temp.File(L"report.txt")),
+                kKilledExitCode);
+      EXPECT_FALSE(Exists(scene.temp.File(L"report.txt")));
+      const bool exeGone =
+          GetFileAttributesW((scene.dir + L"zarvik.exe").c_str()) == INVALID_FILE_ATTRIBUTES;
+      if (exeGone) {
+        // The one window left: between the executable's set-aside and its move into place,
+        // two adjacent renames. Its backup is whole.
+        ++exeMissingRows;
+        EXPECT_EQ(steps[k - 1].rfind("move in ", 0), 0u);
+        EXPECT_NE(steps[k - 1].find("zarvik.exe"), std::string::npos);
+        EXPECT_EQ(ReadFileBytes(scene.dir + L"zarvik.exe.old"), "old exe");
+      }
+      // The next start (whoever runs it) settles the installation.
+      zarvik::CleanUpAfterUpdate(scene.dir);
+      const Tree after = TreeOf(scene.dir);
+      EXPECT_TRUE(after == kOldTree || after == p.newTree) << Show(after);
+      EXPECT_FALSE(ReadFileBytes(scene.dir + L"zarvik.exe").empty());
+      EXPECT_EQ(scene.Beside(), kBeside) << Show(scene.Beside());
+    }
+    EXPECT_EQ(exeMissingRows, 1);
+  }
+}
+
+// --- One failing call at every step, in this process ------------------------------------------
+
+int g_failAt = 0;
+int g_counted = 0;
+bool g_failRestores = false;
+bool FailingHook(const char* step, const std::wstring&) {
+  ++g_counted;
+  if (g_failRestores && std::string(step) == "restore")
+    return false;
+  return g_counted != g_failAt;
+}
+
+TEST(InstallFailed, AFailingCallAtAnyStepEndsInTheOldVersionOrReportsSuccess) {
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    int total = 0;
+    {
+      Scene scene;
+      ASSERT_TRUE(scene.Prepare(p));
+      g_counted = 0;
+      g_failAt = 0;
+      zarvik::SetUpdateStepHook(&FailingHook);
+      EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), 0);
+      zarvik::SetUpdateStepHook(nullptr);
+      total = g_counted;
+    }
+    ASSERT_GT(total, 5);
+    for (int k = 1; k <= total; ++k) {
+      SCOPED_TRACE(testing::Message() << "step " << k << " fails");
+      Scene scene;
+      ASSERT_TRUE(scene.Prepare(p));
+      g_counted = 0;
+      g_failAt = k;
+      zarvik::SetUpdateStepHook(&FailingHook);
+      const int result = zarvik::InstallPackage(scene.dir, scene.package);
+      zarvik::SetUpdateStepHook(nullptr);
+      if (result != 0) {
+        // A reported failure has already put the old version back.
+        Tree now = TreeOf(scene.dir);
+        now.erase(L"zarvik.zip");
+        for (auto it = now.begin(); it != now.end();)  // "Temp" may not have been removable
+          it = it->first.rfind(L"Temp\\", 0) == 0 ? now.erase(it) : std::next(it);
+        EXPECT_EQ(now, kOldTree) << result << "\n" << Show(now);
+      }
+      zarvik::CleanUpAfterUpdate(scene.dir);
+      EXPECT_EQ(TreeOf(scene.dir), result == 0 ? p.newTree : kOldTree) << result << "\n"
+                                                                       << Show(TreeOf(scene.dir));
+      EXPECT_EQ(scene.Beside(), kBeside);
+    }
+  }
+}
+
+TEST(InstallFailed, FailedRollBackKeepsTheJournalAndTheBackups) {
+  Package p = Packages()[0];
+  Scene scene;
+  ASSERT_TRUE(scene.Prepare(p));
+  // The commit fails, and so does every attempt to put an old file back.
+  g_counted = 0;
+  g_failAt = -1;
+  g_failRestores = true;
+  zarvik::SetUpdateStepHook([](const char* step, const std::wstring& path) {
+    return std::string(step) != "commit journal" && FailingHook(step, path);
+  });
+  EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateRollBackFailed);
+  // A start now, with the same trouble, keeps everything too.
+  zarvik::CleanUpAfterUpdate(scene.dir);
+  zarvik::SetUpdateStepHook(nullptr);
+  g_failRestores = false;
+  Tree now = TreeOf(scene.dir);
+  EXPECT_EQ(now[L"zarvik.exe.old"], "old exe") << Show(now);
+  EXPECT_EQ(now[L"duilib.dll.old"], "old duilib");
+  EXPECT_NE(now.count(zarvik::kJournalName), 0u);
+  // The next start without the trouble rolls back.
+  zarvik::CleanUpAfterUpdate(scene.dir);
+  EXPECT_EQ(TreeOf(scene.dir), kOldTree) << Show(TreeOf(scene.dir));
+}
+
+TEST(InstallJournal, UnsafeOrBrokenJournalsAreNeverActedOn) {
+  const std::string header = zarvik::kJournalHeaderText;
+  struct Case {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"climbing", header + "R\t..\\outside\\zarvik.exe\n"},
+      {"climbing new", header + "N\t..\\outside\\zarvik.exe.old\n"},
+      {"absolute", header + "N\t\\Windows\\x.dll\n"},
+      {"drive", header + "R\tC:\\x.dll\n"},
+      {"stream", header + "R\tzarvik.exe:s\n"},
+      {"device", header + "N\tNUL\n"},
+      {"look-alike", header + "N\t\xef\xbc\x8e\xef\xbc\x8e\xef\xbc\xbckeep.txt\n"},
+      {"very long", header + "N\t" + std::string(70000, 'a') + "\n"},
+      {"no header", "N\tkeep.txt\n"},
+      {"unknown line", header + "X\tkeep.txt\n"},
+      {"too large", header + std::string(zarvik::kMaxJournalBytes, '\n')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene scene;
+    ASSERT_TRUE(scene.Prepare(Packages()[0]));
+    DeleteFileW(scene.package.c_str());
+    ASSERT_TRUE(WriteFileBytes(scene.dir + L"zarvik.exe.old", "a backup"));
+    ASSERT_TRUE(WriteFileBytes(scene.dir + zarvik::kJournalName, c.text));
+    EXPECT_EQ(zarvik::SettleEarlierUpdate(scene.dir), zarvik::EarlierUpdate::kStuck);
+    zarvik::CleanUpAfterUpdate(scene.dir);
+    // Neither the backup nor the journal went; nothing outside was touched.
+    Tree expected = kOldTree;
+    expected[L"zarvik.exe.old"] = "a backup";
+    expected[zarvik::kJournalName] = c.text;
+    EXPECT_EQ(TreeOf(scene.dir), expected);
+    EXPECT_EQ(scene.Beside(), kBeside);
+  }
+  // A journal cut short in its commit line is not committed: rolled back.
+  Scene scene;
+  ASSERT_TRUE(scene.Prepare(Packages()[0]));
+  ASSERT_TRUE(WriteFileBytes(scene.dir + zarvik::kJournalName, header + "N\tadded.txt\nC\tcommi"));
+  ASSERT_TRUE(WriteFileBytes(scene.dir + L"added.txt", "added"));
+  EXPECT_EQ(zarvik::SettleEarlierUpdate(scene.dir), zarvik::EarlierUpdate::kRolledBack);
+  EXPECT_FALSE(Exists(scene.dir + L"added.txt"));
+}
+
+}  // namespace
