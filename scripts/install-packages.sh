@@ -15,7 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
   libz-mingw-w64-dev
-  cmake ninja-build make python3 xvfb x11-apps imagemagick xauth
+  gcc libc6-dev cmake ninja-build make python3 xvfb x11-apps imagemagick xauth
   googletest dpkg-dev file fonts-wqy-microhei
   autoconf automake libtool
   wine wine64
