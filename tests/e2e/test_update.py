@@ -44,6 +44,19 @@ def set_file_version(path, version):
         f.write(struct.pack("<II", (version[0] << 16) | version[1], (version[2] << 16) | version[3]))
 
 
+def make_next_version(client, workdir):
+    """The next version's folder: every file of the client, a newer zarvik.exe and one file more."""
+    package_dir = os.path.join(workdir, "next-version")
+    os.makedirs(package_dir)
+    for name in os.listdir(client.dir):
+        if os.path.isfile(client.path(name)) and not name.endswith(".log"):
+            shutil.copy(client.path(name), package_dir)
+    set_file_version(os.path.join(package_dir, "zarvik.exe"), NEW_VERSION)
+    with open(os.path.join(package_dir, "whats-new.txt"), "w") as f:
+        f.write("1.0.6.19\n")
+    return package_dir
+
+
 def notify(message, extra=0):
     return (message, ((message & 0xFFFF) << 16) | extra)
 
@@ -53,15 +66,7 @@ class UpdateCourse(ClientTestCase):
         super().setUp()
         self.old_version = file_version(self.client.exe)
         self.assertIsNotNone(self.old_version)
-        # The next version: every file of the client, a newer zarvik.exe and one file more.
-        self.package_dir = os.path.join(self.workdir, "next-version")
-        os.makedirs(self.package_dir)
-        for name in os.listdir(self.client.dir):
-            if os.path.isfile(self.client.path(name)) and not name.endswith(".log"):
-                shutil.copy(self.client.path(name), self.package_dir)
-        set_file_version(os.path.join(self.package_dir, "zarvik.exe"), NEW_VERSION)
-        with open(os.path.join(self.package_dir, "whats-new.txt"), "w") as f:
-            f.write("1.0.6.19\n")
+        self.package_dir = make_next_version(self.client, self.workdir)
 
     def publish(self, **switches):
         values = {"update_version": ".".join(map(str, NEW_VERSION)),

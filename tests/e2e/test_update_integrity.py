@@ -5,12 +5,11 @@ neither the game nor the update report ever hears of a success.
 
 import hashlib
 import os
-import shutil
 import unittest
 
 from harness import (GAME_NOTIFY_EXIT, GAME_NOTIFY_UPDATE_BEGIN, GAME_NOTIFY_UPDATE_FAIL,
                      GAME_NOTIFY_UPDATE_OK, ClientTestCase, demo_env, wait_for)
-from test_update import NEW_VERSION, OPEN_SWITCH, file_version, set_file_version
+from test_update import NEW_VERSION, OPEN_SWITCH, file_version, make_next_version
 
 # Left by every update course or start: not part of the installation.
 VOLATILE = ("zarvik.log", "update.ini", "update.ini.sig")
@@ -34,14 +33,7 @@ class UpdateIntegrity(ClientTestCase):
     def setUp(self):
         super().setUp()
         self.old_version = file_version(self.client.exe)
-        self.package_dir = os.path.join(self.workdir, "next-version")
-        os.makedirs(self.package_dir)
-        for name in os.listdir(self.client.dir):
-            if os.path.isfile(self.client.path(name)) and not name.endswith(".log"):
-                shutil.copy(self.client.path(name), self.package_dir)
-        set_file_version(os.path.join(self.package_dir, "zarvik.exe"), NEW_VERSION)
-        with open(os.path.join(self.package_dir, "whats-new.txt"), "w") as f:
-            f.write("1.0.6.19\n")
+        self.package_dir = make_next_version(self.client, self.workdir)
 
     def publish(self, **switches):
         values = {"update_version": ".".join(map(str, NEW_VERSION)),
