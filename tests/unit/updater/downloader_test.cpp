@@ -7,6 +7,7 @@
 
 #include "common/encoding.h"
 #include "loopback_server.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "updater/update_messages.h"
 
@@ -91,6 +92,40 @@ TEST(Downloader, TargetThatCannotBeCreatedGivesAnErrorWithoutARequest) {
   EXPECT_NE(DownloadTinyFile(server.Url("/file?size=5"), target, ""), kDownloadOk);
   EXPECT_NE(DownloadFile(server.Url("/file?size=5"), target), kDownloadOk);
   EXPECT_FALSE(Exists(temp.File(L"no-such-folder")));
+}
+
+TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
+  // libcurl refuses a URL above its input limit (8 MB). The transfer must not go out without it,
+  // and no empty target may be left behind as if something had arrived.
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string url = server.Url("/file?size=5&pad=" + std::string(9000000, 'a'));
+  TempDir temp;
+  const std::string target = Narrow(temp.File(L"update.ini"));
+  struct Row {
+    const char* what;
+    int (*download)(const std::string&, const std::string&);
+    int expected;
+    const char* logged;
+  } rows[] = {
+      {"manifest", [](const std::string& u, const std::string& t) {
+         return DownloadTinyFile(u, t, "");
+       }, kDownloadNoHandle, "cannot prepare the download of "},
+      {"package", [](const std::string& u, const std::string& t) { return DownloadFile(u, t); },
+       kDownloadNoHandle, "cannot prepare the size probe of "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(row.download(url, target), row.expected);
+    EXPECT_FALSE(Exists(temp.File(L"update.ini")));
+    bool logged = false;
+    for (const zarvik_test::LogEntry& entry : log.Entries())
+      logged = logged || (entry.level == "ERROR" && entry.message.find(row.logged) != std::string::npos &&
+                          entry.message.find("refused") != std::string::npos);
+    EXPECT_TRUE(logged);
+  }
+  EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST(Downloader, ProgressIsPostedAsWholePercentages) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/encoding.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "updater/installer.h"
 #include "updater/update_journal.h"
@@ -336,6 +337,29 @@ TEST(InstallFailed, FailedRollBackKeepsTheJournalAndTheBackups) {
   // The next start without the trouble rolls back.
   zarvik::CleanUpAfterUpdate(scene.dir);
   EXPECT_EQ(TreeOf(scene.dir), kOldTree) << Show(TreeOf(scene.dir));
+}
+
+TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
+  // A folder stands where the journal goes: without a journal no rename may start, since a crash
+  // after it could not be undone.
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    Scene scene;
+    ASSERT_TRUE(scene.Prepare(p));
+    ASSERT_TRUE(CreateDirectoryW((scene.dir + zarvik::kJournalName).c_str(), nullptr));
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateJournalFailed);
+    bool logged = false;
+    for (const zarvik_test::LogEntry& entry : log.Entries())
+      logged = logged || (entry.level == "ERROR" &&
+                          entry.message.find("cannot write the update journal") != std::string::npos);
+    EXPECT_TRUE(logged);
+    Tree now = TreeOf(scene.dir);
+    now.erase(L"zarvik.zip");
+    now.erase(std::wstring(zarvik::kJournalName) + L"\\");
+    EXPECT_EQ(now, kOldTree) << Show(now);  // no backup, no new file, no scratch folder
+    EXPECT_EQ(scene.Beside(), kBeside);
+  }
 }
 
 TEST(InstallJournal, UnsafeOrBrokenJournalsAreNeverActedOn) {
