@@ -15,7 +15,7 @@
 #include "updater/installer.h"
 #include "updater/update_journal.h"
 #include "updater/update_steps.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
