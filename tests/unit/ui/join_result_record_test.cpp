@@ -9,14 +9,6 @@
 
 namespace {
 
-bool Logged(const zarvik_test::LogCapture& log, const std::string& text) {
-  for (const zarvik_test::LogEntry& entry : log.Entries()) {
-    if (entry.level == "ERROR" && entry.message.find(text) != std::string::npos)
-      return true;
-  }
-  return false;
-}
-
 TEST(JoinResultRecord, StoredValueIsWhatThePageReads) {
   HANDLE mapping = nullptr;
   for (int value : {0, -3, 110, kJoinResultUnavailable - 1}) {
@@ -37,7 +29,7 @@ TEST(JoinResultRecord, MappingThatCannotBeCreatedLeavesThePageWithUnavailable) {
   HANDLE mapping = nullptr;
   StoreJoinResult(mapping, 7);
   EXPECT_EQ(mapping, nullptr);
-  EXPECT_TRUE(Logged(log, "CreateFileMapping Error"));
+  EXPECT_TRUE(log.HasError("CreateFileMapping Error"));
   EXPECT_EQ(ReadJoinResult(kJoinResultMappingName), kJoinResultUnavailable);
   // Once the name is free again the next join stores normally.
   CloseHandle(squatter);

@@ -119,11 +119,8 @@ TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
     zarvik_test::LogCapture log;
     EXPECT_EQ(row.download(url, target), row.expected);
     EXPECT_FALSE(Exists(temp.File(L"update.ini")));
-    bool logged = false;
-    for (const zarvik_test::LogEntry& entry : log.Entries())
-      logged = logged || (entry.level == "ERROR" && entry.message.find(row.logged) != std::string::npos &&
-                          entry.message.find("refused") != std::string::npos);
-    EXPECT_TRUE(logged);
+    EXPECT_TRUE(log.HasError(row.logged));
+    EXPECT_TRUE(log.HasError("refused"));
   }
   EXPECT_TRUE(server.Requests().empty());
 }

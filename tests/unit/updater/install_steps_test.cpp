@@ -349,11 +349,7 @@ TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
     ASSERT_TRUE(CreateDirectoryW((scene.dir + zarvik::kJournalName).c_str(), nullptr));
     zarvik_test::LogCapture log;
     EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateJournalFailed);
-    bool logged = false;
-    for (const zarvik_test::LogEntry& entry : log.Entries())
-      logged = logged || (entry.level == "ERROR" &&
-                          entry.message.find("cannot write the update journal") != std::string::npos);
-    EXPECT_TRUE(logged);
+    EXPECT_TRUE(log.HasError("cannot write the update journal"));
     Tree now = TreeOf(scene.dir);
     now.erase(L"zarvik.zip");
     now.erase(std::wstring(zarvik::kJournalName) + L"\\");

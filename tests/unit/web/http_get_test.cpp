@@ -46,11 +46,7 @@ TEST(HttpGet, RefusedOptionIsReportedAndNothingIsSent) {
   EXPECT_EQ(code, CURLE_BAD_FUNCTION_ARGUMENT);
   EXPECT_TRUE(body.empty());
   EXPECT_TRUE(server.Requests().empty());
-  bool logged = false;
-  for (const zarvik_test::LogEntry& entry : log.Entries())
-    logged = logged || (entry.level == "ERROR" &&
-                        entry.message.find("cannot prepare the request") != std::string::npos);
-  EXPECT_TRUE(logged);
+  EXPECT_TRUE(log.HasError("cannot prepare the request"));
 }
 
 TEST(HttpGet, ReturnsTheBodyOfAnyStatusAndFollowsNoRedirect) {
