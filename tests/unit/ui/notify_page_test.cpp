@@ -1,9 +1,9 @@
 // The page notices the main window sends: the name and, when given, the value at argument 0.
-#include "bridge/notify_page.h"
+#include "ui/notify_page.h"
 
 #include <gtest/gtest.h>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "ui/simple_handler.h"
 
 TEST(NotifyPage, MessageCarriesNameAndOptionalValue) {
