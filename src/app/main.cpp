@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/client_app_browser.h"
-#include "app/endpoints.h"
-#include "app/game_notify.h"
-#include "app/globals.h"
+#include "bridge/browser/client_app_browser.h"
+#include "base/endpoints.h"
+#include "base/game_notify.h"
+#include "base/globals.h"
 #include "app/start_args.h"
 #include "app/process_role.h"
 #include "app/startup.h"
@@ -23,7 +23,7 @@
 #include "include/cef_app.h"
 #include "include/cef_sandbox_win.h"
 #include "ui/main_wnd.h"
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 #include "ui/wnd_shadow.h"
 #include "voice/vcast_wnd.h"
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bridge/bridge_messages.h"
-#include "bridge/join_result_reader.h"
+#include "bridge/common/bridge_messages.h"
+#include "bridge/renderer/join_result_reader.h"
 #include "support/log_capture.h"
 
 namespace {

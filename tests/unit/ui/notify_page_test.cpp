@@ -1,13 +1,13 @@
 // The page notices the main window sends: the name and, when given, the value at argument 0,
 // delivered to the renderer through the main frame of the client's browser.
-#include "bridge/notify_page.h"
+#include "ui/notify_page.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "include/cef_browser.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "app/game_notify.h"
+#include "base/game_notify.h"
 #include "common/encoding.h"
 #include "download_route_server.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/module_path.h"
 #include "download_route_server.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
