@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/join_text.h"
+#include "bridge/common/join_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Two bytes per UTF-16 code unit, as WM_COPYDATA carries them.

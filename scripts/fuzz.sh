@@ -30,7 +30,7 @@ fi
 
 mkdir -p "$out/artifacts"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -fno-omit-frame-pointer -I"$root/src" -I"$root/tools/channel-server" -I"$root/sdk/cef")
+       -fno-omit-frame-pointer -I"$root/src" -I"$root/sdk/agora/protocol" -I"$root/sdk/cef")
 build() {  # name, sources and extra flags
   local name=$1; shift
   if ! clang++ "${flags[@]}" "$@" -o "$out/$name"; then

@@ -42,6 +42,8 @@ if [ $# -eq 0 ]; then
   # (the i686 build's folder is configured on every route) and fuzzes the pure parsers natively
   # for a short, bounded time.
   bash "$root/scripts/check-real-headers.sh" "$(zarvik_build_dir i686)" || status=$?
+  # The source folders form one-way layers (no folder cycle in src/, no stand-in reaching out).
+  bash "$root/scripts/check-layers.sh" || status=$?
   bash "$root/scripts/fuzz.sh" 15 || status=$?
 fi
 run_suite "$ZARVIK_RUN_ARCH" "$@" || status=$?

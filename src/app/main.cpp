@@ -3,13 +3,15 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <curl/curl.h>
+
 #include <cstdio>
 #include <string>
 
-#include "app/client_app_browser.h"
-#include "app/endpoints.h"
-#include "app/game_notify.h"
-#include "app/globals.h"
+#include "bridge/browser/client_app_browser.h"
+#include "base/endpoints.h"
+#include "base/game_notify.h"
+#include "base/globals.h"
 #include "app/start_args.h"
 #include "app/process_role.h"
 #include "app/startup.h"
@@ -21,7 +23,7 @@
 #include "include/cef_app.h"
 #include "include/cef_sandbox_win.h"
 #include "ui/main_wnd.h"
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 #include "ui/wnd_shadow.h"
 #include "voice/vcast_wnd.h"
 
@@ -37,6 +39,9 @@ void CALLBACK LogUiLibraryProblem(LPCTSTR text) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (FAILED(CoInitialize(nullptr)))
     return 0;
+  // libcurl's global set-up is not thread-safe: it runs here, once, before the engine, the crash
+  // reporter and the update course start the threads that make transfers.
+  const CURLcode curlReady = curl_global_init(CURL_GLOBAL_DEFAULT);
 
   // Every copy of the executable: the engine's process role decides what runs.
   CefEnableHighDPISupport();
@@ -69,6 +74,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   std::wstring exeDirectory = zarvik::ModuleDirectory(instance);
   CLog::Instance(PrepareLogFile(exeDirectory), true);
   LogLine(INFO, "start zarvik...");
+  if (curlReady != CURLE_OK)
+    LogLine(ERROR, "libcurl could not be set up: ", curl_easy_strerror(curlReady));
 
   if (!ParseStartArguments()) {
     LogLine(ERROR, "invalid start argument.");

@@ -1,8 +1,8 @@
 #include "app/process_role.h"
 
-#include "app/client_app_browser.h"
+#include "bridge/browser/client_app_browser.h"
 #include "app/client_app_other.h"
-#include "bridge/client_app_renderer.h"
+#include "bridge/renderer/client_app_renderer.h"
 
 ProcessRole ChooseProcessRole(CefRefPtr<CefCommandLine> commandLine) {
   if (!commandLine || !commandLine->HasSwitch("type"))

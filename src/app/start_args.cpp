@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <cstdlib>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"

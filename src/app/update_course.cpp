@@ -3,9 +3,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "app/endpoints.h"
-#include "app/game_notify.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/game_notify.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "common/scoped_handle.h"

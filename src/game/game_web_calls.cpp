@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/globals.h"
 #include "diagnostics/log.h"
 #include "web/http_get.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "diagnostics/log.h"
 
 void StoreJoinResult(HANDLE& mapping, int result) {

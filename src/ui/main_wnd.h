@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "bridge/join_text.h"
+#include "bridge/common/join_text.h"
 #include "game/game_watcher.h"
 #include "ui/simple_handler_result_callback.h"
 #include "ui/task_queue.h"

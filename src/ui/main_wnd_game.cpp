@@ -1,5 +1,5 @@
 // Main window: the game link (the watcher of the game's process and the game's web calls).
-#include "app/globals.h"
+#include "base/globals.h"
 #include "game/game_web_calls.h"
 #include "ui/main_wnd.h"
 

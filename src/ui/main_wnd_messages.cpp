@@ -1,7 +1,7 @@
 // Main window: the message dispatch, the two-stage close, the join request, the timers and the
 // commands other processes send.
-#include "bridge/bridge_messages.h"
-#include "bridge/join_text.h"
+#include "bridge/common/bridge_messages.h"
+#include "bridge/common/join_text.h"
 #include "diagnostics/log.h"
 #include "ui/join_result_record.h"
 #include "ui/main_wnd.h"

@@ -2,7 +2,7 @@
 #include <cwchar>
 #include <utility>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "diagnostics/log.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"

@@ -4,7 +4,6 @@
 #include <exception>
 #include <iostream>
 #include <sstream>
-#include <system_error>
 
 #include "diagnostics/log.h"
 
@@ -32,19 +31,38 @@ void TaskQueue::Post(Task task) {
   m_wakeUp.notify_one();
 }
 
-void TaskQueue::Stop() {
+namespace {
+// Set on a worker that stopped its own queue: that worker was detached and the queue may be gone
+// once its task returns, so it leaves without touching the queue again.
+thread_local bool t_releasedFromQueue = false;
+}  // namespace
+
+bool TaskQueue::Stop() {
   {
     std::lock_guard<std::mutex> guard(m_lock);
     m_running = false;
     m_wakeUp.notify_all();
   }
+  // A worker cannot join itself. Throwing here would end the process when the stop comes from a
+  // destructor (the main window's does this), so the calling worker is let go instead.
+  bool fromOwnWorker = false;
   for (std::thread& worker : m_workers) {
     if (!worker.joinable())
       continue;
-    if (worker.get_id() == std::this_thread::get_id())
-      throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+    if (worker.get_id() == std::this_thread::get_id()) {
+      fromOwnWorker = true;
+      worker.detach();
+      t_releasedFromQueue = true;
+      continue;
+    }
     worker.join();
   }
+  m_workers.clear();
+  if (fromOwnWorker) {
+    LogLine(ERROR, "task queue: stopped from one of its own workers; that worker ends after its task.");
+    return false;
+  }
+  return true;
 }
 
 void TaskQueue::WorkerLoop() {
@@ -72,6 +90,8 @@ void TaskQueue::WorkerLoop() {
     } catch (...) {
       LogLine(ERROR, "task queue: task failed.");
     }
+    if (t_releasedFromQueue)
+      break;
   }
   std::ostringstream end;
   end << "end work thread: " << std::this_thread::get_id() << "\n";

@@ -24,8 +24,9 @@ class TaskQueue {
   // Queues the task; dropped when the queue is not running.
   void Post(Task task);
   // Stops and joins the workers; a running task finishes first, queued ones never run. Called
-  // from one of the queue's own workers it throws std::system_error (resource deadlock).
-  void Stop();
+  // from one of the queue's own workers it stops the others, lets the calling worker go (it ends
+  // when its task returns, without touching the queue), logs an ERROR line and returns false.
+  bool Stop();
 
  private:
   void WorkerLoop();

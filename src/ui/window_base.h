@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 
 class CWindowBase : public DuiLib::CWindowWnd,
                     public DuiLib::INotifyUI,

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/curl_options.h"
 #include "diagnostics/log.h"
 #include "updater/update_messages.h"
 
@@ -67,25 +68,32 @@ int DownloadTinyFile(const std::string& url,
   CURL* curl = curl_easy_init();
   if (!curl)
     return kDownloadNoHandle;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  zarvik::CurlOptions options(curl);
+  options.Set(CURLOPT_URL, url.c_str());
   if (!proxy.empty())
-    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    options.Set(CURLOPT_PROXY, proxy.c_str());
+  CappedFile sink = {nullptr, 0, maxBytes, false};
+  options.Set(CURLOPT_READFUNCTION, nullptr)
+      .Set(CURLOPT_WRITEFUNCTION, &WriteCapped)
+      .Set(CURLOPT_WRITEDATA, &sink)
+      .Set(CURLOPT_NOSIGNAL, 1L)
+      .Set(CURLOPT_TIMEOUT, kTinyFileSeconds)
+      .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
+      .Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes))
+      .Set(CURLOPT_FOLLOWLOCATION, 1L)
+      .Set(CURLOPT_UNRESTRICTED_AUTH, 1L);
+  if (!options.ok()) {
+    LogLine(ERROR, "cannot prepare the download of ", path, ": ", options.Problem());
+    curl_easy_cleanup(curl);
+    return kDownloadNoHandle;
+  }
   FILE* file = fopen(path.c_str(), "wb+");
   if (!file) {
     LogLine(ERROR, "cannot create file : ", path);
     curl_easy_cleanup(curl);
     return kDownloadCannotWrite;
   }
-  CappedFile sink = {file, 0, maxBytes, false};
-  curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCapped);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTinyFileSeconds);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_UNRESTRICTED_AUTH, 1L);
+  sink.file = file;
   long status = 0;
   CURLcode transfer = curl_easy_perform(curl);
   if (transfer == CURLE_OK)
@@ -104,12 +112,18 @@ int DownloadTinyFile(const std::string& url,
 int DownloadFile(const std::string& url, const std::string& path, long long maxBytes) {
   double announced = -1.0;
   if (CURL* probe = curl_easy_init()) {
-    curl_easy_setopt(probe, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(probe, CURLOPT_CUSTOMREQUEST, "GET");
-    curl_easy_setopt(probe, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(probe, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(probe, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-    curl_easy_setopt(probe, CURLOPT_TIMEOUT, kProbeSeconds);
+    zarvik::CurlOptions options(probe);
+    options.Set(CURLOPT_URL, url.c_str())
+        .Set(CURLOPT_CUSTOMREQUEST, "GET")
+        .Set(CURLOPT_NOBODY, 1L)
+        .Set(CURLOPT_NOSIGNAL, 1L)
+        .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
+        .Set(CURLOPT_TIMEOUT, kProbeSeconds);
+    if (!options.ok()) {
+      LogLine(ERROR, "cannot prepare the size probe of ", url, ": ", options.Problem());
+      curl_easy_cleanup(probe);
+      return kDownloadNoHandle;
+    }
     CURLcode probed = curl_easy_perform(probe);
     if (probed == CURLE_OK)
       curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD, &announced);
@@ -132,6 +146,25 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   CURL* curl = curl_easy_init();
   if (!curl)
     return kDownloadNoTransferHandle;
+  static const char kProgressData[] = "* ";
+  CappedFile sink = {nullptr, 0, maxBytes, false};
+  zarvik::CurlOptions options(curl);
+  options.Set(CURLOPT_URL, url.c_str())
+      .Set(CURLOPT_WRITEDATA, &sink)
+      .Set(CURLOPT_WRITEFUNCTION, &WriteCapped)
+      .Set(CURLOPT_NOPROGRESS, 0L)
+      .Set(CURLOPT_PROGRESSFUNCTION, &OnDownloadProgress)
+      .Set(CURLOPT_PROGRESSDATA, kProgressData)
+      .Set(CURLOPT_BUFFERSIZE, 262144L)
+      .Set(CURLOPT_NOSIGNAL, 1L)
+      .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
+      .Set(CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes)
+      .Set(CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+  if (!options.ok()) {
+    LogLine(ERROR, "cannot prepare the package download from ", url, ": ", options.Problem());
+    curl_easy_cleanup(curl);
+    return kDownloadNoTransferHandle;
+  }
   DownloadedBytes = 0;
   g_lastPostedPercent = -1;
   FILE* file = fopen(path.c_str(), "wb+");
@@ -140,19 +173,7 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
     curl_easy_cleanup(curl);
     return kDownloadCannotWrite;
   }
-  static const char kProgressData[] = "* ";
-  CappedFile sink = {file, 0, maxBytes, false};
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteCapped);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, &OnDownloadProgress);
-  curl_easy_setopt(curl, CURLOPT_PROGRESSDATA, kProgressData);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+  sink.file = file;
 
   DWORD start = GetTickCount();
   PrintLocalTime();

@@ -5,7 +5,7 @@
 #include <set>
 #include <vector>
 
-#include "app/game_notify.h"
+#include "base/game_notify.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "common/scoped_handle.h"

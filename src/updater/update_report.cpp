@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "common/scoped_handle.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/game_notify.h"
+#include "base/game_notify.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
 #include "updater/installer.h"

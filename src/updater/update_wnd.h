@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 
 class CUpdateWnd : public DuiLib::WindowImplBase {
  public:

@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/file_version.h"
 #include "common/module_path.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/join_text.h"
+#include "bridge/common/join_text.h"
 
 struct JoinParams {
   int32_t cid = 0;  // channel number; the channel name is its decimal text

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 #include "voice/join_params.h"
 #include "voice/voice_channel.h"
 

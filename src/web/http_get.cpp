@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "common/curl_options.h"
 #include "diagnostics/log.h"
 
 namespace {
@@ -67,12 +68,18 @@ int HttpGetWithTimeouts(const std::string& url,
   if (!curl)
     return CURLE_FAILED_INIT;  // 2
   // Only these options: no redirects followed, HTTP error pages come back as bodies.
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBodyToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 10L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectSeconds);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, totalSeconds);
+  CurlOptions options(curl);
+  options.Set(CURLOPT_URL, url.c_str())
+      .Set(CURLOPT_WRITEFUNCTION, AppendBodyToString)
+      .Set(CURLOPT_WRITEDATA, &body)
+      .Set(CURLOPT_NOSIGNAL, 10L)
+      .Set(CURLOPT_CONNECTTIMEOUT, connectSeconds)
+      .Set(CURLOPT_TIMEOUT, totalSeconds);
+  if (!options.ok()) {
+    LogLine(ERROR, "cannot prepare the request: ", options.Problem());
+    curl_easy_cleanup(curl);
+    return static_cast<int>(options.failure());
+  }
   CURLcode code = curl_easy_perform(curl);
   curl_easy_cleanup(curl);
   return static_cast<int>(code);

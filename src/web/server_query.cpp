@@ -3,8 +3,8 @@
 #include <exception>
 #include <memory>
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"
 #include "web/http_get.h"

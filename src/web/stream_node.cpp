@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "common/curl_options.h"
 #include "diagnostics/log.h"
 #include "web/http_get.h"
 #include "web/stream_hosts.h"  // generated from the build settings
@@ -58,15 +59,21 @@ std::string QueryStreamNodeAt(const std::string& schedulerHost,
     }
     std::unique_ptr<curl_slist, SlistDeleter> headerList(headers);
 
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(curl.get(), CURLOPT_URL, schedulerHost.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, AppendHeaderToString);
-    curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &headerText);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendBodyToString);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kTimeoutSeconds);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, kTimeoutSeconds);
+    CurlOptions options(curl.get());
+    options.Set(CURLOPT_HTTPHEADER, headerList.get())
+        .Set(CURLOPT_URL, schedulerHost.c_str())
+        .Set(CURLOPT_READFUNCTION, nullptr)
+        .Set(CURLOPT_HEADERFUNCTION, AppendHeaderToString)
+        .Set(CURLOPT_HEADERDATA, &headerText)
+        .Set(CURLOPT_WRITEFUNCTION, AppendBodyToString)
+        .Set(CURLOPT_WRITEDATA, &reply)
+        .Set(CURLOPT_CONNECTTIMEOUT, kTimeoutSeconds)
+        .Set(CURLOPT_TIMEOUT, kTimeoutSeconds);
+    if (!options.ok()) {
+      // The same options would be refused again: no retry.
+      LogLine(ERROR, "GetWsNgbNode: cannot prepare the request: ", options.Problem());
+      return std::string();
+    }
     CURLcode code = curl_easy_perform(curl.get());
     long responseCode = 0;  // read as the scheduler's protocol asks; not used further
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &responseCode);

@@ -54,6 +54,42 @@ def wait_for(predicate, timeout=20.0, interval=0.1):
     return value
 
 
+class ProbeRunner:
+    """Runs one of the probe programs (cef-probe.exe, bridge-probe.exe) under wine in a test's
+    work folder and reads back its record: one line per handler call or message, without the
+    "> " lines that echo the commands."""
+
+    def __init__(self, workdir, exe, record_name, timeout):
+        self.workdir = workdir
+        self.exe = os.path.join(BIN_DIR, exe)
+        self.record = os.path.join(workdir, record_name)
+        self.log = os.path.join(workdir, "browser.log")
+        self.cache = os.path.join(workdir, "probe-cache")
+        self.timeout = timeout
+
+    def run(self, commands, *flags, timeout=None):
+        if os.path.exists(self.record):
+            os.remove(self.record)
+        args = ["wine", self.exe, "--record=" + to_wine_path(self.record),
+                "--log=" + to_wine_path(self.log), "--cache=" + to_wine_path(self.cache),
+                *flags, "--do=" + " ;; ".join(commands)]
+        completed = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                   timeout=timeout or self.timeout, cwd=self.workdir)
+        return completed.returncode, self.lines()
+
+    def lines(self):
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record, encoding="utf-8", errors="replace") as f:
+            return [line.rstrip("\n") for line in f if not line.startswith("> ")]
+
+    def log_text(self):
+        if not os.path.exists(self.log):
+            return ""
+        with open(self.log, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+
 class DemoService:
     """The demo service on the port the client was built with, recording requests."""
 

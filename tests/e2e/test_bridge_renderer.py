@@ -3,45 +3,18 @@ client's renderer application object in a renderer process and plays the main wi
 of the main window's class that records the bridge messages and answers join requests with the
 join result record). The page is the demo service's live-room page (actions_liveroom.py)."""
 
-import os
-import subprocess
 import unittest
 
-from harness import BIN_DIR, ClientTestCase, demo_env, to_wine_path
+from harness import ClientTestCase, ProbeRunner, demo_env
 
 NAMES = ["ExitLiveHall", "EnterLiveRoom", "LeaveLiveRoom", "GetWsNgbNode", "JoinChannel",
          "LeaveChannel", "registerJSFunction", "ChangeBackground", "Login"]
 
 
-class BridgeProbe:
-    def __init__(self, workdir):
-        self.record = os.path.join(workdir, "bridge-record.txt")
-        self.log = os.path.join(workdir, "browser.log")
-        self.cache = os.path.join(workdir, "probe-cache")
-        self.exe = os.path.join(BIN_DIR, "bridge-probe.exe")
-        self.workdir = workdir
-
-    def run(self, commands, *flags, timeout=180):
-        if os.path.exists(self.record):
-            os.remove(self.record)
-        args = ["wine", self.exe, "--record=" + to_wine_path(self.record),
-                "--log=" + to_wine_path(self.log), "--cache=" + to_wine_path(self.cache),
-                *flags, "--do=" + " ;; ".join(commands)]
-        completed = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                   timeout=timeout, cwd=self.workdir)
-        return completed.returncode, self.lines()
-
-    def lines(self):
-        if not os.path.exists(self.record):
-            return []
-        with open(self.record, encoding="utf-8", errors="replace") as f:
-            return [line.rstrip("\n") for line in f if not line.startswith("> ")]
-
-
 class BridgeTestCase(ClientTestCase):
     def setUp(self):
         super().setUp()
-        self.probe = BridgeProbe(self.workdir)
+        self.probe = ProbeRunner(self.workdir, "bridge-probe.exe", "bridge-record.txt", timeout=180)
 
     def run_ok(self, commands, *flags):
         code, lines = self.probe.run(commands, *flags)

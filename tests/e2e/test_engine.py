@@ -8,38 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import BIN_DIR, ClientTestCase, to_wine_path, wait_for
-
-
-class EngineProbe:
-    def __init__(self, workdir):
-        self.workdir = workdir
-        self.record = os.path.join(workdir, "probe-record.txt")
-        self.log = os.path.join(workdir, "browser.log")
-        self.cache = os.path.join(workdir, "probe-cache")
-        self.exe = os.path.join(BIN_DIR, "cef-probe.exe")
-
-    def run(self, commands, *flags, timeout=120):
-        if os.path.exists(self.record):
-            os.remove(self.record)
-        args = ["wine", self.exe, "--record=" + to_wine_path(self.record),
-                "--log=" + to_wine_path(self.log), "--cache=" + to_wine_path(self.cache),
-                *flags, "--do=" + " ;; ".join(commands)]
-        completed = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                   timeout=timeout, cwd=self.workdir)
-        return completed.returncode, self.lines()
-
-    def lines(self):
-        if not os.path.exists(self.record):
-            return []
-        with open(self.record, encoding="utf-8", errors="replace") as f:
-            return [line.rstrip("\n") for line in f if not line.startswith("> ")]
-
-    def log_text(self):
-        if not os.path.exists(self.log):
-            return ""
-        with open(self.log, encoding="utf-8", errors="replace") as f:
-            return f.read()
+from harness import ClientTestCase, ProbeRunner, to_wine_path, wait_for
 
 
 def free_port():
@@ -51,7 +20,7 @@ def free_port():
 class EngineTestCase(ClientTestCase):
     def setUp(self):
         super().setUp()
-        self.probe = EngineProbe(self.workdir)
+        self.probe = ProbeRunner(self.workdir, "cef-probe.exe", "probe-record.txt", timeout=120)
 
     def url(self, path):
         return self.service.url(path)

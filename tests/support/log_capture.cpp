@@ -51,4 +51,12 @@ void LogCapture::Clear() {
   m_skip = ReadFileBytes(m_path).size();
 }
 
+bool LogCapture::HasError(const std::string& text) const {
+  for (const LogEntry& entry : Entries()) {
+    if (entry.level == "ERROR" && entry.message.find(text) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace zarvik_test

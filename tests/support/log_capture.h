@@ -24,6 +24,8 @@ class LogCapture {
 
   std::vector<LogEntry> Entries() const;
   std::vector<std::string> Messages() const;
+  // True when an ERROR line written so far contains `text`.
+  bool HasError(const std::string& text) const;
   // Drops what was written so far (the next Entries() start after it).
   void Clear();
 

@@ -1,31 +1,20 @@
 #include "support/skin_zip.h"
 
-#include <windows.h>
-
-#include <minizip/zip.h>
-// after zip.h, which brings the definitions it uses
-#include <minizip/iowin32.h>
 #include <zlib.h>
+
+#include "support/zip_builder.h"
 
 namespace zarvik_test {
 
 bool WriteSkinZip(const std::wstring& path, const ZipEntries& entries) {
-  zlib_filefunc64_def functions;
-  fill_win32_filefunc64W(&functions);
-  zipFile zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-  if (!zip)
-    return false;
-  bool ok = true;
+  std::vector<ZipMember> members;
   for (const auto& entry : entries) {
-    zip_fileinfo info = {};
-    ok = ok &&
-         zipOpenNewFileInZip(zip, entry.first.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                             Z_DEFLATED, Z_DEFAULT_COMPRESSION) == ZIP_OK &&
-         zipWriteInFileInZip(zip, entry.second.data(),
-                             static_cast<unsigned>(entry.second.size())) == ZIP_OK &&
-         zipCloseFileInZip(zip) == ZIP_OK;
+    ZipMember member;
+    member.name = entry.first;
+    member.data = entry.second;
+    members.push_back(member);
   }
-  return zipClose(zip, nullptr) == ZIP_OK && ok;
+  return BuildZip(path, members);
 }
 
 namespace {

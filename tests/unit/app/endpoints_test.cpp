@@ -1,10 +1,10 @@
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/endpoint_hosts.h"
+#include "base/endpoint_hosts.h"
 
 namespace {
 

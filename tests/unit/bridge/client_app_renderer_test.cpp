@@ -1,7 +1,7 @@
 // The renderer's page functions and callback dispatch, called the way the engine calls them,
 // against a real window standing in for the main window and a real join result record. Script
 // values are small fakes here; the end-to-end tests run the same code in a real renderer.
-#include "bridge/client_app_renderer.h"
+#include "bridge/renderer/client_app_renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_messages.h"
-#include "bridge/join_result_reader.h"
+#include "bridge/common/bridge_messages.h"
+#include "bridge/renderer/join_result_reader.h"
 #include "common/encoding.h"
 
 namespace {

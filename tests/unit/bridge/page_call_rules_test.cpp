@@ -1,5 +1,5 @@
 // The page functions' names and argument rules, as tables.
-#include "bridge/page_call_rules.h"
+#include "bridge/renderer/page_call_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The application objects and the choice of process role.
 #include <gtest/gtest.h>
 
-#include "app/client_app_browser.h"
+#include "bridge/browser/client_app_browser.h"
 #include "app/client_app_other.h"
 #include "app/process_role.h"
-#include "bridge/client_app_renderer.h"
+#include "bridge/renderer/client_app_renderer.h"
 
 namespace {
 

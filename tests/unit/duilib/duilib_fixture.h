@@ -9,7 +9,7 @@
 
 #include "support/skin_zip.h"
 #include "support/temp_dir.h"
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 
 namespace duilib_test {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/globals.h"
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 #include "ui/task_queue.h"

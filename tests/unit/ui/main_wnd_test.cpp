@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "ui/main_wnd_ids.h"
 
 namespace {

@@ -2,13 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "support/log_capture.h"
 
 namespace {
 
@@ -73,20 +75,39 @@ TEST(TaskQueueTest, StopWaitsForRunningTaskAndDropsQueuedOnes) {
   EXPECT_FALSE(secondRan) << "queued tasks are not run after Stop";
 }
 
-TEST(TaskQueueTest, StopFromOwnWorkerIsRefused) {
-  TaskQueue queue(1);
+TEST(TaskQueueTest, StopFromOwnWorkerStopsTheQueueWithoutThrowing) {
+  zarvik_test::LogCapture log;
+  TaskQueue queue(2);
   queue.Start();
-  std::promise<bool> refused;
+  std::promise<bool> stopped;
+  std::atomic<bool> laterRan{false};
   queue.Post([&] {
+    bool result = true;
     try {
-      queue.Stop();
-      refused.set_value(false);
-    } catch (const std::system_error& e) {
-      refused.set_value(e.code() == std::errc::resource_deadlock_would_occur);
+      result = queue.Stop();
+    } catch (...) {
+      ADD_FAILURE() << "Stop threw on one of the queue's own workers";
     }
+    // The queue no longer takes work, even from the worker that stopped it.
+    queue.Post([&] { laterRan = true; });
+    stopped.set_value(result);
   });
-  EXPECT_TRUE(refused.get_future().get());
-  queue.Stop();
+  EXPECT_FALSE(stopped.get_future().get());
+  EXPECT_TRUE(queue.Stop());  // nothing is left to join, and nothing hangs
+  EXPECT_FALSE(laterRan);
+  EXPECT_TRUE(log.HasError("own workers"));
+}
+
+TEST(TaskQueueTest, QueueDestroyedByItsOwnTaskDoesNotEndTheProcess) {
+  // The owner of a queue may be destroyed from a task it posted (its destructor stops the queue).
+  std::promise<void> destroyed;
+  auto* queue = new TaskQueue(1);
+  queue->Start();
+  queue->Post([&] {
+    delete queue;
+    destroyed.set_value();
+  });
+  EXPECT_EQ(destroyed.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 TEST(TaskQueueTest, ThrowingTaskDoesNotEndTheWorker) {

@@ -6,11 +6,12 @@
 #include <limits>
 
 #include "common/encoding.h"
-#include "loopback_server.h"
+#include "download_route_server.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "updater/update_messages.h"
 
-using zarvik_test::LoopbackHttpServer;
+using zarvik_test::DownloadRouteServer;
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
 
@@ -25,7 +26,7 @@ bool Exists(const std::wstring& path) {
 }
 
 TEST(Downloader, PackageCodesAndPartialFiles) {
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   struct Case {
@@ -48,7 +49,7 @@ TEST(Downloader, PackageCodesAndPartialFiles) {
     int code = DownloadFile(server.Url(c.path), Narrow(target));
     if (c.code == kDownloadOk) {
       EXPECT_EQ(code, kDownloadOk);
-      EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(c.size));
+      EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(c.size));
     } else {
       EXPECT_EQ(code, c.code);
       EXPECT_FALSE(Exists(target)) << "a failed package download leaves no file";
@@ -60,18 +61,18 @@ TEST(Downloader, PackageCodesAndPartialFiles) {
 }
 
 TEST(Downloader, ManifestFollowsRedirectsAndKeepsWhatArrived) {
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   std::wstring target = temp.File(L"update.ini");
   ASSERT_TRUE(zarvik_test::WriteFileBytes(target, "older copy that is longer than the new one"));
   EXPECT_EQ(DownloadTinyFile(server.Url("/moved"), Narrow(target), ""), kDownloadOk);
-  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(100));
+  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(100));
 
   EXPECT_EQ(DownloadTinyFile(server.Url("/missing"), Narrow(target), ""), kDownloadHttpError);
   EXPECT_EQ(ReadFileBytes(target), "<html>not here</html>");  // the manifest download keeps it
   EXPECT_EQ(DownloadTinyFile(server.Url("/nolength?size=10"), Narrow(target), ""), kDownloadOk);
-  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(10));
+  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(10));
   EXPECT_EQ(DownloadTinyFile("http://127.0.0.1:1/update.ini", Narrow(target), ""),
             kDownloadHttpError);
 
@@ -80,17 +81,48 @@ TEST(Downloader, ManifestFollowsRedirectsAndKeepsWhatArrived) {
       DownloadTinyFile("http://update.example.invalid/file?size=5", Narrow(target), server.Url("")),
       kDownloadOk);
   EXPECT_EQ(server.Requests().back(), "GET http://update.example.invalid/file?size=5 HTTP/1.1");
-  EXPECT_EQ(ReadFileBytes(target), LoopbackHttpServer::Body(5));
+  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(5));
 }
 
 TEST(Downloader, TargetThatCannotBeCreatedGivesAnErrorWithoutARequest) {
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   std::string target = Narrow(temp.File(L"no-such-folder\\update.ini"));
   EXPECT_NE(DownloadTinyFile(server.Url("/file?size=5"), target, ""), kDownloadOk);
   EXPECT_NE(DownloadFile(server.Url("/file?size=5"), target), kDownloadOk);
   EXPECT_FALSE(Exists(temp.File(L"no-such-folder")));
+}
+
+TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
+  // libcurl refuses a URL above its input limit (8 MB). The transfer must not go out without it,
+  // and no empty target may be left behind as if something had arrived.
+  DownloadRouteServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string url = server.Url("/file?size=5&pad=" + std::string(9000000, 'a'));
+  TempDir temp;
+  const std::string target = Narrow(temp.File(L"update.ini"));
+  struct Row {
+    const char* what;
+    int (*download)(const std::string&, const std::string&);
+    int expected;
+    const char* logged;
+  } rows[] = {
+      {"manifest", [](const std::string& u, const std::string& t) {
+         return DownloadTinyFile(u, t, "");
+       }, kDownloadNoHandle, "cannot prepare the download of "},
+      {"package", [](const std::string& u, const std::string& t) { return DownloadFile(u, t); },
+       kDownloadNoHandle, "cannot prepare the size probe of "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(row.download(url, target), row.expected);
+    EXPECT_FALSE(Exists(temp.File(L"update.ini")));
+    EXPECT_TRUE(log.HasError(row.logged));
+    EXPECT_TRUE(log.HasError("refused"));
+  }
+  EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST(Downloader, ProgressIsPostedAsWholePercentages) {
@@ -107,7 +139,7 @@ TEST(Downloader, ProgressIsPostedAsWholePercentages) {
   }
 
   // A package download posts its figures to the progress window, ending at 100.
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   HWND window =
@@ -132,7 +164,7 @@ TEST(Downloader, ProgressIsPostedAsWholePercentages) {
 // A server that stalls ends the attempt with its own code, whether it never answers or stops in
 // the middle of the body; the partial package is deleted.
 TEST(Downloader, StalledServersEndTheAttempt) {
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   const std::wstring target = temp.File(L"p.zip");
@@ -144,7 +176,7 @@ TEST(Downloader, StalledServersEndTheAttempt) {
 
 // Replies above the cap are refused, whether their size is announced or not.
 TEST(Downloader, RepliesAboveTheCapAreRefused) {
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   const std::wstring target = temp.File(L"f");

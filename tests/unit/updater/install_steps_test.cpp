@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "common/encoding.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "updater/installer.h"
 #include "updater/update_journal.h"
 #include "updater/update_steps.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
@@ -336,6 +337,25 @@ TEST(InstallFailed, FailedRollBackKeepsTheJournalAndTheBackups) {
   // The next start without the trouble rolls back.
   zarvik::CleanUpAfterUpdate(scene.dir);
   EXPECT_EQ(TreeOf(scene.dir), kOldTree) << Show(TreeOf(scene.dir));
+}
+
+TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
+  // A folder stands where the journal goes: without a journal no rename may start, since a crash
+  // after it could not be undone.
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    Scene scene;
+    ASSERT_TRUE(scene.Prepare(p));
+    ASSERT_TRUE(CreateDirectoryW((scene.dir + zarvik::kJournalName).c_str(), nullptr));
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateJournalFailed);
+    EXPECT_TRUE(log.HasError("cannot write the update journal"));
+    Tree now = TreeOf(scene.dir);
+    now.erase(L"zarvik.zip");
+    now.erase(std::wstring(zarvik::kJournalName) + L"\\");
+    EXPECT_EQ(now, kOldTree) << Show(now);  // no backup, no new file, no scratch folder
+    EXPECT_EQ(scene.Beside(), kBeside);
+  }
 }
 
 TEST(InstallJournal, UnsafeOrBrokenJournalsAreNeverActedOn) {

@@ -6,9 +6,9 @@
 #include <map>
 #include <vector>
 
-#include "app/game_notify.h"
+#include "base/game_notify.h"
 #include "common/encoding.h"
-#include "loopback_server.h"
+#include "download_route_server.h"
 #include "support/temp_dir.h"
 #include "updater/downloader.h"
 #include "updater/package_integrity.h"
@@ -16,9 +16,9 @@
 #include "updater/update_messages.h"
 #include "updater/update_steps.h"
 #include "updater/zip_reader.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
-using zarvik_test::LoopbackHttpServer;
+using zarvik_test::DownloadRouteServer;
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
 using zarvik_test::WriteFileBytes;
@@ -139,7 +139,7 @@ class Installer : public testing::Test {
             {L"update.ini", ReadFileBytes(dir + L"update.ini")}};
   }
 
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   TempDir temp;
   std::wstring dir, oldCwd;
   HWND window = nullptr;

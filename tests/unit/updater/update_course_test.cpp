@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/endpoints.h"
-#include "app/game_notify.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/game_notify.h"
+#include "base/globals.h"
 #include "support/temp_dir.h"
 
 using zarvik_test::TempDir;

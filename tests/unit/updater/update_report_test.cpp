@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/module_path.h"
-#include "loopback_server.h"
+#include "download_route_server.h"
 #include "support/temp_dir.h"
 #include "updater/version_check.h"
 
-using zarvik_test::LoopbackHttpServer;
+using zarvik_test::DownloadRouteServer;
 using zarvik_test::TempDir;
 
 namespace {
@@ -68,7 +68,7 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
       zarvik::UpdateReportCommandLine(L"http://h/r", L"1.0.6.18", L"1.0.6.19", true, L"{AB CD}&x"),
       L"http://h/r?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=1&guid={AB CD}&x");
 
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   ASSERT_TRUE(server.ok());
   TempDir temp;
   const std::wstring dir = temp.path();

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/game_notify.h"
+#include "base/game_notify.h"
 #include "updater/update_messages.h"
 
 namespace {

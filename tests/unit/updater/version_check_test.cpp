@@ -5,16 +5,16 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
-#include "loopback_server.h"
+#include "download_route_server.h"
 #include "support/temp_dir.h"
 #include "updater/package_integrity.h"
 #include "updater/update_key.h"
 
-using zarvik_test::LoopbackHttpServer;
+using zarvik_test::DownloadRouteServer;
 using zarvik_test::TempDir;
 
 namespace {
@@ -121,7 +121,7 @@ class VersionCheck : public testing::Test {
     return count;
   }
 
-  LoopbackHttpServer server;
+  DownloadRouteServer server;
   TempDir temp;
   std::wstring exe;
 };

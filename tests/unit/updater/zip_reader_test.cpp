@@ -9,7 +9,7 @@
 #include "common/encoding.h"
 #include "support/temp_dir.h"
 #include "updater/zip_names.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 using zarvik_test::BuildZip;
 using zarvik_test::ReadFileBytes;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "UIlib.h"
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"
 #include "support/temp_dir.h"

@@ -1,9 +1,11 @@
 #include "web/http_get.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 
 namespace {
@@ -30,6 +32,21 @@ TEST(HttpSinks, BodySinkKeepsEveryByteAndHeaderSinkStopsAtZero) {
   EXPECT_EQ(AppendHeaderToString(nullptr, 1, 3, &header), static_cast<size_t>(-1));
   EXPECT_EQ(AppendHeaderToString(const_cast<char*>(block), 1, 3, nullptr), static_cast<size_t>(-1));
   EXPECT_EQ(body, std::string("ax\0y", 4));
+}
+
+TEST(HttpGet, RefusedOptionIsReportedAndNothingIsSent) {
+  // A URL above libcurl's input limit is refused when it is set; the request must not go out
+  // to whatever URL the handle would otherwise use.
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  zarvik_test::LogCapture log;
+  std::string body;
+  const int code =
+      zarvik::HttpGetWithTimeouts(server.Url("/?pad=" + std::string(9000000, 'a')), body, 2, 5);
+  EXPECT_EQ(code, CURLE_BAD_FUNCTION_ARGUMENT);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_TRUE(log.HasError("cannot prepare the request"));
 }
 
 TEST(HttpGet, ReturnsTheBodyOfAnyStatusAndFollowsNoRedirect) {

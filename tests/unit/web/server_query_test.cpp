@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "base/endpoints.h"
+#include "base/globals.h"
 #include "common/encoding.h"
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"

@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "app/process_role.h"
-#include "bridge/bridge_messages.h"
-#include "bridge/join_result_reader.h"
+#include "bridge/common/bridge_messages.h"
+#include "bridge/renderer/join_result_reader.h"
 #include "common/encoding.h"
 #include "include/cef_app.h"
 #include "include/cef_browser.h"

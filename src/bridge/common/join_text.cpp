@@ -1,4 +1,4 @@
-#include "bridge/join_text.h"
+#include "bridge/common/join_text.h"
 
 #include <cwchar>
 #include <cstdlib>

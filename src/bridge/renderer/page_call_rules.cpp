@@ -1,4 +1,4 @@
-#include "bridge/page_call_rules.h"
+#include "bridge/renderer/page_call_rules.h"
 
 #include <limits>
 

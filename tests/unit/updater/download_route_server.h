@@ -11,6 +11,8 @@
 //   /stall           accepts the request and never answers
 //   /headonly?size=N odd requests (the size probe) are answered with headers only; even ones get
 //                    a quarter of the body and then nothing more
+// Named apart from the scripted server in tests/support, so no program holds two classes of one
+// name.
 #pragma once
 
 #include <winsock2.h>
@@ -23,12 +25,12 @@
 
 namespace zarvik_test {
 
-class LoopbackHttpServer {
+class DownloadRouteServer {
  public:
-  LoopbackHttpServer();
-  ~LoopbackHttpServer();
-  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+  DownloadRouteServer();
+  ~DownloadRouteServer();
+  DownloadRouteServer(const DownloadRouteServer&) = delete;
+  DownloadRouteServer& operator=(const DownloadRouteServer&) = delete;
 
   bool ok() const { return m_listener != INVALID_SOCKET; }
   std::string Url(const std::string& path) const;

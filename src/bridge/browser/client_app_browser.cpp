@@ -1,6 +1,11 @@
-#include "app/client_app_browser.h"
+#include "bridge/browser/client_app_browser.h"
 
 #include <windows.h>
+
+#include "base/globals.h"
+
+// Defined beside the class: the smart pointer needs its whole type.
+CefRefPtr<ClientAppBrowser> g_appBrowser;
 
 const EngineSwitch kClientEngineSwitches[10] = {
     {"--disable-web-security", nullptr},

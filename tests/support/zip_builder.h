@@ -1,4 +1,5 @@
-// Builds ZIP archives for the tests with minizip's writer.
+// Builds ZIP archives for the tests with minizip's writer: update packages with chosen names,
+// attributes and extra fields, and the skin archives of the UI tests.
 #pragma once
 
 #include <cstdint>

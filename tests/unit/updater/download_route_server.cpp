@@ -1,4 +1,4 @@
-#include "loopback_server.h"
+#include "download_route_server.h"
 
 #include <ws2tcpip.h>
 
@@ -26,7 +26,7 @@ size_t SizeParameter(const std::string& target) {
 
 }  // namespace
 
-LoopbackHttpServer::LoopbackHttpServer() {
+DownloadRouteServer::DownloadRouteServer() {
   InitializeCriticalSection(&m_lock);
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
@@ -47,7 +47,7 @@ LoopbackHttpServer::LoopbackHttpServer() {
   m_thread = std::thread([this] { Serve(); });
 }
 
-LoopbackHttpServer::~LoopbackHttpServer() {
+DownloadRouteServer::~DownloadRouteServer() {
   m_stop = true;
   if (m_listener != INVALID_SOCKET)
     closesocket(m_listener);  // ends the blocking accept
@@ -59,37 +59,37 @@ LoopbackHttpServer::~LoopbackHttpServer() {
   WSACleanup();
 }
 
-std::string LoopbackHttpServer::Url(const std::string& path) const {
+std::string DownloadRouteServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
-void LoopbackHttpServer::SetFile(const std::string& path, const std::string& body) {
+void DownloadRouteServer::SetFile(const std::string& path, const std::string& body) {
   EnterCriticalSection(&m_lock);
   m_files[path] = body;
   LeaveCriticalSection(&m_lock);
 }
 
-void LoopbackHttpServer::RemoveFile(const std::string& path) {
+void DownloadRouteServer::RemoveFile(const std::string& path) {
   EnterCriticalSection(&m_lock);
   m_files.erase(path);
   LeaveCriticalSection(&m_lock);
 }
 
-std::vector<std::string> LoopbackHttpServer::Requests() {
+std::vector<std::string> DownloadRouteServer::Requests() {
   EnterCriticalSection(&m_lock);
   std::vector<std::string> copy = m_requests;
   LeaveCriticalSection(&m_lock);
   return copy;
 }
 
-std::string LoopbackHttpServer::Body(size_t size) {
+std::string DownloadRouteServer::Body(size_t size) {
   std::string body(size, '\0');
   for (size_t i = 0; i < size; ++i)
     body[i] = static_cast<char>((i * 7 + 3) & 0xFF);
   return body;
 }
 
-void LoopbackHttpServer::Serve() {
+void DownloadRouteServer::Serve() {
   while (!m_stop) {
     SOCKET client = accept(m_listener, nullptr, nullptr);
     if (client == INVALID_SOCKET)
@@ -99,7 +99,7 @@ void LoopbackHttpServer::Serve() {
   }
 }
 
-void LoopbackHttpServer::Handle(SOCKET client) {
+void DownloadRouteServer::Handle(SOCKET client) {
   DWORD timeout = 10000;  // nothing in these tests waits longer
   setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
              sizeof(timeout));
@@ -125,7 +125,7 @@ void LoopbackHttpServer::Handle(SOCKET client) {
   closesocket(client);
 }
 
-void LoopbackHttpServer::Answer(SOCKET client, const std::string& requestLine) {
+void DownloadRouteServer::Answer(SOCKET client, const std::string& requestLine) {
   size_t space = requestLine.find(' ');
   std::string target = requestLine.substr(space + 1, requestLine.rfind(' ') - space - 1);
   if (target.rfind("http://", 0) == 0)  // absolute form, as a proxy receives it

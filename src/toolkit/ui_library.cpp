@@ -1,4 +1,4 @@
-#include "ui/ui_library.h"
+#include "toolkit/ui_library.h"
 
 namespace zarvik {
 

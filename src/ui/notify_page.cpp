@@ -1,4 +1,4 @@
-#include "bridge/notify_page.h"
+#include "ui/notify_page.h"
 
 #include "ui/simple_handler.h"
 

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "bridge/page_call_rules.h"
+#include "bridge/renderer/page_call_rules.h"
 #include "include/cef_app.h"
 
 // Where the renderer finds the main window and the join result record. The defaults are the

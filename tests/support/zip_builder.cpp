@@ -1,4 +1,4 @@
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 #include <minizip/zip.h>
 // iowin32.h needs the declarations above it.

@@ -1,11 +1,11 @@
-#include "bridge/join_result_reader.h"
+#include "bridge/renderer/join_result_reader.h"
 
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
-#include "bridge/bridge_messages.h"
+#include "bridge/common/bridge_messages.h"
 #include "common/scoped_handle.h"
 
 int ReadJoinResult(const wchar_t* name) {

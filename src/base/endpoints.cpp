@@ -1,6 +1,6 @@
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 
-#include "app/endpoint_hosts.h"  // generated from the build settings
+#include "base/endpoint_hosts.h"  // generated from the build settings
 
 const char* const g_webBaseUrl[2] = {
     "http://" ZARVIK_WEB_HOST_0 "/",

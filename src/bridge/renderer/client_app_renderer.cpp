@@ -1,11 +1,11 @@
-#include "bridge/client_app_renderer.h"
+#include "bridge/renderer/client_app_renderer.h"
 
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_messages.h"
-#include "bridge/join_result_reader.h"
-#include "bridge/join_text.h"
+#include "bridge/common/bridge_messages.h"
+#include "bridge/renderer/join_result_reader.h"
+#include "bridge/common/join_text.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"
 #include "include/wrapper/cef_helpers.h"
