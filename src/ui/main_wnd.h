@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "bridge/common/bridge_messages.h"
 #include "bridge/common/join_text.h"
 #include "game/game_watcher.h"
 #include "ui/simple_handler_result_callback.h"
@@ -53,7 +54,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   void OnLiveRoomState(LPARAM state);
 
  protected:
-  LPCTSTR GetWindowClassName() const override { return L"ZarvikMainWindow"; }
+  LPCTSTR GetWindowClassName() const override { return kMainWindowClass; }
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   void InitWindow() override;
   LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;

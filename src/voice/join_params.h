@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/common/bridge_messages.h"
 #include "bridge/common/join_text.h"
 
 struct JoinParams {
@@ -20,7 +21,7 @@ struct JoinParams {
 constexpr int kJoinAccepted = 0;
 constexpr int kJoinNoMicrophone = 1;
 constexpr int kJoinRefused = 2;
-constexpr int kJoinBadRequest = 65535;
+// No request could be made: kJoinResultUnavailable, the value the page hears for "no result".
 
 // The block for a parsed join request text (cid, uid, key as the page gave them).
 std::unique_ptr<JoinParams> MakeJoinParams(const JoinTextFields& fields);

@@ -43,13 +43,13 @@ std::unique_ptr<Record> TakeRecord(WPARAM wParam) {
 int CVoiceChannel::JoinChannel(const JoinParams* params) {
   LogLine(INFO, "call JoinChannel from web client side.");
   if (!params)
-    return kJoinBadRequest;
+    return kJoinResultUnavailable;
   std::string key = params->key;
   m_requestedCid = params->cid;
   LogLine(INFO, "call jionchannel from web client.{cid:", params->cid, ",uid:", params->uid,
           ",channelKey:", LoggableKey(key), "}");
   if (params->cid < 1)
-    return kJoinBadRequest;
+    return kJoinResultUnavailable;
 
   std::wstring channelName = std::to_wstring(params->cid);
   VoiceEngineHolder& holder = GetHolder();
