@@ -172,7 +172,7 @@ int main() {
     RenderShadowPerPixel(bits, region, kWidth, kHeight, params);
   };
   Race(referenceImage, referenceFromRegion, fastImage, fastFromRegion, 2.0, &referenceTime,
-       &fastTime, &rounds);
+       &fastTime, &floorTime, &rounds);
   const bool identical = fastImage == referenceImage;
   allIdentical = allIdentical && identical;
   Report("from a region handle", referenceTime, fastTime, floorTime, rounds, identical);

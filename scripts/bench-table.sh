@@ -5,6 +5,7 @@
 set -euo pipefail
 awk -F'\t' '
 function bad(why) { printf "ignored a malformed ROW line (%s): %s\n", why, $0 > "/dev/stderr" }
+{ sub(/\r$/, "") }  # Windows programs end their lines with CR LF
 $1 != "ROW" { next }
 {
   if (NF != 10) { bad("expected 10 fields, got " NF); next }

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
-zarvik_prepare_run
+zarvik_prepare_run "$@"  # --no-build: run what is already built
 zarvik_session_start
 rows=$(mktemp)
 trap 'rm -f "$rows"' EXIT
