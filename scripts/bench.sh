@@ -34,10 +34,11 @@ for bench in "$build_dir"/bin/bench_*.exe; do
   [ -x "$root/bench/$name.sh" ] && continue
   run_one "$name" bash -c 'cd "$1" && wine "$2" </dev/null' _ "$build_dir/bin" "$bench"
 done
+zarvik_session_stop
+# The drivers start their own session.
 for driver in "$root"/bench/bench_*.sh; do
   run_one "$(basename "$driver" .sh)" bash "$driver"
 done
-zarvik_session_stop
 
 echo
 echo "== performance table ($ZARVIK_RUN_ARCH build)"
