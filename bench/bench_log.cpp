@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_clock.h"
 #include "diagnostics/log.h"
 
 namespace {
@@ -17,16 +18,7 @@ constexpr int kLines = 2000;
 constexpr int kRounds = 9;
 const char kMessage[] = "voice: member 1234567 joined channel 42 from 127.0.0.1:18381, 3 in channel";
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+using zarvik_bench::Now;
 
 template <typename Work>
 double PerLine(int threads, Work work) {

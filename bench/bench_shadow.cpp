@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_clock.h"
 #include "shadow_reference.h"
 #include "ui/wnd_shadow.h"
 
@@ -18,16 +19,7 @@ constexpr int kWidth = 1480;
 constexpr int kHeight = 890;
 constexpr int kCorner = 6;
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+using zarvik_bench::Now;
 
 struct Timing {
   double median = 0;
