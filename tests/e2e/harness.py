@@ -66,6 +66,7 @@ class ProbeRunner:
         self.log = os.path.join(workdir, "browser.log")
         self.cache = os.path.join(workdir, "probe-cache")
         self.timeout = timeout
+        self.output = ""
 
     def run(self, commands, *flags, timeout=None):
         if os.path.exists(self.record):
@@ -75,7 +76,13 @@ class ProbeRunner:
                 *flags, "--do=" + " ;; ".join(commands)]
         completed = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                    timeout=timeout or self.timeout, cwd=self.workdir)
+        # What wine and the probe printed: the only trace when the probe dies before its record.
+        self.output = completed.stdout.decode("utf-8", "replace")
         return completed.returncode, self.lines()
+
+    def explain(self, lines):
+        """The message for a failed run: the record, then the tail of what the probe printed."""
+        return "\n".join(lines) + "\n--- probe output:\n" + self.output[-4000:]
 
     def lines(self):
         if not os.path.exists(self.record):

@@ -18,7 +18,7 @@ class BridgeTestCase(ClientTestCase):
 
     def run_ok(self, commands, *flags):
         code, lines = self.probe.run(commands, *flags)
-        self.assertEqual(code, 0, "\n".join(lines))
+        self.assertEqual(code, 0, self.probe.explain(lines))
         return lines
 
     def room(self, **query):

@@ -42,7 +42,7 @@ class EngineTestCase(ClientTestCase):
 
     def run_ok(self, commands, *flags):
         code, lines = self.probe.run(commands, *flags)
-        self.assertEqual(code, 0, "\n".join(lines))
+        self.assertEqual(code, 0, self.probe.explain(lines))
         self.assertHandlersOnEngineThread(lines)
         return lines
 
