@@ -40,7 +40,7 @@ build() {  # name, sources and extra flags
 echo "[fuzz] building in $out"
 build fz_channel "$root/fuzz/fz_channel.cpp"
 build fz_ipc "$root/fuzz/fz_ipc.cpp"
-build fz_join_text "$root/fuzz/fz_join_text.cpp" "$root/src/bridge/join_text.cpp" \
+build fz_join_text "$root/fuzz/fz_join_text.cpp" "$root/src/bridge/common/join_text.cpp" \
   "$root/fuzz/shims/encoding_native.cpp" -include "$root/fuzz/shims/native_windows.h"
 build fz_server_reply "$root/fuzz/fz_server_reply.cpp" "$root/src/web/server_reply.cpp" \
   -I/usr/include/jsoncpp -ljsoncpp
