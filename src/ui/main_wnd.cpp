@@ -7,6 +7,7 @@
 
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "include/standin/browser_window.h"
 #include "ui/topmost.h"
 #include "ui/view_modes.h"
 #include "voice/vcast_wnd.h"
@@ -124,7 +125,7 @@ bool CMainWnd::IsPinned() const {
 }
 
 HWND CMainWnd::FindBrowserWindow() const {
-  return ::FindWindowExW(m_hWnd, nullptr, L"CefBrowserWindow", nullptr);
+  return ::FindWindowExW(m_hWnd, nullptr, kCefBrowserWindowClass, nullptr);
 }
 
 void CMainWnd::SetButtonImages(DuiLib::CControlUI* button,

@@ -274,6 +274,38 @@ class Bridge(EngineTestCase):
         self.assertTrue(wait_for(lambda: not renderer_running(), 15))
 
 
+class RendererCannotStart(EngineTestCase):
+    def test_the_failure_is_logged_the_load_ends_and_the_browser_still_closes(self):
+        not_a_program = os.path.join(self.workdir, "not-a-program.exe")
+        with open(not_a_program, "w") as f:
+            f.write("this text is no executable\n")
+        cases = [
+            ("missing", os.path.join(self.workdir, "no-such-renderer.exe")),
+            ("not a program", not_a_program),
+        ]
+        page = self.url("engine/second")
+        for name, renderer in cases:
+            with self.subTest(renderer=name):
+                if os.path.exists(self.probe.log):
+                    os.remove(self.probe.log)
+                lines = self.run_ok([f"browser {page}", "wait OnLoadingStateChange loading=0",
+                                     "close"], "--subprocess=" + to_wine_path(renderer))
+                # The committed page is given up, not left loading for ever; the client hears
+                # that there is no renderer, and the close protocol still runs to its end.
+                self.assertInOrder(lines, [
+                    "OnAfterCreated id=1",
+                    f"OnLoadStart url={page}",
+                    "OnLoadingStateChange loading=0",
+                    "OnRenderProcessTerminated id=1 status=0",
+                    "DoClose id=1", "WM_CLOSE 2", "OnBeforeClose id=1",
+                    "probe-exit 0",
+                ])
+                self.assertEqual([l for l in lines if l.startswith(("OnLoadEnd", "OnTitleChange"))],
+                                 [])
+                self.assertRegex(self.probe.log_text(),
+                                 r":ERROR:engine\] cannot start the renderer process, error [1-9]")
+
+
 class PopupsAndInput(EngineTestCase):
     def test_new_tab_links_and_window_open_ask_before_popup(self):
         page = self.url("engine/page")

@@ -413,111 +413,136 @@ void BrowserImpl::SendToRenderer(uint32_t type, const IpcWriter& payload) {
 }
 
 void BrowserImpl::OnRendererMessage(const IpcMessage& message) {
+  using Handler = void (BrowserImpl::*)(const IpcMessage&);
+  static const struct {
+    uint32_t type;
+    Handler handle;
+  } kHandlers[] = {
+      {IPC_CONSOLE_MESSAGE, &BrowserImpl::OnConsoleMessageFromRenderer},
+      {IPC_NAVIGATE, &BrowserImpl::OnNavigateFromRenderer},
+      {IPC_OPEN_POPUP, &BrowserImpl::OnOpenPopupFromRenderer},
+      {IPC_FULLSCREEN, &BrowserImpl::OnFullscreenFromRenderer},
+      {IPC_PROCESS_MESSAGE, &BrowserImpl::OnProcessMessageFromRenderer},
+      {IPC_DISPLAY_LIST, &BrowserImpl::OnDisplayListFromRenderer},
+      {IPC_DOCUMENT_READY, &BrowserImpl::OnDocumentReadyFromRenderer},
+  };
   if (m_destroyed)
     return;
+  for (const auto& handler : kHandlers) {
+    if (handler.type == message.type) {
+      (this->*handler.handle)(message);
+      return;
+    }
+  }
+  EngineLog(LOGSEVERITY_WARNING, "browser " + std::to_string(m_id) +
+                                     ": ignored a renderer message of unknown type " +
+                                     std::to_string(message.type));
+}
+
+void BrowserImpl::OnConsoleMessageFromRenderer(const IpcMessage& message) {
   IpcReader r(message.payload);
-  switch (message.type) {
-    case IPC_CONSOLE_MESSAGE: {
-      auto severity = static_cast<cef_log_severity_t>(r.Int());
-      std::string text = r.Str(), source = r.Str();
-      int line = r.Int();
-      bool handled = false;
-      if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
-        handled = display->OnConsoleMessage(this, severity, text, source, line);
-      if (!handled)
-        EngineConsoleLog(severity, text, source, line);
-      break;
-    }
-    case IPC_NAVIGATE: {
-      std::string url = r.Str();
-      auto transition = static_cast<cef_transition_type_t>(r.Int());
-      if (transition == TT_RELOAD && m_historyIndex >= 0)
-        Navigate(url, TT_RELOAD, true, nullptr, m_historyIndex);
-      else
-        Navigate(url, transition, true);
-      break;
-    }
-    case IPC_OPEN_POPUP: {
-      std::string url = r.Str(), name = r.Str();
-      int disposition = r.Int();
-      bool gesture = r.Int() != 0;
-      OpenPopup(url, name, disposition, gesture);
-      break;
-    }
-    case IPC_FULLSCREEN: {
-      bool fullscreen = r.Int() != 0;
-      if (fullscreen == m_fullscreen)
+  auto severity = static_cast<cef_log_severity_t>(r.Int());
+  std::string text = r.Str(), source = r.Str();
+  int line = r.Int();
+  bool handled = false;
+  if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
+    handled = display->OnConsoleMessage(this, severity, text, source, line);
+  if (!handled)
+    EngineConsoleLog(severity, text, source, line);
+}
+
+// A page navigates itself (location, links, reload).
+void BrowserImpl::OnNavigateFromRenderer(const IpcMessage& message) {
+  IpcReader r(message.payload);
+  std::string url = r.Str();
+  auto transition = static_cast<cef_transition_type_t>(r.Int());
+  if (transition == TT_RELOAD && m_historyIndex >= 0)
+    Navigate(url, TT_RELOAD, true, nullptr, m_historyIndex);
+  else
+    Navigate(url, transition, true);
+}
+
+void BrowserImpl::OnOpenPopupFromRenderer(const IpcMessage& message) {
+  IpcReader r(message.payload);
+  std::string url = r.Str(), name = r.Str();
+  int disposition = r.Int();
+  bool gesture = r.Int() != 0;
+  OpenPopup(url, name, disposition, gesture);
+}
+
+void BrowserImpl::OnFullscreenFromRenderer(const IpcMessage& message) {
+  IpcReader r(message.payload);
+  bool fullscreen = r.Int() != 0;
+  if (fullscreen == m_fullscreen)
+    return;
+  m_fullscreen = fullscreen;
+  if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
+    display->OnFullscreenModeChange(this, fullscreen);
+}
+
+// The client gets a message of its own whose arguments are copies of what crossed the pipe.
+void BrowserImpl::OnProcessMessageFromRenderer(const IpcMessage& message) {
+  IpcReader r(message.payload);
+  CefRefPtr<CefProcessMessage> msg = CefProcessMessage::Create(r.Str());
+  CefRefPtr<CefListValue> args = ReadList(r);
+  CefRefPtr<CefListValue> target = msg->GetArgumentList();
+  for (size_t i = 0; i < args->GetSize(); ++i) {
+    switch (args->GetType(i)) {
+      case VTYPE_BOOL:
+        target->SetBool(i, args->GetBool(i));
         break;
-      m_fullscreen = fullscreen;
-      if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
-        display->OnFullscreenModeChange(this, fullscreen);
-      break;
-    }
-    case IPC_PROCESS_MESSAGE: {
-      CefRefPtr<CefProcessMessage> msg = CefProcessMessage::Create(r.Str());
-      CefRefPtr<CefListValue> args = ReadList(r);
-      CefRefPtr<CefListValue> target = msg->GetArgumentList();
-      for (size_t i = 0; i < args->GetSize(); ++i) {
-        switch (args->GetType(i)) {
-          case VTYPE_BOOL:
-            target->SetBool(i, args->GetBool(i));
-            break;
-          case VTYPE_INT:
-            target->SetInt(i, args->GetInt(i));
-            break;
-          case VTYPE_DOUBLE:
-            target->SetDouble(i, args->GetDouble(i));
-            break;
-          case VTYPE_STRING:
-            target->SetString(i, args->GetString(i));
-            break;
-          default:
-            target->SetNull(i);
-            break;
-        }
-      }
-      if (m_client)
-        m_client->OnProcessMessageReceived(this, m_frame.get(), PID_RENDERER, msg);
-      break;
-    }
-    case IPC_DISPLAY_LIST: {
-      std::wstring title;
-      std::vector<DisplayItem> items;
-      if (!DecodeDisplayList(message.payload, &title, &items))
+      case VTYPE_INT:
+        target->SetInt(i, args->GetInt(i));
         break;
-      m_pageTitle = title;  // painted as the page has it
-      if (title.empty())
-        title = Utf8ToWide(m_frame->GetURL().ToString());
-      bool titleChanged = title != m_title;
-      m_title = title;
-      m_display.swap(items);
-      m_focusElement = -1;
-      Invalidate();
-      if (titleChanged) {
-        if (CefRefPtr<CefDisplayHandler> display =
-                m_client ? m_client->GetDisplayHandler() : nullptr)
-          display->OnTitleChange(this, title);
-      }
-      break;
-    }
-    case IPC_DOCUMENT_READY: {
-      int navId = r.Int();
-      if (!m_nav || m_nav->id != navId || !m_nav->committed)
+      case VTYPE_DOUBLE:
+        target->SetDouble(i, args->GetDouble(i));
         break;
-      int status = m_nav->status;
-      m_nav.reset();
-      if (CefRefPtr<CefLoadHandler> load = m_client ? m_client->GetLoadHandler() : nullptr)
-        load->OnLoadEnd(this, m_frame.get(), status);
-      if (!m_nav)
-        SetLoading(false);
-      break;
+      case VTYPE_STRING:
+        target->SetString(i, args->GetString(i));
+        break;
+      default:
+        target->SetNull(i);
+        break;
     }
-    default:
-      break;
+  }
+  if (m_client)
+    m_client->OnProcessMessageReceived(this, m_frame.get(), PID_RENDERER, msg);
+}
+
+void BrowserImpl::OnDisplayListFromRenderer(const IpcMessage& message) {
+  std::wstring title;
+  std::vector<DisplayItem> items;
+  if (!DecodeDisplayList(message.payload, &title, &items))
+    return;
+  m_pageTitle = title;  // painted as the page has it
+  if (title.empty())
+    title = Utf8ToWide(m_frame->GetURL().ToString());
+  bool titleChanged = title != m_title;
+  m_title = title;
+  m_display.swap(items);
+  m_focusElement = -1;
+  Invalidate();
+  if (titleChanged) {
+    if (CefRefPtr<CefDisplayHandler> display = m_client ? m_client->GetDisplayHandler() : nullptr)
+      display->OnTitleChange(this, title);
   }
 }
 
-void BrowserImpl::OnRendererGone() {
+// The committed document has run its scripts: the load ends.
+void BrowserImpl::OnDocumentReadyFromRenderer(const IpcMessage& message) {
+  IpcReader r(message.payload);
+  int navId = r.Int();
+  if (!m_nav || m_nav->id != navId || !m_nav->committed)
+    return;
+  int status = m_nav->status;
+  m_nav.reset();
+  if (CefRefPtr<CefLoadHandler> load = m_client ? m_client->GetLoadHandler() : nullptr)
+    load->OnLoadEnd(this, m_frame.get(), status);
+  if (!m_nav)
+    SetLoading(false);
+}
+
+void BrowserImpl::OnRendererGone(cef_termination_status_t status) {
   if (m_destroyed)
     return;
   // A document that was being shown will not finish.
@@ -526,7 +551,7 @@ void BrowserImpl::OnRendererGone() {
     SetLoading(false);
   }
   if (CefRefPtr<CefRequestHandler> handler = m_client ? m_client->GetRequestHandler() : nullptr)
-    handler->OnRenderProcessTerminated(this, TS_PROCESS_CRASHED);
+    handler->OnRenderProcessTerminated(this, status);
 }
 
 void BrowserImpl::OpenPopup(const std::string& url,
@@ -607,13 +632,13 @@ void BrowserImpl::OnHostWindowDestroyed() {
 
 // ---------------------------------------------------------------------------------------------
 
-void OnRendererGone() {
+void OnRendererGone(cef_termination_status_t status) {
   Engine* engine = Engine::Get();
   if (!engine)
     return;
   std::map<int, CefRefPtr<BrowserImpl>> browsers = engine->browsers;
   for (auto& entry : browsers)
-    entry.second->OnRendererGone();
+    entry.second->OnRendererGone(status);
 }
 
 void DispatchRendererMessage(const IpcMessage& message) {

@@ -106,7 +106,7 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
                 const std::string* inlineBody = nullptr,
                 int historyIndex = -1);
   void OnRendererMessage(const IpcMessage& message);
-  void OnRendererGone();
+  void OnRendererGone(cef_termination_status_t status);
   void SendToRenderer(uint32_t type, const IpcWriter& payload);
   void DestroyHostWindow();
   int64 FrameId() const { return m_frameId; }
@@ -138,6 +138,15 @@ class BrowserImpl : public CefBrowser, public CefBrowserHost {
                  const std::string& name,
                  int disposition,
                  bool userGesture);
+
+  // One handler per kind of message from the renderer (OnRendererMessage picks it).
+  void OnConsoleMessageFromRenderer(const IpcMessage& message);
+  void OnNavigateFromRenderer(const IpcMessage& message);
+  void OnOpenPopupFromRenderer(const IpcMessage& message);
+  void OnFullscreenFromRenderer(const IpcMessage& message);
+  void OnProcessMessageFromRenderer(const IpcMessage& message);
+  void OnDisplayListFromRenderer(const IpcMessage& message);
+  void OnDocumentReadyFromRenderer(const IpcMessage& message);
 
   // Host window handlers (host_window.cc).
   LRESULT HandleHostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -12,6 +12,7 @@
 #include "src/browser/renderer_host.h"
 #include "src/common/http_get.h"
 #include "src/common/library_names.h"
+#include "src/common/scoped_handle.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
 
@@ -22,10 +23,12 @@ namespace {
 Engine* g_engine = nullptr;
 std::mutex g_logLock;
 std::wstring g_logPath;
-HANDLE g_uiThread = nullptr;
-HANDLE g_uiReady = nullptr;
+ScopedHandle g_uiThread;
+HANDLE g_uiReady = nullptr;  // owned by cef_initialize while the UI thread starts
 WindowTaskRunner* g_uiRunner = nullptr;
 bool g_quitLoop = false;
+// CefShutdown waits this long for the engine's UI thread to close its browsers and end.
+const DWORD kUiThreadEndWaitMs = 15000;
 
 std::wstring ExeDirectory() {
   wchar_t path[MAX_PATH] = {};
@@ -68,13 +71,13 @@ void WriteLogLine(cef_log_severity_t severity, const std::string& where, const s
            GetCurrentThreadId(), t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
            SeverityName(severity), where.c_str());
   std::string line = head + text + "\n";
-  HANDLE file = CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return;
+  ScopedFileHandle file(CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    return;  // a log that cannot be opened loses the line, nothing else
   DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 DWORD WINAPI UiThreadMain(void*) {
@@ -132,7 +135,17 @@ RendererHost* Engine::EnsureRenderer() {
   if (!renderer || renderer->HasEnded()) {
     // A new renderer learns of every open browser before anything else.
     renderer.reset(new RendererHost());
-    renderer->Launch();
+    int start = ++rendererStarts;
+    if (!renderer->Launch()) {
+      // The browsers hear of it as of a renderer that died (after the current handler call), so
+      // no load waits for a renderer that is not there; the next document tries again.
+      CefPostTask(TID_UI, FunctionTask([start] {
+                    Engine* engine = Engine::Get();
+                    if (engine && engine->rendererStarts == start)  // not a later renderer's
+                      OnRendererGone(TS_ABNORMAL_TERMINATION);
+                  }));
+      return renderer.get();
+    }
     for (auto& entry : browsers) {
       IpcWriter w;
       w.Int(entry.second->IsPopup() ? 1 : 0);
@@ -221,10 +234,22 @@ int cef_initialize(const cef_main_args_t*,
                          (s.multiThreaded ? "own UI thread" : "UI on the calling thread"));
 
   if (s.multiThreaded) {
-    cefimpl::g_uiReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    cefimpl::g_uiThread = CreateThread(nullptr, 0, cefimpl::UiThreadMain, nullptr, 0, nullptr);
-    WaitForSingleObject(cefimpl::g_uiReady, INFINITE);
-    CloseHandle(cefimpl::g_uiReady);
+    cefimpl::ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    cefimpl::g_uiReady = ready.Get();
+    if (ready)
+      cefimpl::g_uiThread.Reset(
+          CreateThread(nullptr, 0, cefimpl::UiThreadMain, nullptr, 0, nullptr));
+    if (!cefimpl::g_uiThread) {
+      // Without its thread the engine would wait for it for ever: it does not start instead.
+      cefimpl::EngineLog(LOGSEVERITY_ERROR, "cannot start the engine's UI thread, error " +
+                                                std::to_string(GetLastError()));
+      cefimpl::g_uiReady = nullptr;
+      e->fetcher.reset();
+      cefimpl::g_engine = nullptr;
+      delete e;
+      return 0;
+    }
+    WaitForSingleObject(ready.Get(), INFINITE);
     cefimpl::g_uiReady = nullptr;
   } else {
     cefimpl::g_uiRunner = new cefimpl::WindowTaskRunner();
@@ -251,9 +276,8 @@ void cef_shutdown() {
                   cefimpl::CloseRemainingBrowsers();
                   PostQuitMessage(0);
                 }));
-    cefimpl::WaitAnsweringSentMessages(cefimpl::g_uiThread, 15000);
-    CloseHandle(cefimpl::g_uiThread);
-    cefimpl::g_uiThread = nullptr;
+    cefimpl::WaitAnsweringSentMessages(cefimpl::g_uiThread.Get(), cefimpl::kUiThreadEndWaitMs);
+    cefimpl::g_uiThread.Reset();
   } else {
     cefimpl::CloseRemainingBrowsers();
     cefimpl::SetThreadRunner(TID_UI, nullptr);

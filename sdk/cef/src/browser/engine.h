@@ -43,6 +43,7 @@ class Engine {
   // UI thread only.
   std::map<int, CefRefPtr<BrowserImpl>> browsers;
   int nextBrowserId = 1;
+  int rendererStarts = 0;  // counts the renderers EnsureRenderer has tried to start
   CefRefPtr<BrowserImpl> FindBrowser(int id);
   // The renderer, started on first use (UI thread).
   RendererHost* EnsureRenderer();

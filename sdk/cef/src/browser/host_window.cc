@@ -1,4 +1,4 @@
-// The browser's host window "CefBrowserWindow": paints the document's display list as a simple
+// The browser's host window (kCefBrowserWindowClass): paints the document's display list as a simple
 // flow (title, text, links, buttons), turns clicks, keys, right-clicks and dropped files into
 // the client's handlers and the renderer's element activations, and runs the close protocol.
 #include <windows.h>
@@ -8,15 +8,16 @@
 
 #include "include/cef_context_menu_handler.h"
 #include "include/cef_drag_data.h"
+#include "include/standin/browser_window.h"
 #include "src/browser/browser_impl.h"
 #include "src/browser/engine.h"
+#include "src/common/scoped_handle.h"
 #include "src/common/text.h"
 
 namespace cefimpl {
 
 namespace {
 
-const wchar_t kHostClass[] = L"CefBrowserWindow";
 const int kMargin = 12;
 
 class MenuModelImpl : public CefMenuModel {
@@ -129,7 +130,7 @@ void RegisterHostClass() {
   wc.lpfnWndProc = BrowserImpl::HostWndProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kHostClass;
+  wc.lpszClassName = kCefBrowserWindowClass;
   registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -161,7 +162,7 @@ bool BrowserImpl::CreateHostWindow(const CefWindowInfo& info) {
   }
   std::wstring name = CefString(&info.window_name).ToWString();
   HWND hwnd = CreateWindowExW(
-      info.ex_style, kHostClass, name.c_str(), style, info.x, info.y, info.width, info.height,
+      info.ex_style, kCefBrowserWindowClass, name.c_str(), style, info.x, info.y, info.width, info.height,
       parent, (style & WS_CHILD) ? nullptr : info.menu, GetModuleHandleW(nullptr), this);
   if (!hwnd)
     return false;
@@ -249,14 +250,19 @@ LRESULT BrowserImpl::HandleHostMessage(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 void BrowserImpl::Paint(HWND hwnd) {
-  PAINTSTRUCT ps;
-  HDC target = BeginPaint(hwnd, &ps);
+  ScopedPaint paint(hwnd);
+  HDC target = paint.Dc();
   RECT client;
   GetClientRect(hwnd, &client);
   int width = client.right - client.left, height = client.bottom - client.top;
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  // Drawn off screen, then copied in one go.
+  ScopedMemoryDc memory(CreateCompatibleDC(target));
+  ScopedBitmap bitmap(
+      CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1));
+  if (!memory || !bitmap)
+    return;  // nothing to draw into: the window stays as it was until the next paint
+  HDC dc = memory.Get();
+  ScopedSelectObject selectBitmap(dc, bitmap.Get());
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SetBkMode(dc, TRANSPARENT);
   Fonts& fonts = SharedFonts();
@@ -271,7 +277,7 @@ void BrowserImpl::Paint(HWND hwnd) {
       lineHeight = 0;
     }
   };
-  HGDIOBJ oldFont = SelectObject(dc, fonts.title);
+  ScopedSelectObject selectFont(dc, fonts.title);
   if (!m_pageTitle.empty()) {
     SetTextColor(dc, RGB(0x20, 0x20, 0x20));
     RECT r = {x, y, right, y + 40};
@@ -331,12 +337,7 @@ void BrowserImpl::Paint(HWND hwnd) {
       }
     }
   }
-  SelectObject(dc, oldFont);
   BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  EndPaint(hwnd, &ps);
 }
 
 int BrowserImpl::ElementAt(POINT point) const {
@@ -414,18 +415,26 @@ void BrowserImpl::ShowContextMenu(HWND hwnd, POINT point) {
     handler->OnBeforeContextMenu(this, m_frame.get(), params, model.get());
   if (model->GetCount() == 0 || m_destroyed)
     return;
-  HMENU menu = CreatePopupMenu();
-  for (const auto& item : model->items()) {
-    if (item.id < 0)
-      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    else
-      AppendMenuW(menu, MF_STRING | (item.enabled ? 0 : MF_GRAYED), item.id, item.label.c_str());
+  int command = 0;
+  {
+    ScopedMenu menu(CreatePopupMenu());
+    if (!menu) {
+      EngineLog(LOGSEVERITY_ERROR, "cannot create the context menu, error " +
+                                       std::to_string(GetLastError()));
+      return;
+    }
+    for (const auto& item : model->items()) {
+      if (item.id < 0)
+        AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+      else
+        AppendMenuW(menu.Get(), MF_STRING | (item.enabled ? 0 : MF_GRAYED), item.id,
+                    item.label.c_str());
+    }
+    POINT screen = point;
+    ClientToScreen(hwnd, &screen);
+    command = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                             hwnd, nullptr);
   }
-  POINT screen = point;
-  ClientToScreen(hwnd, &screen);
-  int command =
-      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd, nullptr);
-  DestroyMenu(menu);
   if (command == 0 || m_destroyed)
     return;
   if (handler &&

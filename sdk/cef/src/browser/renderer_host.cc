@@ -12,6 +12,11 @@ namespace cefimpl {
 
 namespace {
 
+// A renderer asked to end gets this long to do so before it is terminated ...
+const DWORD kRendererEndWaitMs = 5000;
+// ... and a terminated one this long to be gone before the pipes are let go anyway.
+const DWORD kTerminatedRendererWaitMs = 5000;
+
 std::wstring OwnExecutable() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -20,38 +25,35 @@ std::wstring OwnExecutable() {
 
 // The pipes' access list: only the user this process runs as (and the system). Null when it
 // cannot be built; the pipe then gets the default one, and the process id check still holds.
-PSECURITY_DESCRIPTOR UserOnlySecurity() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-    return nullptr;
+ScopedLocalMemory<PSECURITY_DESCRIPTOR> UserOnlySecurity() {
+  HANDLE rawToken = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken))
+    return {};
+  ScopedHandle token(rawToken);
   std::vector<BYTE> buffer(512);
   DWORD size = 0;
+  if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(),
+                           static_cast<DWORD>(buffer.size()), &size))
+    return {};
+  wchar_t* rawSid = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &rawSid))
+    return {};
+  ScopedLocalMemory<wchar_t*> sid(rawSid);
+  std::wstring sddl = L"D:P(A;;GA;;;" + std::wstring(sid.Get()) + L")(A;;GA;;;SY)";
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
-                          &size)) {
-    wchar_t* sid = nullptr;
-    if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
-      std::wstring sddl = L"D:P(A;;GA;;;" + std::wstring(sid) + L")(A;;GA;;;SY)";
-      ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                           &descriptor, nullptr);
-      LocalFree(sid);
-    }
-  }
-  CloseHandle(token);
-  return descriptor;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                       nullptr);
+  return ScopedLocalMemory<PSECURITY_DESCRIPTOR>(descriptor);
 }
 
 // One instance, this machine only (remote clients are refused), this user only.
-HANDLE CreatePipeEnd(const std::wstring& name, DWORD direction) {
-  PSECURITY_DESCRIPTOR descriptor = UserOnlySecurity();
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  HANDLE pipe = CreateNamedPipeW(
+ScopedFileHandle CreatePipeEnd(const std::wstring& name, DWORD direction) {
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor = UserOnlySecurity();
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.Get(), FALSE};
+  return ScopedFileHandle(CreateNamedPipeW(
       name.c_str(), direction | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 1 << 16,
-      1 << 16, 0, descriptor ? &attributes : nullptr);
-  if (descriptor)
-    LocalFree(descriptor);
-  return pipe;
+      1 << 16, 0, descriptor ? &attributes : nullptr));
 }
 
 }  // namespace
@@ -61,9 +63,9 @@ bool RendererHost::Launch() {
   static LONG counter = 0;
   m_pipeName = L"\\\\.\\pipe\\cef-renderer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(InterlockedIncrement(&counter));
-  m_toRenderer = CreatePipeEnd(m_pipeName + L".in", PIPE_ACCESS_OUTBOUND);
-  m_fromRenderer = CreatePipeEnd(m_pipeName + L".out", PIPE_ACCESS_INBOUND);
-  if (m_toRenderer == INVALID_HANDLE_VALUE || m_fromRenderer == INVALID_HANDLE_VALUE) {
+  m_toRenderer = CreatePipeEnd(m_pipeName + kToRendererPipeSuffix, PIPE_ACCESS_OUTBOUND);
+  m_fromRenderer = CreatePipeEnd(m_pipeName + kFromRendererPipeSuffix, PIPE_ACCESS_INBOUND);
+  if (!m_toRenderer || !m_fromRenderer) {
     EngineLog(LOGSEVERITY_ERROR,
               "cannot create the renderer pipes, error " + std::to_string(GetLastError()));
     m_ended = true;
@@ -75,7 +77,7 @@ bool RendererHost::Launch() {
   CefRefPtr<CefCommandLine> line = CefCommandLine::CreateCommandLine();
   line->SetProgram(engine->settings.subprocessPath.empty() ? OwnExecutable()
                                                            : engine->settings.subprocessPath);
-  line->AppendSwitchWithValue("type", "renderer");
+  line->AppendSwitchWithValue(kProcessTypeSwitch, kRendererProcessType);
   std::vector<CefString> argv;
   engine->commandLine->GetArgv(argv);
   CefCommandLine::ArgumentList arguments;
@@ -88,16 +90,16 @@ bool RendererHost::Launch() {
     if (key.empty())
       continue;
     size_t prefix = key.compare(0, 2, L"--") == 0 ? 2 : (key[0] == L'-' || key[0] == L'/' ? 1 : 0);
-    std::wstring bare = key.substr(prefix);
-    if (bare == L"type" || bare == L"lang" || bare == L"renderer-pipe")
+    std::string bare = WideToUtf8(key.substr(prefix));
+    if (bare == kProcessTypeSwitch || bare == kLanguageSwitch || bare == kRendererPipeSwitch)
       continue;
     if (eq == std::wstring::npos)
       line->AppendSwitch(key);
     else
       line->AppendSwitchWithValue(key, arg.substr(eq + 1));
   }
-  line->AppendSwitchWithValue("lang", engine->settings.locale);
-  line->AppendSwitchWithValue("renderer-pipe", m_pipeName);
+  line->AppendSwitchWithValue(kLanguageSwitch, engine->settings.locale);
+  line->AppendSwitchWithValue(kRendererPipeSwitch, m_pipeName);
   if (engine->processHandler)
     engine->processHandler->OnBeforeChildProcessLaunch(line);
 
@@ -114,17 +116,19 @@ bool RendererHost::Launch() {
   }
   // The renderer ends with this process: a job that kills its members when its last handle
   // closes; the renderer also ends when its pipe breaks.
-  m_job = CreateJobObjectW(nullptr, nullptr);
+  m_process.Reset(pi.hProcess);
+  ScopedHandle thread(pi.hThread);
+  m_processId = pi.dwProcessId;
+  m_job.Reset(CreateJobObjectW(nullptr, nullptr));
   if (m_job) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-    AssignProcessToJobObject(m_job, pi.hProcess);  // a failure leaves the pipe as the only tie
+    SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits,
+                            sizeof(limits));
+    // a failure leaves the pipe as the only tie
+    AssignProcessToJobObject(m_job.Get(), m_process.Get());
   }
-  ResumeThread(pi.hThread);
-  CloseHandle(pi.hThread);
-  m_process = pi.hProcess;
-  m_processId = pi.dwProcessId;
+  ResumeThread(thread.Get());
   EngineLog(LOGSEVERITY_INFO,
             "renderer process " + std::to_string(m_processId) + " started: " + WideToUtf8(text));
   m_writer = std::thread([this] { WriterMain(); });
@@ -168,7 +172,7 @@ bool RendererHost::ConnectRenderer(HANDLE pipe, const char* end) {
 }
 
 void RendererHost::WriterMain() {
-  bool connected = ConnectRenderer(m_toRenderer, "in");
+  bool connected = ConnectRenderer(m_toRenderer.Get(), "in");
   for (;;) {
     IpcMessage message;
     {
@@ -179,7 +183,7 @@ void RendererHost::WriterMain() {
       message = std::move(m_queue.front());
       m_queue.pop_front();
     }
-    if (!connected || !WriteIpcMessage(m_toRenderer, message)) {
+    if (!connected || !WriteIpcMessage(m_toRenderer.Get(), message)) {
       std::lock_guard<std::mutex> lock(m_lock);
       m_queue.clear();
       if (m_stop)
@@ -190,9 +194,9 @@ void RendererHost::WriterMain() {
 }
 
 void RendererHost::ReaderMain() {
-  if (ConnectRenderer(m_fromRenderer, "out")) {
+  if (ConnectRenderer(m_fromRenderer.Get(), "out")) {
     IpcMessage message;
-    while (ReadIpcMessage(m_fromRenderer, &message)) {
+    while (ReadIpcMessage(m_fromRenderer.Get(), &message)) {
       IpcMessage copy = message;
       CefPostTask(TID_UI, cefimpl::FunctionTask([copy] { DispatchRendererMessage(copy); }));
     }
@@ -205,20 +209,16 @@ void RendererHost::ReaderMain() {
   m_ended = true;
   if (!expected) {
     EngineLog(LOGSEVERITY_ERROR, "renderer process " + std::to_string(m_processId) + " is gone");
-    CefPostTask(TID_UI, cefimpl::FunctionTask([] { OnRendererGone(); }));
+    CefPostTask(TID_UI, cefimpl::FunctionTask([] { OnRendererGone(TS_PROCESS_CRASHED); }));
   }
 }
 
 // Lets a thread blocked in ConnectNamedPipe go on: connect to the pipe ourselves.
 void RendererHost::Unblock() {
-  HANDLE in = CreateFileW((m_pipeName + L".in").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                          nullptr);
-  HANDLE out = CreateFileW((m_pipeName + L".out").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-  if (in != INVALID_HANDLE_VALUE)
-    CloseHandle(in);
-  if (out != INVALID_HANDLE_VALUE)
-    CloseHandle(out);
+  ScopedFileHandle in(CreateFileW((m_pipeName + kToRendererPipeSuffix).c_str(), GENERIC_READ, 0,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  ScopedFileHandle out(CreateFileW((m_pipeName + kFromRendererPipeSuffix).c_str(), GENERIC_WRITE,
+                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 RendererHost::~RendererHost() {
@@ -233,10 +233,10 @@ RendererHost::~RendererHost() {
   m_wake.notify_all();
   // The writer sends what is queued, the shutdown last; a renderer that does not end in time is
   // ended, which breaks the pipes under both threads.
-  if (m_process && WaitForSingleObject(m_process, 5000) != WAIT_OBJECT_0) {
+  if (m_process && WaitForSingleObject(m_process.Get(), kRendererEndWaitMs) != WAIT_OBJECT_0) {
     EngineLog(LOGSEVERITY_WARNING, "renderer did not end; terminating it");
-    TerminateProcess(m_process, 1);
-    WaitForSingleObject(m_process, 5000);
+    TerminateProcess(m_process.Get(), 1);
+    WaitForSingleObject(m_process.Get(), kTerminatedRendererWaitMs);
   }
   // Threads still waiting for a renderer that never connected are let go.
   Unblock();
@@ -244,14 +244,8 @@ RendererHost::~RendererHost() {
     m_writer.join();
   if (m_reader.joinable())
     m_reader.join();
-  if (m_toRenderer != INVALID_HANDLE_VALUE)
-    CloseHandle(m_toRenderer);
-  if (m_fromRenderer != INVALID_HANDLE_VALUE)
-    CloseHandle(m_fromRenderer);
-  if (m_process)
-    CloseHandle(m_process);
-  if (m_job)
-    CloseHandle(m_job);
+  // The pipes, the process and the job (which ends a renderer still in it) close with their
+  // owners.
 }
 
 }  // namespace cefimpl

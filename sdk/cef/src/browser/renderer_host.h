@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "src/common/ipc_messages.h"
+#include "src/common/scoped_handle.h"
 
 namespace cefimpl {
 
@@ -37,10 +38,10 @@ class RendererHost {
   bool ConnectRenderer(HANDLE pipe, const char* end);
 
   std::wstring m_pipeName;
-  HANDLE m_toRenderer = INVALID_HANDLE_VALUE;
-  HANDLE m_fromRenderer = INVALID_HANDLE_VALUE;
-  HANDLE m_process = nullptr;
-  HANDLE m_job = nullptr;
+  ScopedFileHandle m_toRenderer;
+  ScopedFileHandle m_fromRenderer;
+  ScopedHandle m_process;
+  ScopedHandle m_job;
   DWORD m_processId = 0;
   std::thread m_reader;
   std::thread m_writer;
@@ -53,8 +54,8 @@ class RendererHost {
 
 // Handles one message from the renderer on the UI thread.
 void DispatchRendererMessage(const IpcMessage& message);
-// The renderer died on its own (UI thread): the browsers hear of it; the next load starts a
-// new renderer.
-void OnRendererGone();
+// The renderer died on its own or could not start (UI thread): the browsers hear of it with
+// |status|; the next load starts a new renderer.
+void OnRendererGone(cef_termination_status_t status);
 
 }  // namespace cefimpl

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include "include/internal/cef_types.h"
+#include "src/common/scoped_handle.h"
 #include "src/common/text.h"
 
 namespace cefimpl {
@@ -14,6 +15,9 @@ const char kDefaultUserAgent[] =
     "Safari/537.36";
 
 namespace {
+
+const char kAcceptHeader[] =
+    "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
 
 size_t AppendBody(char* data, size_t size, size_t count, void* user) {
   static_cast<std::string*>(user)->append(data, size * count);
@@ -33,21 +37,19 @@ HttpGetResult ReadFileUrl(const std::string& url) {
     path = path.substr(1);
   if (path.size() > 2 && path[0] == '/' && path[2] == ':')
     path = path.substr(1);
-  char* unescaped =
-      curl_easy_unescape(nullptr, path.c_str(), static_cast<int>(path.size()), nullptr);
-  std::wstring wide = Utf8ToWide(unescaped ? unescaped : path);
-  curl_free(unescaped);
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  ScopedCurlText unescaped(
+      curl_easy_unescape(nullptr, path.c_str(), static_cast<int>(path.size()), nullptr));
+  std::wstring wide = Utf8ToWide(unescaped ? std::string(unescaped.Get()) : path);
+  ScopedFileHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     result.error = ERR_FILE_NOT_FOUND;
     return result;
   }
   char buffer[16384];
   DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+  while (ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
     result.body.append(buffer, got);
-  CloseHandle(file);
   result.status = 0;
   std::string lower = AsciiLower(url);
   result.mimeType =
@@ -59,48 +61,52 @@ HttpGetResult HttpGetImpl(const HttpGetRequest& job) {
   if (UrlScheme(job.url) == "file")
     return ReadFileUrl(job.url);
   HttpGetResult result;
-  CURL* curl = curl_easy_init();
-  if (!curl) {
+  ScopedCurl curl(curl_easy_init());
+  ScopedCurlList headers(
+      curl_slist_append(nullptr, ("Accept-Language: " + job.acceptLanguage).c_str()));
+  // Appending keeps the list's head; a failed append leaves the list as it was.
+  if (!curl || !headers || !curl_slist_append(headers.Get(), kAcceptHeader)) {
     result.error = ERR_FAILED;
     return result;
   }
-  std::string acceptLanguage = "Accept-Language: " + job.acceptLanguage;
-  curl_slist* headers = curl_slist_append(nullptr, acceptLanguage.c_str());
-  headers = curl_slist_append(
-      headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
-  curl_easy_setopt(curl, CURLOPT_URL, job.url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, job.userAgent.c_str());
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, job.followRedirects ? 1L : 0L);
-  curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.body);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortWhenCancelled);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(job.cancelled));
-  CURLcode rc = curl_easy_perform(curl);
+  CURL* c = curl.Get();
+  // Every option matters to what is fetched: the first one refused fails the request.
+  CURLcode set = CURLE_OK;
+  auto option = [&set](CURLcode rc) {
+    if (set == CURLE_OK)
+      set = rc;
+  };
+  option(curl_easy_setopt(c, CURLOPT_URL, job.url.c_str()));
+  option(curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.Get()));
+  option(curl_easy_setopt(c, CURLOPT_USERAGENT, job.userAgent.c_str()));
+  option(curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, job.followRedirects ? 1L : 0L));
+  option(curl_easy_setopt(c, CURLOPT_NOPROXY, "*"));
+  option(curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L));
+  option(curl_easy_setopt(c, CURLOPT_TIMEOUT, 60L));
+  option(curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L));
+  option(curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, ""));
+  option(curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, AppendBody));
+  option(curl_easy_setopt(c, CURLOPT_WRITEDATA, &result.body));
+  option(curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L));
+  option(curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, AbortWhenCancelled));
+  option(curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(job.cancelled)));
+  CURLcode rc = set != CURLE_OK ? set : curl_easy_perform(c);
   if (rc == CURLE_OK) {
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     result.status = static_cast<int>(status);
     char* type = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
+    if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
       std::string t = AsciiLower(type);
       result.mimeType = t.substr(0, t.find(';'));
     }
     char* redirect = nullptr;
     if (status >= 300 && status < 400 &&
-        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect)
+        curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect)
       result.redirectUrl = redirect;
   } else {
     result.error = NetErrorFromCurl(rc);
   }
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
   return result;
 }
 

@@ -13,6 +13,16 @@
 
 namespace cefimpl {
 
+// How the browser process starts its renderer: this executable again with these switches.
+constexpr char kProcessTypeSwitch[] = "type";
+constexpr char kRendererProcessType[] = "renderer";
+constexpr char kLanguageSwitch[] = "lang";
+constexpr char kRendererPipeSwitch[] = "renderer-pipe";
+// The renderer-pipe switch names a pair of pipes, one per direction: the browser process writes
+// to the name plus kToRendererPipeSuffix and reads from the name plus kFromRendererPipeSuffix.
+constexpr wchar_t kToRendererPipeSuffix[] = L".in";
+constexpr wchar_t kFromRendererPipeSuffix[] = L".out";
+
 enum IpcType : uint32_t {
   // Browser process -> renderer.
   IPC_BROWSER_CREATED = 1,  // int is_popup

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "src/common/http_get.h"
+#include "src/common/scoped_handle.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
 #include "src/renderer/page_env.h"
@@ -204,8 +205,12 @@ class RenderLoop : public ThreadRunner {
   bool m_quit = false;
 };
 
-HANDLE g_toBrowser = INVALID_HANDLE_VALUE;
+ScopedFileHandle g_toBrowser;  // guarded by g_writeLock
+// Read by the detached reader thread until the process ends, so never closed.
 HANDLE g_fromBrowser = INVALID_HANDLE_VALUE;
+// When the browser process is gone the render loop gets this long to end by itself before the
+// renderer ends the process (a page script may never return).
+const DWORD kBrowserGoneGraceMs = 3000;
 std::mutex g_writeLock;
 DWORD g_renderThreadId = 0;
 std::string g_locale = "en-US";
@@ -213,17 +218,17 @@ RenderLoop* g_loop = nullptr;
 CefRefPtr<CefRenderProcessHandler> g_handler;
 std::map<int, CefRefPtr<RendererBrowser>> g_browsers;
 
-HANDLE OpenPipe(const std::wstring& name, DWORD access) {
+ScopedFileHandle OpenPipe(const std::wstring& name, DWORD access) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE h = CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-      return h;
+    ScopedFileHandle pipe(CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (pipe)
+      return pipe;
     if (GetLastError() == ERROR_PIPE_BUSY)
       WaitNamedPipeW(name.c_str(), 100);
     else
       Sleep(100);
   }
-  return INVALID_HANDLE_VALUE;
+  return ScopedFileHandle();
 }
 
 void ReleaseContext(RendererBrowser* browser) {
@@ -370,8 +375,8 @@ void HandleBrowserMessage(const IpcMessage& message) {
 
 void SendToBrowser(const IpcMessage& message) {
   std::lock_guard<std::mutex> lock(g_writeLock);
-  if (g_toBrowser != INVALID_HANDLE_VALUE)
-    WriteIpcMessage(g_toBrowser, message);
+  if (g_toBrowser)
+    WriteIpcMessage(g_toBrowser.Get(), message);
 }
 
 bool RenderThreadIsCurrent() {
@@ -382,16 +387,20 @@ const std::string& RendererLocale() {
 }
 
 int RunRendererProcess(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandLine) {
-  std::wstring pipe = commandLine->GetSwitchValue("renderer-pipe").ToWString();
+  std::wstring pipe = commandLine->GetSwitchValue(kRendererPipeSwitch).ToWString();
   if (pipe.empty())
     return 1;
-  if (commandLine->HasSwitch("lang"))
-    g_locale = commandLine->GetSwitchValue("lang").ToString();
-  // Both ends: the browser writes ".in" and reads ".out".
-  g_fromBrowser = OpenPipe(pipe + L".in", GENERIC_READ);
-  g_toBrowser = OpenPipe(pipe + L".out", GENERIC_WRITE);
-  if (g_fromBrowser == INVALID_HANDLE_VALUE || g_toBrowser == INVALID_HANDLE_VALUE)
+  if (commandLine->HasSwitch(kLanguageSwitch))
+    g_locale = commandLine->GetSwitchValue(kLanguageSwitch).ToString();
+  ScopedFileHandle fromBrowser = OpenPipe(pipe + kToRendererPipeSuffix, GENERIC_READ);
+  ScopedFileHandle toBrowser = OpenPipe(pipe + kFromRendererPipeSuffix, GENERIC_WRITE);
+  if (!fromBrowser || !toBrowser)
     return 1;
+  g_fromBrowser = fromBrowser.Release();
+  {
+    std::lock_guard<std::mutex> lock(g_writeLock);
+    g_toBrowser = std::move(toBrowser);
+  }
   curl_global_init(CURL_GLOBAL_DEFAULT);
   g_renderThreadId = GetCurrentThreadId();
   RenderLoop loop;
@@ -416,7 +425,7 @@ int RunRendererProcess(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandL
         return;
     }
     loop.Quit();
-    Sleep(3000);
+    Sleep(kBrowserGoneGraceMs);
     ExitProcess(0);
   });
   reader.detach();
@@ -428,8 +437,7 @@ int RunRendererProcess(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandL
   SetThreadRunner(TID_RENDERER, nullptr);
   g_handler = nullptr;
   std::lock_guard<std::mutex> lock(g_writeLock);
-  CloseHandle(g_toBrowser);
-  g_toBrowser = INVALID_HANDLE_VALUE;
+  g_toBrowser.Reset();
   return 0;
 }
 

@@ -4,7 +4,10 @@
 //
 //   cef-probe.exe --record=FILE --log=FILE --cache=DIR [--allow-popups] [--cancel=TEXT]
 //                 [--keep-menu] [--accept-drop] [--error-page]
-//                 [--shutdown-on-close] "--do=command ;; command ;; ..."
+//                 [--shutdown-on-close] [--subprocess=EXE] "--do=command ;; command ;; ..."
+//
+// --subprocess names the renderer's executable (the engine's browser_subprocess_path); without
+// it the probe is its own renderer.
 //
 // Commands: browser URL | load URL | wait TEXT [#COUNT] [@MS] | js CODE | msg NAME INT | key VK |
 //           click X Y | rclick X Y | drop PATH | close | shutdown | renderer-gone |
@@ -626,6 +629,7 @@ int main() {
   CefString(&settings.cache_path) = line->GetSwitchValue("cache");
   CefString(&settings.log_file) = line->GetSwitchValue("log");
   CefString(&settings.locale) = "zh-CN";
+  CefString(&settings.browser_subprocess_path) = line->GetSwitchValue("subprocess");
   CefInitialize(args, settings, app.get(), nullptr);
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
