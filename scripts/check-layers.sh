@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the source folders form one-way layers:
 #   - no cycle between the folders of src/ (a folder is src/X, or src/X/Y where X has sub-folders);
-#   - no include from sdk/ into src/ or tools/.
+#   - no include from sdk/ into src/ or tools/;
+#   - no include from src/ or tools/ into a stand-in under sdk/ other than its public folders.
 # Prints the folder graph and exits non-zero on a violation.
 #   scripts/check-layers.sh [ROOT]     (ROOT defaults to the repository)
 set -euo pipefail
@@ -110,12 +111,36 @@ for path in source_files(sdk):
     for inc in include_re.findall(read(path)):
         own = any(os.path.isfile(os.path.join(d, inc)) for d in
                   (os.path.dirname(path), standin, os.path.join(standin, "include"),
-                   os.path.join(standin, "src")))
+                   os.path.join(standin, "public"), os.path.join(standin, "src")))
         if inc.startswith(("tools/", "../")) or (not own and (
                 os.path.isfile(os.path.join(src, inc)) or os.path.isfile(os.path.join(tools, inc)))):
             failed = True
             print("[layers] FAIL: %s includes %s from outside its stand-in"
                   % (os.path.relpath(path, root), inc))
+# The product and the tools see only a stand-in's public folders; an include that names a file
+# elsewhere inside a stand-in (its src/, its root) reaches into its insides.
+public = {"cef": ["public"], "agora": ["include", "protocol"]}
+standins = sorted(d for d in os.listdir(sdk) if os.path.isdir(os.path.join(sdk, d)))
+for top in (src, tools):
+    for path in source_files(top):
+        for inc in include_re.findall(read(path)):
+            if (os.path.isfile(os.path.join(os.path.dirname(path), inc))
+                    or os.path.isfile(os.path.join(src, inc))
+                    or os.path.isfile(os.path.join(src, inc + ".in"))):
+                continue  # the product's own
+            for name in standins:
+                base = os.path.join(sdk, name)
+                shown = [os.path.join(base, p) for p in public.get(name, ["include"])]
+                if any(os.path.isfile(os.path.join(p, inc)) for p in shown):
+                    break
+                inner = [base] + [os.path.join(base, d) for d in os.listdir(base)
+                                  if os.path.isdir(os.path.join(base, d))]
+                if any(os.path.isfile(os.path.join(d, inc)) for d in inner):
+                    failed = True
+                    print("[layers] FAIL: %s includes %s from inside sdk/%s (not its public %s)"
+                          % (os.path.relpath(path, root), inc, name,
+                             " or ".join(p + "/" for p in public.get(name, ["include"]))))
+                    break
 for dirpath, _, files in os.walk(sdk):
     for f in files:
         if f == "CMakeLists.txt" or f.endswith(".cmake"):

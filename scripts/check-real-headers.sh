@@ -37,16 +37,23 @@ fi
 deps=${ZARVIK_DEPS_PREFIX:-$(sed -n 's/^ZARVIK_DEPS_PREFIX:[A-Z]*=//p' "$build_dir/CMakeCache.txt")}
 [ -d "$deps/include" ] || { say "error: no dependency prefix '$deps' (from $build_dir/CMakeCache.txt)"; exit 2; }
 
-# The compile line of $real/README.md: i686, the client's definitions, the include order src/,
-# generated headers, DirectUI, engine framework (the folder holding include/, which also holds
-# net/), voice SDK, crash reporter, the case shims, the dependency prefix.
-flags=(-std=c++17 -fsyntax-only -fpermissive -w -DUNICODE -D_UNICODE -DNOMINMAX
-       -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0601 -DCURL_STATICLIB
-       -I"$root/src" -I"$generated" -I"$real/duilib/DuiLib" -I"$real/cef" -I"$real/agora"
-       -I"$real/crashrpt" -I"$real/case" -I"$deps/include")
-
 out=$(mktemp -d "${TMPDIR:-/tmp}/zarvik-real-headers.XXXXXX")
 trap 'rm -rf "$out"' EXIT
+# The engine stand-in's own additions (include/standin/: what its clients need that the engine's
+# headers do not say) are not the engine's API, so they come from the stand-in, alone: a build
+# against the real engine would carry them the same way.
+mkdir -p "$out/standin-cef/include"
+ln -s "$root/sdk/cef/public/include/standin" "$out/standin-cef/include/standin"
+
+# The compile line of $real/README.md: i686, the client's definitions, the include order src/,
+# generated headers, DirectUI, engine framework (the folder holding include/, which also holds
+# net/) and then the engine stand-in's own additions, voice SDK, crash reporter, the case shims,
+# the dependency prefix.
+flags=(-std=c++17 -fsyntax-only -fpermissive -w -DUNICODE -D_UNICODE -DNOMINMAX
+       -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0601 -DCURL_STATICLIB
+       -I"$root/src" -I"$generated" -I"$real/duilib/DuiLib" -I"$real/cef" -I"$out/standin-cef" -I"$real/agora"
+       -I"$real/crashrpt" -I"$real/case" -I"$deps/include")
+
 cd "$root"
 mapfile -t files < <(find src -name '*.cpp' | LC_ALL=C sort)
 [ ${#files[@]} -gt 0 ] || { say "error: no sources under $root/src"; exit 2; }

@@ -111,14 +111,16 @@ bool RendererHost::Launch() {
                       nullptr, &si, &pi)) {
     EngineLog(LOGSEVERITY_ERROR,
               "cannot start the renderer process, error " + std::to_string(GetLastError()));
+    m_toRenderer.Reset();  // nobody will connect: the pipe names are free again
+    m_fromRenderer.Reset();
     m_ended = true;
     return false;
   }
-  // The renderer ends with this process: a job that kills its members when its last handle
-  // closes; the renderer also ends when its pipe breaks.
   m_process.Reset(pi.hProcess);
   ScopedHandle thread(pi.hThread);
   m_processId = pi.dwProcessId;
+  // The renderer ends with this process: a job that kills its members when its last handle
+  // closes; the renderer also ends when its pipe breaks.
   m_job.Reset(CreateJobObjectW(nullptr, nullptr));
   if (m_job) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
