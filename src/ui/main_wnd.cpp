@@ -7,6 +7,7 @@
 
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "ui/main_wnd_styles.h"
 #include "ui/topmost.h"
 #include "ui/view_modes.h"
 #include "voice/vcast_wnd.h"
@@ -17,7 +18,7 @@ constexpr int kMainIconResource = 107;
 
 CMainWnd::CMainWnd() {
   m_browserClient = new SimpleHandler(this);
-  m_taskQueue.Start();
+  m_gameLink.StartWorker();
 }
 
 CMainWnd::~CMainWnd() {
@@ -25,17 +26,14 @@ CMainWnd::~CMainWnd() {
   // A voice window that outlives this object must not call back into it.
   if (m_voiceWnd)
     m_voiceWnd->SetGoneCallback(nullptr);
-  if (m_shareMemory) {
-    CloseHandle(m_shareMemory);
-    m_shareMemory = nullptr;
-  }
-  m_taskQueue.Stop();
+  m_shareMemory.Close();
+  m_gameLink.StopWorker();
   m_browserClient = nullptr;
 }
 
 LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
-  ::SetWindowLongW(m_hWnd, GWL_STYLE, (style & 0xFF3FFFFF) | 0x06000000);
+  ::SetWindowLongW(m_hWnd, GWL_STYLE, FramelessMainWndStyle(style));
 
   m_PaintManager.Init(m_hWnd);
   DuiLib::CDialogBuilder builder;

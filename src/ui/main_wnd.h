@@ -8,10 +8,11 @@
 #include <string>
 
 #include "bridge/common/bridge_messages.h"
+#include "bridge/common/join_result_record.h"
 #include "bridge/common/join_text.h"
-#include "game/game_watcher.h"
+#include "diagnostics/thread_check.h"
+#include "ui/game_link.h"
 #include "ui/simple_handler_result_callback.h"
-#include "ui/task_queue.h"
 #include "ui/window_base.h"
 #include "ui/wnd_shadow.h"
 
@@ -99,6 +100,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   HWND FindBrowserWindow() const;
   void SetButtonImages(DuiLib::CControlUI* button, const wchar_t* normal, const wchar_t* hot);
 
+  ThreadCheck m_uiThread;  // the thread that constructs the window object runs its messages
   DuiLib::CControlUI* m_historyBtn = nullptr;
   DuiLib::CControlUI* m_viewModeBtn = nullptr;
   DuiLib::CControlUI* m_pinBtn = nullptr;
@@ -106,14 +108,12 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   DuiLib::CControlUI* m_closeBtn = nullptr;
   int m_viewMode = 1;
   CefRefPtr<SimpleHandler> m_browserClient;
-  DWORD m_gameThreadId = 0;
   CVCastWnd* m_voiceWnd = nullptr;  // not owned; cleared when the voice window is destroyed
   bool m_voiceWndGone = false;       // the slot was filled once and its window is gone
-  HANDLE m_shareMemory = nullptr;
+  JoinResultRecord m_shareMemory{kJoinResultMappingName};  // open from the first join on
   DuiLib::CControlUI* m_topArea = nullptr;
-  TaskQueue m_taskQueue{1};
+  GameLink m_gameLink;  // the game watchers and the worker of the game's web calls
   bool m_minimizeReported = false;
   bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
-  CGameWatcher m_gameWatcher;    // the watcher threads behind m_gameThreadId
   DuiLib::CWndShadow m_shadow;
 };

@@ -3,12 +3,12 @@
 #include "bridge/common/bridge_messages.h"
 #include "bridge/common/join_text.h"
 #include "diagnostics/log.h"
-#include "ui/join_result_record.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"
 #include "ui/topmost.h"
 
 LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  REQUIRE_OWN_THREAD(m_uiThread);
   BOOL handled = TRUE;
   switch (uMsg) {
     case WM_CREATE:
@@ -114,7 +114,7 @@ LRESULT CMainWnd::OnJoinRequest(const COPYDATASTRUCT* copyData) {
                            copyData->cbData / sizeof(wchar_t));
   int result = JoinVoiceChannel(fields);
   LogLine(INFO, "call OnJoinChannel return value : ", result);
-  StoreJoinResult(m_shareMemory, result);
+  m_shareMemory.Store(result);
   return result;
 }
 

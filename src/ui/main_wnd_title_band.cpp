@@ -13,6 +13,7 @@ using zarvik::view::ImagesFor;
 using zarvik::view::TitleButton;
 
 void CMainWnd::Notify(DuiLib::TNotifyUI& msg) {
+  REQUIRE_OWN_THREAD(m_uiThread);
   if (msg.sType != L"click")
     return;
   DuiLib::CControlUI* under = m_PaintManager.FindControl(msg.ptMouse);
