@@ -17,7 +17,6 @@ constexpr int kMainIconResource = 107;
 }  // namespace
 
 CMainWnd::CMainWnd() {
-  m_browserClient = new SimpleHandler(this);
   m_gameLink.StartWorker();
 }
 
@@ -28,7 +27,7 @@ CMainWnd::~CMainWnd() {
     m_voiceWnd->SetGoneCallback(nullptr);
   m_shareMemory.Close();
   m_gameLink.StopWorker();
-  m_browserClient = nullptr;
+  m_browserHost.ReleaseClient();
 }
 
 LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
@@ -58,14 +57,8 @@ LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 void CMainWnd::InitWindow() {
-  m_historyBtn = m_PaintManager.FindControl(L"browseHistoryBtn");
-  m_viewModeBtn = m_PaintManager.FindControl(L"vmode");
-  m_pinBtn = m_PaintManager.FindControl(L"binbtn");
-  m_minimizeBtn = m_PaintManager.FindControl(L"minbtn");
-  m_closeBtn = m_PaintManager.FindControl(L"closebtn");
-  m_topArea = m_PaintManager.FindControl(L"topArea");
-  if (m_viewModeBtn)
-    m_viewModeBtn->SetVisible(false);
+  m_titleBand.Attach(m_PaintManager);
+  m_titleBand.ShowViewModeButton(false);
 
   const zarvik::view::ViewModeLayout& complete = zarvik::view::LayoutFor(zarvik::view::kComplete);
   m_PaintManager.SetMinInfo(complete.windowWidth, complete.windowHeight);
@@ -123,15 +116,6 @@ bool CMainWnd::IsPinned() const {
 
 HWND CMainWnd::FindBrowserWindow() const {
   return ::FindWindowExW(m_hWnd, nullptr, L"CefBrowserWindow", nullptr);
-}
-
-void CMainWnd::SetButtonImages(DuiLib::CControlUI* button,
-                               const wchar_t* normal,
-                               const wchar_t* hot) {
-  if (!button)
-    return;
-  button->SetAttribute(L"normalimage", normal);
-  button->SetAttribute(L"hotimage", hot);
 }
 
 void CMainWnd::OnPageLoad(const wchar_t* url) {

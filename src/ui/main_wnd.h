@@ -11,8 +11,10 @@
 #include "bridge/common/join_result_record.h"
 #include "bridge/common/join_text.h"
 #include "diagnostics/thread_check.h"
+#include "ui/browser_host.h"
 #include "ui/game_link.h"
 #include "ui/simple_handler_result_callback.h"
+#include "ui/title_band.h"
 #include "ui/window_base.h"
 #include "ui/wnd_shadow.h"
 
@@ -33,7 +35,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   // Starts the engine and requests the main browser on the shown window.
   void InitBrowser();
 
-  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserClient; }
+  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserHost.Client(); }
   CVCastWnd* GetVoiceWnd() const { return m_voiceWnd; }
   // Fills the slot; the slot empties itself when the voice window is destroyed.
   void SetVoiceWnd(CVCastWnd* voiceWnd);
@@ -98,22 +100,15 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   void MasterBroadcast(int highPart, int lowPart);
 
   HWND FindBrowserWindow() const;
-  void SetButtonImages(DuiLib::CControlUI* button, const wchar_t* normal, const wchar_t* hot);
 
   ThreadCheck m_uiThread;  // the thread that constructs the window object runs its messages
-  DuiLib::CControlUI* m_historyBtn = nullptr;
-  DuiLib::CControlUI* m_viewModeBtn = nullptr;
-  DuiLib::CControlUI* m_pinBtn = nullptr;
-  DuiLib::CControlUI* m_minimizeBtn = nullptr;
-  DuiLib::CControlUI* m_closeBtn = nullptr;
+  TitleBand m_titleBand;  // the band's buttons and attributes
   int m_viewMode = 1;
-  CefRefPtr<SimpleHandler> m_browserClient;
+  BrowserHost m_browserHost{this};  // the browser client, the engine and the main browser
   CVCastWnd* m_voiceWnd = nullptr;  // not owned; cleared when the voice window is destroyed
   bool m_voiceWndGone = false;       // the slot was filled once and its window is gone
   JoinResultRecord m_shareMemory{kJoinResultMappingName};  // open from the first join on
-  DuiLib::CControlUI* m_topArea = nullptr;
   GameLink m_gameLink;  // the game watchers and the worker of the game's web calls
   bool m_minimizeReported = false;
-  bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
   DuiLib::CWndShadow m_shadow;
 };

@@ -17,7 +17,7 @@ void CMainWnd::SyncGameInfo(int syncType, int syncValue) {
 
 void CMainWnd::MasterBroadcast(int highPart, int lowPart) {
   MainFrameUrlLoader loader;
-  if (m_browserClient)
+  if (m_browserHost.Client())
     loader = [this](const std::string& url) { LoadIntoMainFrame(url); };
   OnMasterBroadcast(highPart, lowPart, loader);
 }

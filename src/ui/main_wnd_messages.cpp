@@ -87,7 +87,7 @@ LRESULT CMainWnd::OnClose() {
   LogLine(INFO, "close...");
   // Second stage: the engine has agreed to close the last browser (or there never was one,
   // in which case no engine answer would come and the window would never close).
-  if (!m_browserClient || BrowsersClosing() || !HasAnyBrowser()) {
+  if (!m_browserHost.Client() || BrowsersClosing() || !HasAnyBrowser()) {
     ReleaseBrowserClientAndShutDown();
     ::DestroyWindow(m_hWnd);
     return 0;
