@@ -15,8 +15,8 @@
 namespace {
 
 // A visible child that clips its siblings and children, with a tab stop.
-constexpr DWORD kBrowserWindowStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS |
-                                      WS_TABSTOP;
+constexpr DWORD kBrowserWindowStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP;
 static_assert(kBrowserWindowStyle == 0x56010000, "the main browser's window style is 0x56010000");
 
 }  // namespace

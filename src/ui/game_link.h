@@ -27,7 +27,7 @@ class GameLink {
   void SyncGameInfo(int syncType, int syncValue);
 
  private:
-  DWORD m_gameThreadId = 0;      // the newest watcher's thread
+  DWORD m_gameThreadId = 0;  // the newest watcher's thread
   TaskQueue m_taskQueue{1};
-  CGameWatcher m_gameWatcher;    // destroyed first: stops every watcher
+  CGameWatcher m_gameWatcher;  // destroyed first: stops every watcher
 };

@@ -102,11 +102,11 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   HWND FindBrowserWindow() const;
 
   ThreadCheck m_uiThread;  // the thread that constructs the window object runs its messages
-  TitleBand m_titleBand;  // the band's buttons and attributes
+  TitleBand m_titleBand;   // the band's buttons and attributes
   int m_viewMode = 1;
   BrowserHost m_browserHost{this};  // the browser client, the engine and the main browser
   CVCastWnd* m_voiceWnd = nullptr;  // not owned; cleared when the voice window is destroyed
-  bool m_voiceWndGone = false;       // the slot was filled once and its window is gone
+  bool m_voiceWndGone = false;      // the slot was filled once and its window is gone
   JoinResultRecord m_shareMemory{kJoinResultMappingName};  // open from the first join on
   GameLink m_gameLink;  // the game watchers and the worker of the game's web calls
   bool m_minimizeReported = false;

@@ -30,8 +30,10 @@ class TitleBand {
   void ShowPinState(int viewMode, bool pinned);
 
  private:
-  static void SetButtonImages(DuiLib::CControlUI* button, zarvik::view::TitleButton which,
-                              int viewMode, bool pinned);
+  static void SetButtonImages(DuiLib::CControlUI* button,
+                              zarvik::view::TitleButton which,
+                              int viewMode,
+                              bool pinned);
 
   DuiLib::CControlUI* m_historyBtn = nullptr;
   DuiLib::CControlUI* m_viewModeBtn = nullptr;

@@ -215,7 +215,8 @@ void CVoiceChannel::OnEngineError(WPARAM wParam) {
 
 void CVoiceChannel::OnFirstLocalFrame(WPARAM wParam) {
   if (auto record = TakeRecord<LocalFrameRecord>(wParam)) {
-    LogLine(INFO, kSource, "CVCastWnd::OnEIDFirstLocalFrame", zarvik::WideToAnsi(L"本地首帧视频。"));
+    LogLine(INFO, kSource, "CVCastWnd::OnEIDFirstLocalFrame",
+            zarvik::WideToAnsi(L"本地首帧视频。"));
     LogLine(INFO, "OnEIDFirstLocalFrame (width) : ", record->width, ",height:", record->height);
   }
 }

@@ -188,9 +188,8 @@ void RtcEngine::DropStaleUsers(const std::shared_ptr<Session>& session) {
       m_lastFrames.erase(uid);
     }
     m_log.Write("user " + std::to_string(uid) + " offline (dropped)");
-    PostEvent(session->id, [uid](IRtcEngineEventHandler* h) {
-      h->onUserOffline(uid, USER_OFFLINE_DROPPED);
-    });
+    PostEvent(session->id,
+              [uid](IRtcEngineEventHandler* h) { h->onUserOffline(uid, USER_OFFLINE_DROPPED); });
   }
   session->stale.clear();
 }
@@ -299,9 +298,7 @@ void RtcEngine::OnUserJoined(const std::shared_ptr<Session>& session, uid_t uid)
             [uid, elapsed](IRtcEngineEventHandler* h) { h->onUserJoined(uid, elapsed); });
 }
 
-void RtcEngine::OnUserOffline(const std::shared_ptr<Session>& session,
-                              uid_t uid,
-                              uint32_t reason) {
+void RtcEngine::OnUserOffline(const std::shared_ptr<Session>& session, uid_t uid, uint32_t reason) {
   session->stale.erase(uid);
   if (!session->remoteUsers.erase(uid))
     return;

@@ -42,5 +42,4 @@ struct RtcEngine::Session {
   }
 };
 
-
 }  // namespace agora_standin

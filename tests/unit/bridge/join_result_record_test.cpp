@@ -38,8 +38,8 @@ TEST(JoinResultRecord, StoredValueIsWhatThePageReadsWhileTheRecordLives) {
 TEST(JoinResultRecord, WritesIntoAMappingThatAlreadyExists) {
   // Left by an earlier browser process that is still running: opened, not replaced.
   const std::wstring name = TestRecordName(L"existing");
-  zarvik::ScopedHandle earlier(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                                  0, kJoinResultMappingSize, name.c_str()));
+  zarvik::ScopedHandle earlier(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                  kJoinResultMappingSize, name.c_str()));
   ASSERT_TRUE(earlier);
   JoinResultRecord record(name.c_str());
   EXPECT_TRUE(record.Store(42));
