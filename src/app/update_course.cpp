@@ -19,7 +19,8 @@
 
 namespace {
 
-// The update lock of the running update; owned until the process ends.
+// The update lock of the running update: never closed, so that it is held until the process
+// ends and every other client sees an update in progress.
 HANDLE g_updateMutex = nullptr;
 
 void OpenInBrowser(const wchar_t* url) {
@@ -94,18 +95,18 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
   }
 
   DWORD error = 0;
-  HANDLE mutex = CreateUpdateMutex(steps.mutexName, &error);
+  zarvik::ScopedHandle mutex(CreateUpdateMutex(steps.mutexName, &error));
   LogLine(INFO, "createmutex ret code : ", error);
   if (error == ERROR_ALREADY_EXISTS) {
     PostGameNotify(GAME_NOTIFY_UPDATE_BUSY);
     if (mutex) {
       LogLine(INFO, "release mutex handle obj.");
-      ReleaseMutex(mutex);
-      CloseHandle(mutex);
+      ReleaseMutex(mutex.Get());
+      mutex.Reset();
     }
     CoUninitialize();
   } else {
-    g_updateMutex = mutex;
+    g_updateMutex = mutex.Release();
     PostGameNotify(GAME_NOTIFY_UPDATE_BEGIN);
     std::vector<DWORD> others;
     if (steps.findOtherInstances && steps.findOtherInstances(others)) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 
 namespace DuiLib {
@@ -228,29 +229,22 @@ void CWndShadow::UpdateShadow(HWND parent) {
   info.bmiHeader.biCompression = BI_RGB;
   info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap == nullptr || bits == nullptr) {
-    // The previous image stays.
-    if (bitmap != nullptr)
-      DeleteObject(bitmap);
-    return;
-  }
+  zarvik::ScopedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || bits == nullptr)
+    return;  // the previous image stays
   std::memset(bits, 0, static_cast<size_t>(width) * height * 4);
   RenderShadowBits(static_cast<uint32_t*>(bits), parent, parentRect);
 
-  HDC memDc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(memDc, bitmap);
+  zarvik::ScopedMemoryDc memDc(CreateCompatibleDC(nullptr));
+  zarvik::ScopedSelectObject selection(memDc.Get(), bitmap.Get());
   POINT destination = {parentRect.left + m_xOffset - m_size, parentRect.top + m_yOffset - m_size};
   SIZE extent = {width, height};
   POINT source = {0, 0};
   MoveWindow(m_shadowWnd, destination.x, destination.y, width, height, FALSE);
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   // A failed update leaves the previous image; nothing else to do about it.
-  g_updateLayeredWindow(m_shadowWnd, nullptr, &destination, &extent, memDc, &source, 0, &blend,
-                        ULW_ALPHA);
-  SelectObject(memDc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(memDc);
+  g_updateLayeredWindow(m_shadowWnd, nullptr, &destination, &extent, memDc.Get(), &source, 0,
+                        &blend, ULW_ALPHA);
 }
 
 std::vector<zarvik::shadow::Span> ShadowOutlineFromRegion(HRGN region, int width, int height) {
@@ -278,15 +272,14 @@ void CWndShadow::RenderShadowBits(uint32_t* bits, HWND parent, const RECT& paren
   const int width = parentRect.right - parentRect.left;
   const int height = parentRect.bottom - parentRect.top;
   std::vector<zarvik::shadow::Span> outline;
-  HRGN region = CreateRectRgn(0, 0, 0, 0);
-  if (region != nullptr && GetWindowRgn(parent, region) != ERROR) {
-    outline = ShadowOutlineFromRegion(region, width, height);
+  zarvik::ScopedRegion region(CreateRectRgn(0, 0, 0, 0));
+  if (region && GetWindowRgn(parent, region.Get()) != ERROR) {
+    outline = ShadowOutlineFromRegion(region.Get(), width, height);
   } else {
     const zarvik::shadow::PixelRect whole = {0, 0, width, height};
     outline = zarvik::shadow::OutlineFromRects(&whole, 1, width, height);
   }
-  if (region != nullptr)
-    DeleteObject(region);
+  region.Reset();
   zarvik::shadow::RenderShadowFromOutline(bits, width, height, outline, GetParams());
 }
 

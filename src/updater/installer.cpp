@@ -182,8 +182,8 @@ bool IsDotEntry(const wchar_t* name) {
 
 void FindOldFiles(const std::wstring& directory, std::vector<std::wstring>* found) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((directory + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
+  zarvik::ScopedFindHandle find(FindFirstFileW((directory + L"\\*").c_str(), &data));
+  if (!find)
     return;
   do {
     if (IsDotEntry(data.cFileName))
@@ -196,8 +196,7 @@ void FindOldFiles(const std::wstring& directory, std::vector<std::wstring>* foun
     } else if (wcsstr(data.cFileName, L".old")) {
       found->push_back(path);
     }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
 }
 
 // One member of the package as the installation sees it.
@@ -263,8 +262,8 @@ bool CopyDirectoryTree(const std::wstring& source,
                        bool moveFiles) {
   CreateDirectoryW(destination.c_str(), nullptr);
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((source + L"/*.*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
+  zarvik::ScopedFindHandle find(FindFirstFileW((source + L"/*.*").c_str(), &data));
+  if (!find)
     return false;
   bool ok = true;
   do {
@@ -282,8 +281,7 @@ bool CopyDirectoryTree(const std::wstring& source,
       LogLine(ERROR, "copy file : ", Ansi(from), " failed,error : ", GetLastError());
       ok = false;
     }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
   return ok;
 }
 
@@ -292,8 +290,8 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
   if (!PathExists(base))
     return true;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  zarvik::ScopedFindHandle find(FindFirstFileW((base + L"\\*").c_str(), &data));
+  if (find) {
     do {
       if (IsDotEntry(data.cFileName))
         continue;
@@ -310,8 +308,8 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
       } else {
         DeleteIfExists(path);  // unpacked read-only members included
       }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
+    find.Reset();  // the folder itself goes next
   }
   if (zarvik::UpdateStep("remove folder", base))
     RemoveDirectoryW(base.c_str());

@@ -94,7 +94,7 @@ LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
                  SWP_SHOWWINDOW | SWP_NOACTIVATE);
   ::BringWindowToTop(m_hWnd);
 
-  m_worker = ::CreateThread(nullptr, 0, &UpdateThreadProc, this, 0, nullptr);
+  m_worker.Reset(::CreateThread(nullptr, 0, &UpdateThreadProc, this, 0, nullptr));
   if (!m_worker) {
     // Without a worker nothing would ever close the window: fail the update visibly.
     LogLine(ERROR, "cannot start the update thread, error : ", ::GetLastError());
@@ -165,9 +165,8 @@ DWORD WINAPI UpdateThreadProc(LPVOID parameter) {
 
 void CUpdateWnd::WaitForWorker() {
   if (m_worker) {
-    ::WaitForSingleObject(m_worker, INFINITE);
-    ::CloseHandle(m_worker);
-    m_worker = nullptr;
+    ::WaitForSingleObject(m_worker.Get(), INFINITE);
+    m_worker.Reset();
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <minizip/iowin32.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/encoding.h"
@@ -65,26 +66,24 @@ int ZipLastResult() {
 std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path, const std::wstring& root) {
   zlib_filefunc64_def functions;
   fill_win32_filefunc64W(&functions);
-  unzFile archive = unzOpen2_64(path.c_str(), &functions);
+  zarvik::ScopedZipFile archive(unzOpen2_64(path.c_str(), &functions));
   if (!archive) {
     SetResult(ZR_NOFILE);
     return nullptr;
   }
   unz_global_info64 info;
-  if (unzGetGlobalInfo64(archive, &info) != UNZ_OK) {
-    unzClose(archive);
+  if (unzGetGlobalInfo64(archive.Get(), &info) != UNZ_OK) {
     SetResult(ZR_NOFILE);
     return nullptr;
   }
   // A zip64 count is 64 bits wide: anything beyond a sane bound (and so beyond int) is refused
   // rather than cut to a negative or huge loop count.
   if (info.number_entry > kMaxZipEntries) {
-    unzClose(archive);
     SetResult(ZR_CORRUPT);
     return nullptr;
   }
   std::unique_ptr<ZipReader> reader(new ZipReader());
-  reader->m_archive = archive;
+  reader->m_archive = std::move(archive);
   reader->m_count = static_cast<int>(info.number_entry);
   reader->m_root = root;
   if (reader->m_root.empty() || !IsSeparator(reader->m_root.back()))
@@ -98,14 +97,11 @@ ZipReader::~ZipReader() {
 }
 
 void ZipReader::Close() {
-  if (m_archive) {
-    unzClose(static_cast<unzFile>(m_archive));
-    m_archive = nullptr;
-  }
+  m_archive.Reset();
 }
 
 int ZipReader::GoTo(int index) {
-  unzFile archive = static_cast<unzFile>(m_archive);
+  unzFile archive = m_archive.Get();
   if (m_current < 0 || index < m_current) {
     int error = unzGoToFirstFile(archive);
     if (error != UNZ_OK) {
@@ -141,8 +137,8 @@ int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
   unz_file_info64 info;
   char name[4096];
   unsigned char extra[1024];
-  int error = unzGetCurrentFileInfo64(static_cast<unzFile>(m_archive), &info, name, sizeof(name),
-                                      extra, sizeof(extra), nullptr, 0);
+  int error = unzGetCurrentFileInfo64(m_archive.Get(), &info, name, sizeof(name), extra,
+                                      sizeof(extra), nullptr, 0);
   if (error != UNZ_OK)
     return MapUnzError(error);
   size_t nameLength = info.size_filename < sizeof(name) ? info.size_filename : sizeof(name);
@@ -220,7 +216,7 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
   if (flags & 1)  // encrypted member: no password is ever given
     return SetResult(ZR_PASSWORD);
 
-  unzFile archive = static_cast<unzFile>(m_archive);
+  unzFile archive = m_archive.Get();
   if (unzOpenCurrentFile(archive) != UNZ_OK)
     return SetResult(ZR_FLATE);
 
