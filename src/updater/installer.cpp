@@ -363,16 +363,22 @@ int InstallPackage(const std::wstring& directory, const std::wstring& package) {
   const std::wstring scratch = base + L"\\Temp";
 
   // Whatever an earlier run left in "Temp" is never installed; a file of that name is junk too.
-  if (PathExists(scratch) && !IsDirectory(scratch))
-    DeleteIfExists(scratch);
+  // Without the folder nothing is unpacked: members must never land anywhere else.
+  if (PathExists(scratch) && !IsDirectory(scratch) && !DeleteIfExists(scratch)) {
+    const DWORD error = GetLastError();
+    LogLine(ERROR, "a file stands where the scratch folder goes and cannot be deleted : ",
+            Ansi(scratch), " error : ", error);
+    return kUpdateScratchFailed;
+  }
   if (!DeleteDirectoryTree(scratch)) {
-    LogLine(ERROR, "cannot empty the scratch folder : ", Ansi(scratch));
+    const DWORD error = GetLastError();
+    LogLine(ERROR, "cannot empty the scratch folder : ", Ansi(scratch), " error : ", error);
     return kUpdateScratchFailed;
   }
   if (!UpdateStep("create folder", scratch) || !CreateDirectoryW(scratch.c_str(), nullptr) ||
       !IsDirectory(scratch)) {
-    LogLine(ERROR, "cannot create the scratch folder : ", Ansi(scratch),
-            " error : ", GetLastError());
+    const DWORD error = GetLastError();
+    LogLine(ERROR, "cannot create the scratch folder : ", Ansi(scratch), " error : ", error);
     return kUpdateScratchFailed;
   }
   LogLine(INFO, "unzip : ", Ansi(package));

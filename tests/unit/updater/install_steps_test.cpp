@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/encoding.h"
+#include "common/scoped_handle.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "updater/installer.h"
@@ -354,6 +355,43 @@ TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
     now.erase(L"zarvik.zip");
     now.erase(std::wstring(zarvik::kJournalName) + L"\\");
     EXPECT_EQ(now, kOldTree) << Show(now);  // no backup, no new file, no scratch folder
+    EXPECT_EQ(scene.Beside(), kBeside);
+  }
+}
+
+TEST(InstallFailed, ScratchFolderThatCannotBeMadeUnpacksNothing) {
+  // A file named like the scratch folder, held open so that it cannot be deleted: without the
+  // folder no member may be unpacked anywhere, and nothing may be set aside.
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    Scene scene;
+    ASSERT_TRUE(scene.Prepare(p));
+    const std::wstring scratch = scene.dir + L"Temp";
+    ASSERT_TRUE(DeleteFileW((scratch + L"\\keep.txt").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(scratch.c_str()));
+    ASSERT_TRUE(WriteFileBytes(scratch, "a file in the way"));
+    zarvik::ScopedFileHandle held(CreateFileW(scratch.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateScratchFailed);
+    held.Reset();
+    bool named = false;
+    for (const zarvik_test::LogEntry& entry : log.Entries()) {
+      if (entry.level == "ERROR" && entry.message.find("scratch folder") != std::string::npos) {
+        // The system's error number is in the line, and it is not "no error".
+        const size_t at = entry.message.rfind(" error : ");
+        ASSERT_NE(at, std::string::npos) << entry.message;
+        EXPECT_NE(std::atoi(entry.message.c_str() + at + 9), 0) << entry.message;
+        named = true;
+      }
+    }
+    EXPECT_TRUE(named);
+    Tree now = TreeOf(scene.dir);
+    now.erase(L"zarvik.zip");
+    Tree expected = kOldTree;
+    expected[L"Temp"] = "a file in the way";
+    EXPECT_EQ(now, expected) << Show(now);  // no backup, no journal, no member
     EXPECT_EQ(scene.Beside(), kBeside);
   }
 }
