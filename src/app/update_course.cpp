@@ -19,6 +19,11 @@
 
 namespace {
 
+// Every right on a process: the other clients are ended while this one installs. Older headers
+// give PROCESS_ALL_ACCESS a different value; the system's documented one is used.
+constexpr DWORD kAllProcessAccess = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFFF;
+static_assert(kAllProcessAccess == 0x1FFFFF, "PROCESS_ALL_ACCESS of Windows Vista and later");
+
 // The update lock of the running update: never closed, so that it is held until the process
 // ends and every other client sees an update in progress.
 HANDLE g_updateMutex = nullptr;
@@ -112,7 +117,7 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
     if (steps.findOtherInstances && steps.findOtherInstances(others)) {
       LogLine(INFO, "begin terminal zarvik instance but this.");
       for (DWORD id : others) {
-        zarvik::ScopedHandle process(OpenProcess(0x1FFFFF, FALSE, id));
+        zarvik::ScopedHandle process(OpenProcess(kAllProcessAccess, FALSE, id));
         if (process)
           TerminateProcess(process.Get(), 0);
       }

@@ -310,7 +310,7 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
 TEST_F(Installer, DownloadRetriesSwitchToTheSecondUrl) {
   WriteManifest("", "/missing/zarvik.zip");
   Posted();
-  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 22);
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kDownloadHttpError);
   // Attempts 1 and 2 go to the empty first URL and never reach the server; 3 to 5 use "URL2".
   size_t second = 0;
   for (const std::string& line : server.Requests())
