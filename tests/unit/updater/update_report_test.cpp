@@ -6,11 +6,11 @@
 
 #include "base/globals.h"
 #include "common/module_path.h"
-#include "download_route_server.h"
+#include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "updater/version_check.h"
 
-using zarvik_test::DownloadRouteServer;
+using zarvik_test::LoopbackHttpServer;
 using zarvik_test::TempDir;
 
 namespace {
@@ -68,8 +68,8 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
       zarvik::UpdateReportCommandLine(L"http://h/r", L"1.0.6.18", L"1.0.6.19", true, L"{AB CD}&x"),
       L"http://h/r?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=1&guid={AB CD}&x");
 
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
   TempDir temp;
   const std::wstring dir = temp.path();
   ASSERT_TRUE(CopyFileW((zarvik::ModuleDirectory() + L"report.exe").c_str(),
@@ -90,8 +90,9 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
   for (const Case& c : silent) {
     SCOPED_TRACE(c.manifest);
     DeleteFileW((dir + L"update.ini").c_str());
-    if (*c.manifest)
+    if (*c.manifest) {
       ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"update.ini", c.manifest));
+    }
     EXPECT_EQ(zarvik::SendUpdateReportFrom(dir, true), c.started);
   }
 
@@ -102,7 +103,7 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
   for (int i = 0; i < 200 && server.Requests().empty(); ++i)
     Sleep(50);
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0],
+  EXPECT_EQ(server.Requests()[0].requestLine,
             "GET /report?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=0"
             "&guid={0E4C1D2B-55AA-4F00-9C11-ABCDEF012345} HTTP/1.1");
   // Let report.exe end before its folder goes.
