@@ -294,102 +294,109 @@ LRESULT CALLBACK CWndShadow::ShadowParentProc(HWND parent,
 
   switch (message) {
     case WM_MOVE:
-      if (shadow->m_status & SHADOW_VISIBLE) {
-        RECT rect;
-        GetWindowRect(parent, &rect);
-        SetWindowPos(shadow->m_shadowWnd, parent, rect.left + shadow->m_xOffset - shadow->m_size,
-                     rect.top + shadow->m_yOffset - shadow->m_size, 0, 0,
-                     SWP_NOSIZE | SWP_NOACTIVATE);
-      }
+      shadow->OnParentMove(parent);
       break;
-
     case WM_SIZE:
-      if ((shadow->m_status & SHADOW_ENABLED) &&
-          !(shadow->m_status & SHADOW_DISABLED_BY_COMPOSITION)) {
-        if (wParam == SIZE_MAXIMIZED || wParam == SIZE_MINIMIZED) {
-          ShowWindow(shadow->m_shadowWnd, SW_HIDE);
-          shadow->m_status &= ~SHADOW_VISIBLE;
-        } else if (IsWindowVisible(parent)) {
-          shadow->m_status |= SHADOW_PARENT_VISIBLE;
-          if (!(shadow->m_status & SHADOW_VISIBLE)) {
-            shadow->m_status |= SHADOW_VISIBLE;
-            shadow->UpdateShadow(parent);
-            ShowWindow(shadow->m_shadowWnd, SW_SHOWNA);
-            shadow->m_updatePending = true;
-          } else if (LOWORD(lParam) > LOWORD(shadow->m_lastParentSize) ||
-                     HIWORD(lParam) > HIWORD(shadow->m_lastParentSize)) {
-            // Growing: the parent paints its new area first, then the shadow follows.
-            shadow->m_updatePending = true;
-          } else {
-            shadow->UpdateShadow(parent);
-          }
-        }
-        shadow->m_lastParentSize = static_cast<uint32_t>(lParam);
-      }
+      shadow->OnParentSize(parent, wParam, lParam);
       break;
-
     case WM_PAINT:
       if (shadow->m_updatePending) {
         shadow->UpdateShadow(parent);
         shadow->m_updatePending = false;
       }
       break;
-
     case WM_EXITSIZEMOVE:
       if (shadow->m_status & SHADOW_VISIBLE)
         shadow->UpdateShadow(parent);
       break;
-
     case WM_SHOWWINDOW:
-      if ((shadow->m_status & SHADOW_ENABLED) &&
-          !(shadow->m_status & SHADOW_DISABLED_BY_COMPOSITION)) {
+      if (shadow->IsActive()) {
+        // The parent shows or hides itself first; the shadow follows.
         const LRESULT result = CallWindowProcW(previous, parent, message, wParam, lParam);
         // The previous procedure may have destroyed the parent and with it this entry.
         shadow = FindShadow(parent);
-        if (shadow == nullptr)
-          return result;
-        if (wParam == 0) {
-          ShowWindow(shadow->m_shadowWnd, SW_HIDE);
-          shadow->m_status &= ~(SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE);
-        } else {
-          shadow->m_status |= SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE;
-          ShowWindow(shadow->m_shadowWnd, SW_SHOWNA);
-          shadow->UpdateShadow(parent);
-          shadow->m_updatePending = true;
-        }
+        if (shadow != nullptr)
+          shadow->OnParentShown(parent, wParam != 0);
         return result;
       }
       break;
-
     case WM_DESTROY:
       if (HasWindow(shadow->m_shadowWnd))
         DestroyWindow(shadow->m_shadowWnd);
       shadow->m_shadowWnd = static_cast<HWND>(INVALID_HANDLE_VALUE);
       break;
-
     case WM_NCDESTROY:
       // The last message of the parent: the object may be attached to another window later.
       ShadowMap().erase(parent);
       shadow->m_previousProc = nullptr;
       shadow->m_status = 0;
       break;
-
-    case WM_DWMCOMPOSITIONCHANGED: {
-      BOOL composition = FALSE;
-      if (g_isCompositionEnabled != nullptr)
-        g_isCompositionEnabled(&composition);
-      if (composition)
-        shadow->m_status |= SHADOW_DISABLED_BY_COMPOSITION;
-      else
-        shadow->m_status &= ~SHADOW_DISABLED_BY_COMPOSITION;
-      shadow->ShowShadow(parent);
+    case WM_DWMCOMPOSITIONCHANGED:
+      shadow->OnCompositionChanged(parent);
       break;
-    }
-
     default:
       break;
   }
   return CallWindowProcW(previous, parent, message, wParam, lParam);
+}
+
+bool CWndShadow::IsActive() const {
+  return (m_status & SHADOW_ENABLED) && !(m_status & SHADOW_DISABLED_BY_COMPOSITION);
+}
+
+void CWndShadow::OnParentMove(HWND parent) {
+  if (!(m_status & SHADOW_VISIBLE))
+    return;
+  RECT rect;
+  GetWindowRect(parent, &rect);
+  SetWindowPos(m_shadowWnd, parent, rect.left + m_xOffset - m_size, rect.top + m_yOffset - m_size,
+               0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void CWndShadow::OnParentSize(HWND parent, WPARAM kind, LPARAM size) {
+  if (!IsActive())
+    return;
+  if (kind == SIZE_MAXIMIZED || kind == SIZE_MINIMIZED) {
+    ShowWindow(m_shadowWnd, SW_HIDE);
+    m_status &= ~SHADOW_VISIBLE;
+  } else if (IsWindowVisible(parent)) {
+    m_status |= SHADOW_PARENT_VISIBLE;
+    if (!(m_status & SHADOW_VISIBLE)) {
+      m_status |= SHADOW_VISIBLE;
+      UpdateShadow(parent);
+      ShowWindow(m_shadowWnd, SW_SHOWNA);
+      m_updatePending = true;
+    } else if (LOWORD(size) > LOWORD(m_lastParentSize) || HIWORD(size) > HIWORD(m_lastParentSize)) {
+      // Growing: the parent paints its new area first, then the shadow follows.
+      m_updatePending = true;
+    } else {
+      UpdateShadow(parent);
+    }
+  }
+  m_lastParentSize = static_cast<uint32_t>(size);
+}
+
+void CWndShadow::OnParentShown(HWND parent, bool shown) {
+  if (!shown) {
+    ShowWindow(m_shadowWnd, SW_HIDE);
+    m_status &= ~(SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE);
+    return;
+  }
+  m_status |= SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE;
+  ShowWindow(m_shadowWnd, SW_SHOWNA);
+  UpdateShadow(parent);
+  m_updatePending = true;
+}
+
+void CWndShadow::OnCompositionChanged(HWND parent) {
+  BOOL composition = FALSE;
+  if (g_isCompositionEnabled != nullptr)
+    g_isCompositionEnabled(&composition);
+  if (composition)
+    m_status |= SHADOW_DISABLED_BY_COMPOSITION;
+  else
+    m_status &= ~SHADOW_DISABLED_BY_COMPOSITION;
+  ShowShadow(parent);
 }
 
 }  // namespace DuiLib
