@@ -11,6 +11,7 @@
 
 #include "common/encoding.h"
 #include "common/scoped_handle.h"
+#include "support/child_process.h"
 #include "support/file_tree.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -143,25 +144,16 @@ TEST(InstallKilledChild, DISABLED_Install) {
 
 // Runs the child with a kill at `killAt` (0: never); its exit code.
 DWORD RunChild(const std::wstring& dir, int killAt, const std::wstring& report) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
   SetEnvironmentVariableW(L"ZARVIK_KILL_AT", std::to_wstring(killAt).c_str());
   SetEnvironmentVariableW(L"ZARVIK_KILL_DIR", dir.c_str());
   SetEnvironmentVariableW(L"ZARVIK_KILL_REPORT", report.c_str());
-  std::wstring command = L"\"" + std::wstring(exe) +
-                         L"\" --gtest_filter=InstallKilledChild.DISABLED_Install"
-                         L" --gtest_also_run_disabled_tests --gtest_brief=1";
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(exe, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
+  zarvik_test::ChildProcess child;
+  if (!child.Start(zarvik_test::OwnProgramPath(),
+                   L"--gtest_filter=InstallKilledChild.DISABLED_Install"
+                   L" --gtest_also_run_disabled_tests --gtest_brief=1",
+                   CREATE_NO_WINDOW))
     return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, 120000);
-  DWORD code = 0xFFFFFFFE;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  return child.WaitForExit(120000);  // STILL_ACTIVE if it hangs
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -8,6 +8,7 @@
 
 #include "base/game_notify.h"
 #include "common/encoding.h"
+#include "common/scoped_handle.h"
 #include "support/file_tree.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
@@ -158,11 +159,11 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
 TEST_F(Installer, LockedTargetUndoesEveryRename) {
   ServePackage(NewVersion());
   // Open without delete sharing: the file cannot be renamed.
-  HANDLE locked = CreateFileW((dir + L"lib\\a.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  zarvik::ScopedFileHandle locked(CreateFileW((dir + L"lib\\a.dll").c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(locked);
   int result = zarvik::RunUpdateIn(window, dir, 0);
-  CloseHandle(locked);
+  locked.Reset();
   EXPECT_EQ(result, kUpdateSetAsideFailed);
   FileTree tree = TreeWithoutLeftOvers();
   // The stale ".old" of the locked file was deleted before its rename was tried.
@@ -206,12 +207,12 @@ TEST_F(Installer, ScratchFolderThatCannotBeMadeWritesNothing) {
   TempDir cwd;
   SetCurrentDirectoryW(cwd.path().c_str());
   Put(L"Temp", "held open");
-  HANDLE held = CreateFileW((dir + L"Temp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  zarvik::ScopedFileHandle held(CreateFileW((dir + L"Temp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   ServePackage(NewVersion());
   int result = zarvik::RunUpdateIn(window, dir, 0);
-  CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(result, kUpdateScratchFailed);
   EXPECT_TRUE(TreeOf(cwd.path()).empty());
   FileTree tree = TreeOf(dir);

@@ -6,6 +6,7 @@
 
 #include "base/globals.h"
 #include "common/module_path.h"
+#include "support/child_process.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "updater/version_check.h"
@@ -17,25 +18,13 @@ namespace {
 
 // Starts a copy of this test program under `name`, suspended: a process by that name that does
 // nothing until it is terminated.
-PROCESS_INFORMATION StartSuspendedAs(const std::wstring& folder, const std::wstring& name) {
+bool StartSuspendedAs(const std::wstring& folder,
+                      const std::wstring& name,
+                      zarvik_test::ChildProcess* process) {
   CreateDirectoryW(folder.c_str(), nullptr);
-  std::wstring exe = folder + name;
+  const std::wstring exe = folder + name;
   CopyFileW(zarvik::ModuleFilePath().c_str(), exe.c_str(), FALSE);
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                 nullptr, &startup, &process);
-  return process;
-}
-
-void EndProcess(PROCESS_INFORMATION& process) {
-  if (!process.hProcess)
-    return;
-  TerminateProcess(process.hProcess, 0);
-  WaitForSingleObject(process.hProcess, 10000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  return process->Start(exe, L"", CREATE_SUSPENDED);
 }
 
 TEST(OtherInstances, OnlyTheExactNameCounts) {
@@ -45,15 +34,14 @@ TEST(OtherInstances, OnlyTheExactNameCounts) {
   EXPECT_FALSE(zarvik::FindInstancesNamed(name, ids));
   EXPECT_TRUE(ids.empty());
 
-  PROCESS_INFORMATION exact = StartSuspendedAs(temp.File(L"a\\"), name);
-  PROCESS_INFORMATION upper = StartSuspendedAs(temp.File(L"b\\"), L"ZARVIK-INSTANCE-PROBE.EXE");
-  ASSERT_TRUE(exact.hProcess);
-  ASSERT_TRUE(upper.hProcess);
+  zarvik_test::ChildProcess exact, upper;
+  ASSERT_TRUE(StartSuspendedAs(temp.File(L"a\\"), name, &exact));
+  ASSERT_TRUE(StartSuspendedAs(temp.File(L"b\\"), L"ZARVIK-INSTANCE-PROBE.EXE", &upper));
   bool found = zarvik::FindInstancesNamed(name, ids);
-  EndProcess(exact);
-  EndProcess(upper);
+  exact.Kill();
+  upper.Kill();
   EXPECT_TRUE(found);
-  EXPECT_EQ(ids, std::vector<DWORD>{exact.dwProcessId});
+  EXPECT_EQ(ids, std::vector<DWORD>{exact.id()});
 
   // The own process never counts, whatever its name.
   wchar_t self[MAX_PATH];
