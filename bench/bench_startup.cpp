@@ -190,11 +190,23 @@ struct Times {
 Times Measure(std::wstring command, const wchar_t* topClass, const wchar_t* paintClass,
               UINT closeMessage) {
   Times times;
+  // What the started program prints (the fake game's record lines) is not this program's output.
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW si = {sizeof(si)};
+  if (nul != INVALID_HANDLE_VALUE) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = si.hStdError = nul;
+  }
   PROCESS_INFORMATION pi = {};
   const double start = Now();
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
+  const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr,
+                                      nul != INVALID_HANDLE_VALUE, 0, nullptr, nullptr, &si, &pi);
+  if (nul != INVALID_HANDLE_VALUE)
+    CloseHandle(nul);
+  if (!started) {
     std::printf("cannot start %ls (error %lu)\n", command.c_str(), GetLastError());
     return times;
   }
