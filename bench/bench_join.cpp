@@ -8,9 +8,9 @@
 //   bench_join.exe --client [BATCHES [CALLS]]  the same requests to the running client's main
 //                                      window and its join result record: "main-window-ms X"
 //                                      (the browser process's share of the page's round trip)
+//   bench_join.exe --close             ends the running client as the game does
 // bench/bench_join.py runs it beside the client's own round trip and prints the table's row.
 #include <windows.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -131,6 +131,11 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc >= 4 && std::wcscmp(argv[1], L"--child") == 0)
     return Child(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)), argv[3]);
+  if (argc >= 2 && std::wcscmp(argv[1], L"--close") == 0) {
+    // Ends the running client as the game does (WM_CLIENT_EXIT to its main window).
+    HWND window = FindWindowW(L"ZarvikMainWindow", nullptr);
+    return window && PostMessageW(window, 0x7E8, 0, 0) ? 0 : 1;
+  }
   if (argc >= 2 && std::wcscmp(argv[1], L"--client") == 0) {
     // The running client's main window and its join result record, without the renderer.
     HWND window = FindWindowW(L"ZarvikMainWindow", nullptr);
@@ -144,15 +149,6 @@ int main() {
                   argc >= 4 ? std::max(1, _wtoi(argv[3])) : 100, "main-window-ms");
     if (wrong)
       std::printf("%d answers were not in the join result record\n", wrong);
-    // Every join on a machine without a microphone asks the system for its recording devices
-    // again; what one such question costs here.
-    const int asks = 200;
-    UINT devices = 0;
-    const double start = zarvik_bench::Now();
-    for (int i = 0; i < asks; ++i)
-      devices = waveInGetNumDevs();
-    std::printf("recording-device-count-ms %.4f (%u devices)\n",
-                (zarvik_bench::Now() - start) * 1000 / asks, devices);
     return wrong ? 1 : 0;
   }
   const int batches = argc >= 2 ? std::max(1, _wtoi(argv[1])) : 8;
