@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The join round trip as a page sees it: the live hall of the demo service calls JoinChannel in
-a loop and takes the time from the call to its callback (performance.now() in the page), against
-bench_join.exe, the floor: a bare WM_COPYDATA to another process plus a read of a 4-byte mapping.
-Client runs and floor runs take turns; each side's figure is the median of batch means (the
-page's clock counts whole milliseconds).
+batches and takes the time from the calls to their callbacks (Date.now() in the page, whole
+milliseconds, hence the means of 100 calls), against bench_join.exe, the floor: a bare WM_COPYDATA
+to another process plus a read of a 4-byte mapping. bench_join.exe --client then sends the same
+requests straight to the running client's main window, which shows the browser process's share.
+Client runs and floor runs take turns; each side's figure is the median of its batch means.
 
 Needs the Wine environment of scripts/wine-env.sh; bench_join.sh sets it up.
 """
