@@ -174,7 +174,8 @@ def main():
             ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
              "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
              "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            env={**os.environ, **env_file("demo.env")})  # signs manifests with the build's key
         for _ in range(150):
             if os.path.exists(ready):
                 break

@@ -21,12 +21,14 @@ BIN_DIR = os.path.join(BUILD_DIR, "bin")
 ROUNDS = 5
 
 
-def demo_port():
+def demo_env():
+    values = {}
     with open(os.path.join(BUILD_DIR, "demo.env")) as f:
         for line in f:
-            if line.startswith("ZARVIK_DEMO_PORT="):
-                return int(line.strip().split("=", 1)[1])
-    raise SystemExit("no demo port in demo.env")
+            if "=" in line:
+                key, value = line.strip().split("=", 1)
+                values[key] = value
+    return values
 
 
 def to_wine(path):
@@ -34,7 +36,7 @@ def to_wine(path):
 
 
 def main():
-    port = demo_port()
+    port = int(demo_env()["ZARVIK_DEMO_PORT"])
     work = tempfile.mkdtemp(prefix="zarvik-bench-startup-")
     service = None
     try:
@@ -43,7 +45,8 @@ def main():
             ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
              "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
              "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            env={**os.environ, **demo_env()})  # signs manifests with the build's key
         for _ in range(150):
             if os.path.exists(ready):
                 break
