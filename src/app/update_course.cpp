@@ -19,7 +19,13 @@
 
 namespace {
 
-// The update lock of the running update; owned until the process ends.
+// Every right on a process: the other clients are ended while this one installs. Older headers
+// give PROCESS_ALL_ACCESS a different value; the system's documented one is used.
+constexpr DWORD kAllProcessAccess = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0xFFFF;
+static_assert(kAllProcessAccess == 0x1FFFFF, "PROCESS_ALL_ACCESS of Windows Vista and later");
+
+// The update lock of the running update: never closed, so that it is held until the process
+// ends and every other client sees an update in progress.
 HANDLE g_updateMutex = nullptr;
 
 void OpenInBrowser(const wchar_t* url) {
@@ -94,24 +100,24 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
   }
 
   DWORD error = 0;
-  HANDLE mutex = CreateUpdateMutex(steps.mutexName, &error);
+  zarvik::ScopedHandle mutex(CreateUpdateMutex(steps.mutexName, &error));
   LogLine(INFO, "createmutex ret code : ", error);
   if (error == ERROR_ALREADY_EXISTS) {
     PostGameNotify(GAME_NOTIFY_UPDATE_BUSY);
     if (mutex) {
       LogLine(INFO, "release mutex handle obj.");
-      ReleaseMutex(mutex);
-      CloseHandle(mutex);
+      ReleaseMutex(mutex.Get());
+      mutex.Reset();
     }
     CoUninitialize();
   } else {
-    g_updateMutex = mutex;
+    g_updateMutex = mutex.Release();
     PostGameNotify(GAME_NOTIFY_UPDATE_BEGIN);
     std::vector<DWORD> others;
     if (steps.findOtherInstances && steps.findOtherInstances(others)) {
       LogLine(INFO, "begin terminal zarvik instance but this.");
       for (DWORD id : others) {
-        zarvik::ScopedHandle process(OpenProcess(0x1FFFFF, FALSE, id));
+        zarvik::ScopedHandle process(OpenProcess(kAllProcessAccess, FALSE, id));
         if (process)
           TerminateProcess(process.Get(), 0);
       }

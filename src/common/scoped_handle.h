@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 #include <minizip/unzip.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace zarvik {
@@ -108,6 +109,10 @@ struct Zip {
   static void Close(unzFile archive) { unzClose(archive); }
 };
 
+struct StdioFile {
+  static void Close(FILE* file) { fclose(file); }
+};
+
 }  // namespace handle_traits
 
 using ScopedHandle = UniqueHandle<handle_traits::KernelObject>;
@@ -127,6 +132,8 @@ using ScopedWindow = UniqueHandle<handle_traits::NullIsInvalid<HWND, handle_trai
 using ScopedCurl = UniqueHandle<handle_traits::NullIsInvalid<CURL*, handle_traits::Curl>>;
 using ScopedCurlList = UniqueHandle<handle_traits::NullIsInvalid<curl_slist*, handle_traits::CurlList>>;
 using ScopedZipFile = UniqueHandle<handle_traits::NullIsInvalid<unzFile, handle_traits::Zip>>;
+// A C runtime stream from fopen; closing it writes out what is still buffered.
+using ScopedStdioFile = UniqueHandle<handle_traits::NullIsInvalid<FILE*, handle_traits::StdioFile>>;
 
 // A DC borrowed with GetDC, given back with ReleaseDC to the same window.
 class ScopedWindowDc {

@@ -48,24 +48,21 @@ void WaitForGameExit(zarvik::GameWatch& watch) {
   DWORD exitCode = 0;
   // Only the rights the watch uses (wait, exit code): a game that runs elevated refuses
   // PROCESS_ALL_ACCESS to an ordinary client, but grants these.
-  HANDLE process =
-      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, watch.gamePid);
+  zarvik::ScopedHandle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, watch.gamePid));
   for (;;) {
     // With a null handle the query fails and the exit code read last stays.
-    GetExitCodeProcess(process, &exitCode);
+    GetExitCodeProcess(process.Get(), &exitCode);
     if (!process || exitCode != STILL_ACTIVE)
       break;
-    if (WaitForSingleObject(watch.stopEvent.Get(), kPollIntervalMs) == WAIT_OBJECT_0) {
-      CloseHandle(process);
+    if (WaitForSingleObject(watch.stopEvent.Get(), kPollIntervalMs) == WAIT_OBJECT_0)
       return;  // stopped by the close button: nothing more to do
-    }
   }
-  zarvik::ScopedHandle owned(process);
   if (IsStopped(watch))
     return;
 
-  LogLine(INFO, zarvik::FormatGameDiedReport(process, watch.gamePid, exitCode));
-  owned.Reset();
+  LogLine(INFO, zarvik::FormatGameDiedReport(process.Get(), watch.gamePid, exitCode));
+  process.Reset();
   LogLine(INFO, "the game had died and notify js this app is going to close.");
 
   std::lock_guard<std::mutex> guard(watch.lock);
@@ -77,15 +74,14 @@ void WaitForGameExit(zarvik::GameWatch& watch) {
 
 DWORD WINAPI startCheckGameThreadProc(LPVOID param) {
   OutputDebugStringA("The Thread startCheckGameThreadProc is running.\n");
-  auto* holder = static_cast<std::shared_ptr<zarvik::GameWatch>*>(param);
+  // The thread's own share of the watch, handed over by Start.
+  std::unique_ptr<std::shared_ptr<zarvik::GameWatch>> holder(
+      static_cast<std::shared_ptr<zarvik::GameWatch>*>(param));
   if (holder) {
     zarvik::GameWatch& watch = **holder;
     WaitForGameExit(watch);
-    {
-      std::lock_guard<std::mutex> guard(watch.lock);
-      watch.finished = true;
-    }
-    delete holder;
+    std::lock_guard<std::mutex> guard(watch.lock);
+    watch.finished = true;
   }
   OutputDebugStringA("The Thread startCheckGameThreadProc had exited.\n");
   return 0;
@@ -110,14 +106,14 @@ bool CGameWatcher::Start(HWND mainWnd, DWORD gamePid, DWORD& gameThreadId) {
     it = it->second->finished ? m_watches.erase(it) : std::next(it);
   }
 
-  auto* holder = new std::shared_ptr<zarvik::GameWatch>(watch);
+  auto holder = std::make_unique<std::shared_ptr<zarvik::GameWatch>>(watch);
   DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, startCheckGameThreadProc, holder, 0, &threadId);
-  if (!thread) {
-    delete holder;
+  zarvik::ScopedHandle thread(
+      CreateThread(nullptr, 0, startCheckGameThreadProc, holder.get(), 0, &threadId));
+  if (!thread)
     return false;
-  }
-  CloseHandle(thread);  // the watcher runs on detached
+  holder.release();  // the thread owns it now
+  thread.Reset();    // the watcher runs on detached
   gameThreadId = threadId;
   m_watches[threadId] = watch;
   return true;

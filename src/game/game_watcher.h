@@ -2,12 +2,9 @@
 // game's process once a second and, once it has ended or cannot be opened, logs a report and posts
 // one WM_CLOSE to the main window, which then runs its ordinary close sequence.
 //
-// Wiring in the main window (CMainWnd keeps a CGameWatcher member beside m_gameThreadId):
-//   CHECK_GAME_IS_RUNNING_TIMER:  m_gameWatcher.Start(m_hWnd, g_gamePid, m_gameThreadId);
-//   close button:                 m_gameWatcher.Stop(m_gameThreadId);  then post WM_CLOSE
-// Every timer message starts one more watcher; m_gameThreadId names the newest, and only that one
-// is stopped by the close button. Destroying the CGameWatcher stops all of its watchers, so none
-// posts to a window that is gone.
+// Each Start begins one more watcher and hands back its thread id; Stop with an id ends only that
+// watcher. Destroying the CGameWatcher stops all of its watchers, so none posts to a window that is
+// gone.
 #pragma once
 
 #include <windows.h>

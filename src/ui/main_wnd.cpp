@@ -8,6 +8,7 @@
 #include "common/encoding.h"
 #include "diagnostics/log.h"
 #include "include/standin/browser_window.h"
+#include "ui/main_wnd_styles.h"
 #include "ui/topmost.h"
 #include "ui/view_modes.h"
 #include "voice/vcast_wnd.h"
@@ -17,8 +18,7 @@ constexpr int kMainIconResource = 107;
 }  // namespace
 
 CMainWnd::CMainWnd() {
-  m_browserClient = new SimpleHandler(this);
-  m_taskQueue.Start();
+  m_gameLink.StartWorker();
 }
 
 CMainWnd::~CMainWnd() {
@@ -26,17 +26,14 @@ CMainWnd::~CMainWnd() {
   // A voice window that outlives this object must not call back into it.
   if (m_voiceWnd)
     m_voiceWnd->SetGoneCallback(nullptr);
-  if (m_shareMemory) {
-    CloseHandle(m_shareMemory);
-    m_shareMemory = nullptr;
-  }
-  m_taskQueue.Stop();
-  m_browserClient = nullptr;
+  m_shareMemory.Close();
+  m_gameLink.StopWorker();
+  m_browserHost.ReleaseClient();
 }
 
 LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
-  ::SetWindowLongW(m_hWnd, GWL_STYLE, (style & 0xFF3FFFFF) | 0x06000000);
+  ::SetWindowLongW(m_hWnd, GWL_STYLE, FramelessMainWndStyle(style));
 
   m_PaintManager.Init(m_hWnd);
   DuiLib::CDialogBuilder builder;
@@ -61,14 +58,8 @@ LRESULT CMainWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 void CMainWnd::InitWindow() {
-  m_historyBtn = m_PaintManager.FindControl(L"browseHistoryBtn");
-  m_viewModeBtn = m_PaintManager.FindControl(L"vmode");
-  m_pinBtn = m_PaintManager.FindControl(L"binbtn");
-  m_minimizeBtn = m_PaintManager.FindControl(L"minbtn");
-  m_closeBtn = m_PaintManager.FindControl(L"closebtn");
-  m_topArea = m_PaintManager.FindControl(L"topArea");
-  if (m_viewModeBtn)
-    m_viewModeBtn->SetVisible(false);
+  m_titleBand.Attach(m_PaintManager);
+  m_titleBand.ShowViewModeButton(false);
 
   const zarvik::view::ViewModeLayout& complete = zarvik::view::LayoutFor(zarvik::view::kComplete);
   m_PaintManager.SetMinInfo(complete.windowWidth, complete.windowHeight);
@@ -126,15 +117,6 @@ bool CMainWnd::IsPinned() const {
 
 HWND CMainWnd::FindBrowserWindow() const {
   return ::FindWindowExW(m_hWnd, nullptr, kCefBrowserWindowClass, nullptr);
-}
-
-void CMainWnd::SetButtonImages(DuiLib::CControlUI* button,
-                               const wchar_t* normal,
-                               const wchar_t* hot) {
-  if (!button)
-    return;
-  button->SetAttribute(L"normalimage", normal);
-  button->SetAttribute(L"hotimage", hot);
 }
 
 void CMainWnd::OnPageLoad(const wchar_t* url) {

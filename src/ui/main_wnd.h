@@ -8,10 +8,13 @@
 #include <string>
 
 #include "bridge/common/bridge_messages.h"
+#include "bridge/common/join_result_record.h"
 #include "bridge/common/join_text.h"
-#include "game/game_watcher.h"
+#include "diagnostics/thread_check.h"
+#include "ui/browser_host.h"
+#include "ui/game_link.h"
 #include "ui/simple_handler_result_callback.h"
-#include "ui/task_queue.h"
+#include "ui/title_band.h"
 #include "ui/window_base.h"
 #include "ui/wnd_shadow.h"
 
@@ -32,7 +35,7 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   // Starts the engine and requests the main browser on the shown window.
   void InitBrowser();
 
-  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserClient; }
+  CefRefPtr<SimpleHandler> GetBrowserClient() const { return m_browserHost.Client(); }
   CVCastWnd* GetVoiceWnd() const { return m_voiceWnd; }
   // Fills the slot; the slot empties itself when the voice window is destroyed.
   void SetVoiceWnd(CVCastWnd* voiceWnd);
@@ -97,23 +100,15 @@ class CMainWnd : public CWindowBase, public ISimpleHandlerResultCallback {
   void MasterBroadcast(int highPart, int lowPart);
 
   HWND FindBrowserWindow() const;
-  void SetButtonImages(DuiLib::CControlUI* button, const wchar_t* normal, const wchar_t* hot);
 
-  DuiLib::CControlUI* m_historyBtn = nullptr;
-  DuiLib::CControlUI* m_viewModeBtn = nullptr;
-  DuiLib::CControlUI* m_pinBtn = nullptr;
-  DuiLib::CControlUI* m_minimizeBtn = nullptr;
-  DuiLib::CControlUI* m_closeBtn = nullptr;
+  ThreadCheck m_uiThread;  // the thread that constructs the window object runs its messages
+  TitleBand m_titleBand;   // the band's buttons and attributes
   int m_viewMode = 1;
-  CefRefPtr<SimpleHandler> m_browserClient;
-  DWORD m_gameThreadId = 0;
+  BrowserHost m_browserHost{this};  // the browser client, the engine and the main browser
   CVCastWnd* m_voiceWnd = nullptr;  // not owned; cleared when the voice window is destroyed
-  bool m_voiceWndGone = false;       // the slot was filled once and its window is gone
-  HANDLE m_shareMemory = nullptr;
-  DuiLib::CControlUI* m_topArea = nullptr;
-  TaskQueue m_taskQueue{1};
+  bool m_voiceWndGone = false;      // the slot was filled once and its window is gone
+  JoinResultRecord m_shareMemory{kJoinResultMappingName};  // open from the first join on
+  GameLink m_gameLink;  // the game watchers and the worker of the game's web calls
   bool m_minimizeReported = false;
-  bool m_engineStarted = false;  // InitBrowser ran: the close sequence shuts the engine down
-  CGameWatcher m_gameWatcher;    // the watcher threads behind m_gameThreadId
   DuiLib::CWndShadow m_shadow;
 };

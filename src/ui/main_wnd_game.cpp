@@ -1,26 +1,23 @@
-// Main window: the game link (the watcher of the game's process and the game's web calls).
-#include "base/globals.h"
+// Main window: the game link (the watcher of the game's process and the game's web calls, kept
+// by GameLink) and the game's broadcast command, which loads a page into the main browser.
 #include "game/game_web_calls.h"
 #include "ui/main_wnd.h"
 
 void CMainWnd::StartGameWatcher() {
-  // Every timer message starts one more watcher; m_gameThreadId names the newest.
-  m_gameWatcher.Start(m_hWnd, g_gamePid, m_gameThreadId);
+  m_gameLink.StartWatcher(m_hWnd);
 }
 
 void CMainWnd::StopGameWatcher() {
-  // Stopped cooperatively: once this returns the watcher posts nothing more.
-  m_gameWatcher.Stop(m_gameThreadId);
+  m_gameLink.StopWatcher();
 }
 
 void CMainWnd::SyncGameInfo(int syncType, int syncValue) {
-  // The web request blocks: it runs on the queue's worker, in arrival order.
-  m_taskQueue.Post([syncType, syncValue] { SyncGameInfomation(syncType, syncValue); });
+  m_gameLink.SyncGameInfo(syncType, syncValue);
 }
 
 void CMainWnd::MasterBroadcast(int highPart, int lowPart) {
   MainFrameUrlLoader loader;
-  if (m_browserClient)
+  if (m_browserHost.Client())
     loader = [this](const std::string& url) { LoadIntoMainFrame(url); };
   OnMasterBroadcast(highPart, lowPart, loader);
 }

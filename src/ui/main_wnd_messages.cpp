@@ -3,12 +3,12 @@
 #include "bridge/common/bridge_messages.h"
 #include "bridge/common/join_text.h"
 #include "diagnostics/log.h"
-#include "ui/join_result_record.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"
 #include "ui/topmost.h"
 
 LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  REQUIRE_OWN_THREAD(m_uiThread);
   BOOL handled = TRUE;
   switch (uMsg) {
     case WM_CREATE:
@@ -87,7 +87,7 @@ LRESULT CMainWnd::OnClose() {
   LogLine(INFO, "close...");
   // Second stage: the engine has agreed to close the last browser (or there never was one,
   // in which case no engine answer would come and the window would never close).
-  if (!m_browserClient || BrowsersClosing() || !HasAnyBrowser()) {
+  if (!m_browserHost.Client() || BrowsersClosing() || !HasAnyBrowser()) {
     ReleaseBrowserClientAndShutDown();
     ::DestroyWindow(m_hWnd);
     return 0;
@@ -114,7 +114,7 @@ LRESULT CMainWnd::OnJoinRequest(const COPYDATASTRUCT* copyData) {
                            copyData->cbData / sizeof(wchar_t));
   int result = JoinVoiceChannel(fields);
   LogLine(INFO, "call OnJoinChannel return value : ", result);
-  StoreJoinResult(m_shareMemory, result);
+  m_shareMemory.Store(result);
   return result;
 }
 

@@ -1,6 +1,6 @@
-// Main window: the title band's buttons and the two view modes.
+// Main window: what the title band's buttons do and the two view modes (the band itself is
+// TitleBand).
 #include <cwchar>
-#include <utility>
 
 #include "bridge/common/bridge_messages.h"
 #include "diagnostics/log.h"
@@ -9,33 +9,36 @@
 #include "ui/topmost.h"
 #include "ui/view_modes.h"
 
-using zarvik::view::ImagesFor;
-using zarvik::view::TitleButton;
-
 void CMainWnd::Notify(DuiLib::TNotifyUI& msg) {
+  REQUIRE_OWN_THREAD(m_uiThread);
   if (msg.sType != L"click")
     return;
   DuiLib::CControlUI* under = m_PaintManager.FindControl(msg.ptMouse);
   if (under && std::wcscmp(under->GetClass(), L"RichEditUI") == 0)
     under->SetFocus();
 
-  DuiLib::CControlUI* sender = msg.pSender;
-  if (!sender)
-    return;
-  if (sender == m_closeBtn) {
-    StopGameWatcher();
-    ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-  } else if (sender == m_historyBtn) {
-    BrowseHistory();
-  } else if (sender == m_viewModeBtn) {
-    ToggleViewMode();
-  } else if (sender == m_pinBtn) {
-    TogglePin();
-  } else if (sender == m_minimizeBtn) {
-    ::ShowWindow(m_hWnd, SW_MINIMIZE);
-    ::KillTimer(m_hWnd, TIMER_MINIMIZE_REPORT);
-    ::SetTimer(m_hWnd, TIMER_MINIMIZE_REPORT, kMinimizeReportPeriodMs, nullptr);
-    ::SetForegroundWindow(::GetDesktopWindow());
+  switch (m_titleBand.Which(msg.pSender)) {
+    case TitleBand::Button::kClose:
+      StopGameWatcher();
+      ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+      break;
+    case TitleBand::Button::kHistory:
+      BrowseHistory();
+      break;
+    case TitleBand::Button::kViewMode:
+      ToggleViewMode();
+      break;
+    case TitleBand::Button::kPin:
+      TogglePin();
+      break;
+    case TitleBand::Button::kMinimize:
+      ::ShowWindow(m_hWnd, SW_MINIMIZE);
+      ::KillTimer(m_hWnd, TIMER_MINIMIZE_REPORT);
+      ::SetTimer(m_hWnd, TIMER_MINIMIZE_REPORT, kMinimizeReportPeriodMs, nullptr);
+      ::SetForegroundWindow(::GetDesktopWindow());
+      break;
+    case TitleBand::Button::kNone:
+      break;
   }
 }
 
@@ -47,7 +50,6 @@ void CMainWnd::ToggleViewMode() {
   bool complete = m_viewMode == zarvik::view::kComplete;
 
   DuiLib::CControlUI* stretch = m_PaintManager.FindControl(L"leftstrach");
-  DuiLib::CControlUI* topArea = m_PaintManager.FindControl(L"topArea");
   HWND browserWnd = FindBrowserWindow();
   RECT client;
   ::GetClientRect(m_hWnd, &client);
@@ -60,24 +62,10 @@ void CMainWnd::ToggleViewMode() {
   int y = zarvik::view::CenteredOrigin(screenHeight, layout.windowHeight, complete);
   ::SetWindowPos(m_hWnd, HWND_TOP, x, y, layout.windowWidth, layout.windowHeight, SWP_SHOWWINDOW);
 
-  if (topArea) {
-    topArea->SetAttribute(L"width", layout.bandWidth);
-    topArea->SetAttribute(L"height", layout.bandHeightText);
-    topArea->SetAttribute(L"inset", layout.bandInset);
-    topArea->SetAttribute(L"bkimage", layout.bandImage);
-  }
+  m_titleBand.ApplyLayout(layout);
   if (stretch)
     stretch->SetAttribute(L"width", layout.stretchWidth);
-  const std::pair<DuiLib::CControlUI*, TitleButton> buttons[] = {
-      {m_viewModeBtn, TitleButton::kViewMode},
-      {m_historyBtn, TitleButton::kHistory},
-      {m_pinBtn, TitleButton::kPin},
-      {m_minimizeBtn, TitleButton::kMinimize},
-      {m_closeBtn, TitleButton::kClose}};
-  for (const auto& [control, which] : buttons) {
-    zarvik::view::ButtonImages images = ImagesFor(which, m_viewMode, pinned);
-    SetButtonImages(control, images.normal, images.hot);
-  }
+  m_titleBand.ApplyButtonImages(m_viewMode, pinned);
 
   if (browserWnd) {
     zarvik::view::BrowserBox box = zarvik::view::BrowserBoxFor(client.left, client.top, m_viewMode);
@@ -97,11 +85,7 @@ void CMainWnd::ToggleViewMode() {
 void CMainWnd::TogglePin() {
   bool wasPinned = IsPinned();
   SetWindowPosTopmost(m_hWnd, !wasPinned, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  bool pinned = !wasPinned;
-  zarvik::view::ButtonImages images = ImagesFor(TitleButton::kPin, m_viewMode, pinned);
-  SetButtonImages(m_pinBtn, images.normal, images.hot);
-  if (m_pinBtn)
-    m_pinBtn->SetToolTip(zarvik::view::PinToolTip(pinned));
+  m_titleBand.ShowPinState(m_viewMode, !wasPinned);
 }
 
 void CMainWnd::BrowseHistory() {
@@ -114,20 +98,16 @@ void CMainWnd::BrowseHistory() {
 
 void CMainWnd::OnLiveRoomState(LPARAM state) {
   if (state == 0) {
-    if (m_viewModeBtn) {
-      zarvik::view::ButtonImages history =
-          ImagesFor(TitleButton::kHistory, zarvik::view::kComplete, false);
-      SetButtonImages(m_historyBtn, history.normal, history.hot);
-      m_viewModeBtn->SetVisible(true);
-      m_viewModeBtn->Invalidate();
+    if (m_titleBand.HasViewModeButton()) {
+      m_titleBand.ApplyHistoryImages(zarvik::view::kComplete);
+      m_titleBand.ShowViewModeButton(true);
     }
     return;
   }
   if (state != 1)
     return;
 
-  if (m_viewModeBtn)
-    m_viewModeBtn->SetVisible(false);
+  m_titleBand.ShowViewModeButton(false);
   if (m_viewMode == zarvik::view::kComplete)
     return;
   m_viewMode = zarvik::view::kComplete;
@@ -144,12 +124,7 @@ void CMainWnd::OnLiveRoomState(LPARAM state) {
   // The band itself goes back to the complete view too: a simple-view band (420 wide) in a
   // complete-size window would leave the buttons in the middle of the title band.
   m_PaintManager.SetMinInfo(layout.windowWidth, layout.windowHeight);
-  if (m_topArea) {
-    m_topArea->SetAttribute(L"width", layout.bandWidth);
-    m_topArea->SetAttribute(L"height", layout.bandHeightText);
-    m_topArea->SetAttribute(L"inset", layout.bandInset);
-    m_topArea->SetAttribute(L"bkimage", layout.bandImage);
-  }
+  m_titleBand.ApplyLayout(layout);
   if (header) {
     header->SetAttribute(L"width", zarvik::view::kLeaveRoomHeaderWidth);
     header->SetAttribute(L"height", layout.bandHeightText);
@@ -159,17 +134,7 @@ void CMainWnd::OnLiveRoomState(LPARAM state) {
   if (stretch)
     stretch->SetAttribute(L"width", zarvik::view::kLeaveRoomStretchWidth);
   // Every button gets its complete-view images; the pin button shows the real pin state.
-  bool pinned = IsPinned();
-  const std::pair<DuiLib::CControlUI*, TitleButton> buttons[] = {
-      {m_viewModeBtn, TitleButton::kViewMode},
-      {m_historyBtn, TitleButton::kHistory},
-      {m_pinBtn, TitleButton::kPin},
-      {m_minimizeBtn, TitleButton::kMinimize},
-      {m_closeBtn, TitleButton::kClose}};
-  for (const auto& [control, which] : buttons) {
-    zarvik::view::ButtonImages images = ImagesFor(which, zarvik::view::kComplete, pinned);
-    SetButtonImages(control, images.normal, images.hot);
-  }
+  m_titleBand.ApplyButtonImages(zarvik::view::kComplete, IsPinned());
   if (browserWnd) {
     RECT client;
     ::GetClientRect(m_hWnd, &client);

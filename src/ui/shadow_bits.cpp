@@ -143,6 +143,164 @@ inline void CopyPixels(uint32_t* to, const uint32_t* from, int lo, int hi) {
     to[x] = from[x];
 }
 
+// Centres of the soft border, row by row. Rows closer than the kernel radius to the image's
+// edge get none, so every stamp stays inside the image.
+std::vector<StampRuns> BorderCentres(const std::vector<Span>& working,
+                                     int shadowHeight,
+                                     int radius) {
+  std::vector<StampRuns> runs(static_cast<size_t>(shadowHeight));
+  for (int i = radius; i < shadowHeight - radius; ++i) {
+    const Span span = working[i + 1];
+    if (span.Empty())
+      continue;
+    const Span above = working[i];
+    const Span below = working[i + 2];
+    const int leftEnd =
+        std::max(span.start, std::min(std::max(above.start, below.start) + 1, span.end));
+    const int rightStart = std::max(leftEnd, std::min(above.end, below.end) - 1);
+    runs[i].left = Normalised({span.start, leftEnd});
+    runs[i].right = Normalised({rightStart, span.end});
+  }
+  return runs;
+}
+
+// What the core step sees of a row: whether it fills the row at all, with or without a parent
+// row, the working span and that parent row's span. Equal keys give equal fills.
+struct CoreKey {
+  int mode = 0;  // 0: outside the core rows, 1: no parent row, 2: a parent row
+  Span span{0, 0};
+  Span parent{0, 0};
+  bool operator==(const CoreKey& other) const {
+    return mode == other.mode && span == other.span && parent == other.parent;
+  }
+};
+
+// The solid core of the shadow and the hole the parent leaves in it, row by row.
+class CorePlan {
+ public:
+  CorePlan(const std::vector<Span>& outline,
+           const std::vector<Span>& working,
+           int width,
+           const ShadowParams& params,
+           int radius)
+      : m_outline(outline),
+        m_working(working),
+        m_height(static_cast<int>(outline.size())),
+        m_size(params.size),
+        m_xOffset(params.xOffset),
+        m_yOffset(params.yOffset),
+        m_shadowWidth(width + 2 * params.size),
+        m_shadowHeight(m_height + 2 * params.size),
+        m_coreBegin(std::min(radius, std::max(m_size - m_yOffset, 0))),
+        m_coreEnd(std::max(m_shadowHeight - radius,
+                           std::min(m_height + m_size - m_yOffset, m_shadowHeight))) {}
+
+  int ShadowHeight() const { return m_shadowHeight; }
+
+  CoreKey KeyOf(int i) const {
+    CoreKey key;
+    if (i < m_coreBegin || i >= m_coreEnd)
+      return key;
+    key.span = m_working[i + 1];
+    const int parentRow = i - m_size + m_yOffset;
+    key.mode = parentRow < 0 || parentRow >= m_height ? 1 : 2;
+    if (key.mode == 2)
+      key.parent = m_outline[parentRow];
+    return key;
+  }
+
+  RowFill FillOf(const CoreKey& key) const {
+    RowFill fill;
+    if (key.mode == 1) {
+      fill.coreLeft = Normalised(key.span);
+    } else if (key.mode == 2) {
+      const int holeStart = key.parent.start + m_size - m_xOffset;
+      const int holeEnd = key.parent.end + m_size - m_xOffset;
+      fill.coreLeft = Normalised({key.span.start, std::min(holeStart, key.span.end)});
+      fill.hole = Normalised({std::max(holeStart, 0), std::min(holeEnd, m_shadowWidth)});
+      fill.coreRight = Normalised({std::max(holeEnd, key.span.start), key.span.end});
+    }
+    return fill;
+  }
+
+ private:
+  const std::vector<Span>& m_outline;
+  const std::vector<Span>& m_working;
+  const int m_height;
+  const int m_size;
+  const int m_xOffset;
+  const int m_yOffset;
+  const int m_shadowWidth;
+  const int m_shadowHeight;
+  const int m_coreBegin;
+  const int m_coreEnd;
+};
+
+// A row is drawn from scratch when its core key differs from the next row's or when the
+// centres within the kernel's reach differ from those of the next row; otherwise it repeats
+// the next row, which is stored just before it.
+std::vector<uint8_t> FreshRows(const std::vector<StampRuns>& runs,
+                               const CorePlan& core,
+                               int radius) {
+  const int shadowHeight = core.ShadowHeight();
+  std::vector<uint8_t> fresh(static_cast<size_t>(shadowHeight), 0);
+  fresh[shadowHeight - 1] = 1;
+  for (int j = 0; j <= shadowHeight; ++j) {
+    const StampRuns current = j < shadowHeight ? runs[j] : StampRuns{};
+    const StampRuns previous = j > 0 ? runs[j - 1] : StampRuns{};
+    if (current == previous)
+      continue;
+    // Rows r whose reach [r - radius, r + radius] or the next row's takes in row j or j - 1.
+    for (int r = std::max(j - radius - 1, 0); r <= std::min(j + radius - 1, shadowHeight - 1); ++r)
+      fresh[r] = 1;
+  }
+  CoreKey nextKey = core.KeyOf(shadowHeight - 1);
+  for (int r = shadowHeight - 2; r >= 0; --r) {
+    const CoreKey key = core.KeyOf(r);
+    if (!(key == nextKey))
+      fresh[r] = 1;
+    nextKey = key;
+  }
+  return fresh;
+}
+
+// Draws shadow row `r` from scratch: the soft border stamped from every centre within the
+// kernel's reach, then the solid core.
+void DrawFreshRow(uint32_t* row,
+                  int r,
+                  const RowFill& fill,
+                  const std::vector<StampRuns>& runs,
+                  const ShadowKernel& kernel,
+                  int shadowWidth) {
+  const int radius = kernel.radius;
+  const int side = 2 * radius + 1;
+  const int shadowHeight = static_cast<int>(runs.size());
+  Span blocked[3] = {fill.hole, fill.coreLeft, fill.coreRight};
+  Span segments[4];
+  const int segmentCount = FreeSegments(blocked, shadowWidth, segments);
+  RowWriter writer{row};
+  // Nearest centre rows first: their larger values can be stored without comparing.
+  for (int distance = 0; distance <= radius; ++distance) {
+    const uint32_t* kernelRow =
+        kernel.pixels.data() + static_cast<size_t>(distance + radius) * side + radius;
+    if (kernelRow[0] == 0)
+      break;  // the kernel only falls further out
+    for (int pass = 0; pass < (distance == 0 ? 1 : 2); ++pass) {
+      const int i = pass == 0 ? r - distance : r + distance;
+      if (i < 0 || i >= shadowHeight)
+        continue;
+      for (const Span& run : {runs[i].left, runs[i].right}) {
+        if (run.Empty())
+          continue;
+        for (int k = 0; k < segmentCount; ++k)
+          writer.StampRun(kernelRow, radius, run, segments[k]);
+      }
+    }
+  }
+  std::fill(row + fill.coreLeft.start, row + fill.coreLeft.end, kernel.core);
+  std::fill(row + fill.coreRight.start, row + fill.coreRight.end, kernel.core);
+}
+
 }  // namespace
 
 uint32_t PackShadowPixel(uint32_t color, uint8_t alpha) {
@@ -163,7 +321,7 @@ ShadowKernel BuildShadowKernel(const ShadowParams& params) {
   const int side = 2 * kernel.radius + 1;
   kernel.pixels.assign(static_cast<size_t>(side) * side, 0);
 
-  DoublePrecisionScope precision;
+  [[maybe_unused]] DoublePrecisionScope precision;  // does nothing off 32-bit x86
   for (int dy = -kernel.radius; dy <= kernel.radius; ++dy) {
     for (int dx = -kernel.radius; dx <= kernel.radius; ++dx) {
       const double distance = std::sqrt(static_cast<double>(dx * dx + dy * dy));
@@ -240,92 +398,15 @@ void RenderShadowFromOutline(uint32_t* bits,
   if (params.sharpness > size)
     ErodeWorkingSpans(working, params.sharpness - size);
   const ShadowKernel kernel = BuildShadowKernel(params);
-  const int radius = kernel.radius;
-  const int side = 2 * radius + 1;
-
-  // Centres of the soft border, row by row. Rows closer than the kernel radius to the image's
-  // edge get none, so every stamp stays inside the image.
-  std::vector<StampRuns> runs(static_cast<size_t>(shadowHeight));
-  for (int i = radius; i < shadowHeight - radius; ++i) {
-    const Span span = working[i + 1];
-    if (span.Empty())
-      continue;
-    const Span above = working[i];
-    const Span below = working[i + 2];
-    const int leftEnd =
-        std::max(span.start, std::min(std::max(above.start, below.start) + 1, span.end));
-    const int rightStart = std::max(leftEnd, std::min(above.end, below.end) - 1);
-    runs[i].left = Normalised({span.start, leftEnd});
-    runs[i].right = Normalised({rightStart, span.end});
-  }
-
-  const int xOffset = params.xOffset;
-  const int yOffset = params.yOffset;
-  const int coreBegin = std::min(radius, std::max(size - yOffset, 0));
-  const int coreEnd =
-      std::max(shadowHeight - radius, std::min(height + size - yOffset, shadowHeight));
-  // What the core step sees of a row: whether it fills the row at all, with or without a parent
-  // row, the working span and that parent row's span. Equal keys give equal fills.
-  struct CoreKey {
-    int mode = 0;  // 0: outside the core rows, 1: no parent row, 2: a parent row
-    Span span{0, 0};
-    Span parent{0, 0};
-    bool operator==(const CoreKey& other) const {
-      return mode == other.mode && span == other.span && parent == other.parent;
-    }
-  };
-  auto keyOf = [&](int i) {
-    CoreKey key;
-    if (i < coreBegin || i >= coreEnd)
-      return key;
-    key.span = working[i + 1];
-    const int parentRow = i - size + yOffset;
-    key.mode = parentRow < 0 || parentRow >= height ? 1 : 2;
-    if (key.mode == 2)
-      key.parent = outline[parentRow];
-    return key;
-  };
-  auto fillOf = [&](const CoreKey& key) {
-    RowFill fill;
-    if (key.mode == 1) {
-      fill.coreLeft = Normalised(key.span);
-    } else if (key.mode == 2) {
-      const int holeStart = key.parent.start + size - xOffset;
-      const int holeEnd = key.parent.end + size - xOffset;
-      fill.coreLeft = Normalised({key.span.start, std::min(holeStart, key.span.end)});
-      fill.hole = Normalised({std::max(holeStart, 0), std::min(holeEnd, shadowWidth)});
-      fill.coreRight = Normalised({std::max(holeEnd, key.span.start), key.span.end});
-    }
-    return fill;
-  };
-
-  // A row is drawn from scratch when its core key differs from the next row's or when the
-  // centres within the kernel's reach differ from those of the next row; otherwise it repeats
-  // the next row, which is stored just before it.
-  std::vector<uint8_t> fresh(static_cast<size_t>(shadowHeight), 0);
-  fresh[shadowHeight - 1] = 1;
-  for (int j = 0; j <= shadowHeight; ++j) {
-    const StampRuns current = j < shadowHeight ? runs[j] : StampRuns{};
-    const StampRuns previous = j > 0 ? runs[j - 1] : StampRuns{};
-    if (current == previous)
-      continue;
-    // Rows r whose reach [r - radius, r + radius] or the next row's takes in row j or j - 1.
-    for (int r = std::max(j - radius - 1, 0); r <= std::min(j + radius - 1, shadowHeight - 1); ++r)
-      fresh[r] = 1;
-  }
-  CoreKey nextKey = keyOf(shadowHeight - 1);
-  for (int r = shadowHeight - 2; r >= 0; --r) {
-    const CoreKey key = keyOf(r);
-    if (!(key == nextKey))
-      fresh[r] = 1;
-    nextKey = key;
-  }
+  const std::vector<StampRuns> runs = BorderCentres(working, shadowHeight, kernel.radius);
+  const CorePlan core(outline, working, width, params, kernel.radius);
+  const std::vector<uint8_t> fresh = FreshRows(runs, core, kernel.radius);
 
   // Rows in the order they are stored (bottom-up).
   int r = shadowHeight - 1;
   while (r >= 0) {
     uint32_t* row = bits + static_cast<size_t>(shadowHeight - 1 - r) * shadowWidth;
-    const RowFill fill = fillOf(keyOf(r));
+    const RowFill fill = core.FillOf(core.KeyOf(r));
     if (!fresh[r]) {
       // A band of rows that repeat the row before them; the hole is the same in all of them
       // and stays 0.
@@ -341,30 +422,7 @@ void RenderShadowFromOutline(uint32_t* bits,
       }
       continue;
     }
-    Span blocked[3] = {fill.hole, fill.coreLeft, fill.coreRight};
-    Span segments[4];
-    const int segmentCount = FreeSegments(blocked, shadowWidth, segments);
-    RowWriter writer{row};
-    // Nearest centre rows first: their larger values can be stored without comparing.
-    for (int distance = 0; distance <= radius; ++distance) {
-      const uint32_t* kernelRow =
-          kernel.pixels.data() + static_cast<size_t>(distance + radius) * side + radius;
-      if (kernelRow[0] == 0)
-        break;  // the kernel only falls further out
-      for (int pass = 0; pass < (distance == 0 ? 1 : 2); ++pass) {
-        const int i = pass == 0 ? r - distance : r + distance;
-        if (i < 0 || i >= shadowHeight)
-          continue;
-        for (const Span& run : {runs[i].left, runs[i].right}) {
-          if (run.Empty())
-            continue;
-          for (int k = 0; k < segmentCount; ++k)
-            writer.StampRun(kernelRow, radius, run, segments[k]);
-        }
-      }
-    }
-    std::fill(row + fill.coreLeft.start, row + fill.coreLeft.end, kernel.core);
-    std::fill(row + fill.coreRight.start, row + fill.coreRight.end, kernel.core);
+    DrawFreshRow(row, r, fill, runs, kernel, shadowWidth);
     --r;
   }
 }

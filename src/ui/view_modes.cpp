@@ -6,7 +6,8 @@ namespace view {
 namespace {
 
 const ViewModeLayout kCompleteLayout = {
-    1480, 890, 40, L"1480", L"40", L"0,6,5,6", L"topAreaBackground.png", L"1273"};
+    kCompleteWidth, kCompleteHeight,          40,     L"1480", L"40",
+    L"0,6,5,6",     L"topAreaBackground.png", L"1273"};
 const ViewModeLayout kSimpleLayout = {
     420, 340, 34, L"420", L"34", L"0,3,5,3", L"mini-topbackground.png", L"213"};
 

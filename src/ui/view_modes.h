@@ -9,6 +9,10 @@ namespace view {
 constexpr int kComplete = 1;
 constexpr int kSimple = 0;
 
+// The complete view's window size, which is also the main window's size when it opens.
+constexpr int kCompleteWidth = 1480;
+constexpr int kCompleteHeight = 890;
+
 struct ViewModeLayout {
   int windowWidth;
   int windowHeight;

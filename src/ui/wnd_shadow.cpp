@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 
 namespace DuiLib {
@@ -228,29 +229,22 @@ void CWndShadow::UpdateShadow(HWND parent) {
   info.bmiHeader.biCompression = BI_RGB;
   info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap == nullptr || bits == nullptr) {
-    // The previous image stays.
-    if (bitmap != nullptr)
-      DeleteObject(bitmap);
-    return;
-  }
+  zarvik::ScopedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || bits == nullptr)
+    return;  // the previous image stays
   std::memset(bits, 0, static_cast<size_t>(width) * height * 4);
   RenderShadowBits(static_cast<uint32_t*>(bits), parent, parentRect);
 
-  HDC memDc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(memDc, bitmap);
+  zarvik::ScopedMemoryDc memDc(CreateCompatibleDC(nullptr));
+  zarvik::ScopedSelectObject selection(memDc.Get(), bitmap.Get());
   POINT destination = {parentRect.left + m_xOffset - m_size, parentRect.top + m_yOffset - m_size};
   SIZE extent = {width, height};
   POINT source = {0, 0};
   MoveWindow(m_shadowWnd, destination.x, destination.y, width, height, FALSE);
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   // A failed update leaves the previous image; nothing else to do about it.
-  g_updateLayeredWindow(m_shadowWnd, nullptr, &destination, &extent, memDc, &source, 0, &blend,
-                        ULW_ALPHA);
-  SelectObject(memDc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(memDc);
+  g_updateLayeredWindow(m_shadowWnd, nullptr, &destination, &extent, memDc.Get(), &source, 0,
+                        &blend, ULW_ALPHA);
 }
 
 std::vector<zarvik::shadow::Span> ShadowOutlineFromRegion(HRGN region, int width, int height) {
@@ -278,15 +272,14 @@ void CWndShadow::RenderShadowBits(uint32_t* bits, HWND parent, const RECT& paren
   const int width = parentRect.right - parentRect.left;
   const int height = parentRect.bottom - parentRect.top;
   std::vector<zarvik::shadow::Span> outline;
-  HRGN region = CreateRectRgn(0, 0, 0, 0);
-  if (region != nullptr && GetWindowRgn(parent, region) != ERROR) {
-    outline = ShadowOutlineFromRegion(region, width, height);
+  zarvik::ScopedRegion region(CreateRectRgn(0, 0, 0, 0));
+  if (region && GetWindowRgn(parent, region.Get()) != ERROR) {
+    outline = ShadowOutlineFromRegion(region.Get(), width, height);
   } else {
     const zarvik::shadow::PixelRect whole = {0, 0, width, height};
     outline = zarvik::shadow::OutlineFromRects(&whole, 1, width, height);
   }
-  if (region != nullptr)
-    DeleteObject(region);
+  region.Reset();
   zarvik::shadow::RenderShadowFromOutline(bits, width, height, outline, GetParams());
 }
 
@@ -301,102 +294,109 @@ LRESULT CALLBACK CWndShadow::ShadowParentProc(HWND parent,
 
   switch (message) {
     case WM_MOVE:
-      if (shadow->m_status & SHADOW_VISIBLE) {
-        RECT rect;
-        GetWindowRect(parent, &rect);
-        SetWindowPos(shadow->m_shadowWnd, parent, rect.left + shadow->m_xOffset - shadow->m_size,
-                     rect.top + shadow->m_yOffset - shadow->m_size, 0, 0,
-                     SWP_NOSIZE | SWP_NOACTIVATE);
-      }
+      shadow->OnParentMove(parent);
       break;
-
     case WM_SIZE:
-      if ((shadow->m_status & SHADOW_ENABLED) &&
-          !(shadow->m_status & SHADOW_DISABLED_BY_COMPOSITION)) {
-        if (wParam == SIZE_MAXIMIZED || wParam == SIZE_MINIMIZED) {
-          ShowWindow(shadow->m_shadowWnd, SW_HIDE);
-          shadow->m_status &= ~SHADOW_VISIBLE;
-        } else if (IsWindowVisible(parent)) {
-          shadow->m_status |= SHADOW_PARENT_VISIBLE;
-          if (!(shadow->m_status & SHADOW_VISIBLE)) {
-            shadow->m_status |= SHADOW_VISIBLE;
-            shadow->UpdateShadow(parent);
-            ShowWindow(shadow->m_shadowWnd, SW_SHOWNA);
-            shadow->m_updatePending = true;
-          } else if (LOWORD(lParam) > LOWORD(shadow->m_lastParentSize) ||
-                     HIWORD(lParam) > HIWORD(shadow->m_lastParentSize)) {
-            // Growing: the parent paints its new area first, then the shadow follows.
-            shadow->m_updatePending = true;
-          } else {
-            shadow->UpdateShadow(parent);
-          }
-        }
-        shadow->m_lastParentSize = static_cast<uint32_t>(lParam);
-      }
+      shadow->OnParentSize(parent, wParam, lParam);
       break;
-
     case WM_PAINT:
       if (shadow->m_updatePending) {
         shadow->UpdateShadow(parent);
         shadow->m_updatePending = false;
       }
       break;
-
     case WM_EXITSIZEMOVE:
       if (shadow->m_status & SHADOW_VISIBLE)
         shadow->UpdateShadow(parent);
       break;
-
     case WM_SHOWWINDOW:
-      if ((shadow->m_status & SHADOW_ENABLED) &&
-          !(shadow->m_status & SHADOW_DISABLED_BY_COMPOSITION)) {
+      if (shadow->IsActive()) {
+        // The parent shows or hides itself first; the shadow follows.
         const LRESULT result = CallWindowProcW(previous, parent, message, wParam, lParam);
         // The previous procedure may have destroyed the parent and with it this entry.
         shadow = FindShadow(parent);
-        if (shadow == nullptr)
-          return result;
-        if (wParam == 0) {
-          ShowWindow(shadow->m_shadowWnd, SW_HIDE);
-          shadow->m_status &= ~(SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE);
-        } else {
-          shadow->m_status |= SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE;
-          ShowWindow(shadow->m_shadowWnd, SW_SHOWNA);
-          shadow->UpdateShadow(parent);
-          shadow->m_updatePending = true;
-        }
+        if (shadow != nullptr)
+          shadow->OnParentShown(parent, wParam != 0);
         return result;
       }
       break;
-
     case WM_DESTROY:
       if (HasWindow(shadow->m_shadowWnd))
         DestroyWindow(shadow->m_shadowWnd);
       shadow->m_shadowWnd = static_cast<HWND>(INVALID_HANDLE_VALUE);
       break;
-
     case WM_NCDESTROY:
       // The last message of the parent: the object may be attached to another window later.
       ShadowMap().erase(parent);
       shadow->m_previousProc = nullptr;
       shadow->m_status = 0;
       break;
-
-    case WM_DWMCOMPOSITIONCHANGED: {
-      BOOL composition = FALSE;
-      if (g_isCompositionEnabled != nullptr)
-        g_isCompositionEnabled(&composition);
-      if (composition)
-        shadow->m_status |= SHADOW_DISABLED_BY_COMPOSITION;
-      else
-        shadow->m_status &= ~SHADOW_DISABLED_BY_COMPOSITION;
-      shadow->ShowShadow(parent);
+    case WM_DWMCOMPOSITIONCHANGED:
+      shadow->OnCompositionChanged(parent);
       break;
-    }
-
     default:
       break;
   }
   return CallWindowProcW(previous, parent, message, wParam, lParam);
+}
+
+bool CWndShadow::IsActive() const {
+  return (m_status & SHADOW_ENABLED) && !(m_status & SHADOW_DISABLED_BY_COMPOSITION);
+}
+
+void CWndShadow::OnParentMove(HWND parent) {
+  if (!(m_status & SHADOW_VISIBLE))
+    return;
+  RECT rect;
+  GetWindowRect(parent, &rect);
+  SetWindowPos(m_shadowWnd, parent, rect.left + m_xOffset - m_size, rect.top + m_yOffset - m_size,
+               0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void CWndShadow::OnParentSize(HWND parent, WPARAM kind, LPARAM size) {
+  if (!IsActive())
+    return;
+  if (kind == SIZE_MAXIMIZED || kind == SIZE_MINIMIZED) {
+    ShowWindow(m_shadowWnd, SW_HIDE);
+    m_status &= ~SHADOW_VISIBLE;
+  } else if (IsWindowVisible(parent)) {
+    m_status |= SHADOW_PARENT_VISIBLE;
+    if (!(m_status & SHADOW_VISIBLE)) {
+      m_status |= SHADOW_VISIBLE;
+      UpdateShadow(parent);
+      ShowWindow(m_shadowWnd, SW_SHOWNA);
+      m_updatePending = true;
+    } else if (LOWORD(size) > LOWORD(m_lastParentSize) || HIWORD(size) > HIWORD(m_lastParentSize)) {
+      // Growing: the parent paints its new area first, then the shadow follows.
+      m_updatePending = true;
+    } else {
+      UpdateShadow(parent);
+    }
+  }
+  m_lastParentSize = static_cast<uint32_t>(size);
+}
+
+void CWndShadow::OnParentShown(HWND parent, bool shown) {
+  if (!shown) {
+    ShowWindow(m_shadowWnd, SW_HIDE);
+    m_status &= ~(SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE);
+    return;
+  }
+  m_status |= SHADOW_VISIBLE | SHADOW_PARENT_VISIBLE;
+  ShowWindow(m_shadowWnd, SW_SHOWNA);
+  UpdateShadow(parent);
+  m_updatePending = true;
+}
+
+void CWndShadow::OnCompositionChanged(HWND parent) {
+  BOOL composition = FALSE;
+  if (g_isCompositionEnabled != nullptr)
+    g_isCompositionEnabled(&composition);
+  if (composition)
+    m_status |= SHADOW_DISABLED_BY_COMPOSITION;
+  else
+    m_status &= ~SHADOW_DISABLED_BY_COMPOSITION;
+  ShowShadow(parent);
 }
 
 }  // namespace DuiLib

@@ -62,6 +62,13 @@ class CWndShadow {
 
  private:
   void Refresh();
+  // Enabled and not switched off by desktop composition.
+  bool IsActive() const;
+  // What the parent's messages do to the shadow.
+  void OnParentMove(HWND parent);
+  void OnParentSize(HWND parent, WPARAM kind, LPARAM size);
+  void OnParentShown(HWND parent, bool shown);
+  void OnCompositionChanged(HWND parent);
 
   HWND m_shadowWnd;  // INVALID_HANDLE_VALUE until attached
   WNDPROC m_previousProc;

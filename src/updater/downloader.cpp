@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/curl_options.h"
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 #include "updater/update_messages.h"
 
@@ -65,10 +66,10 @@ int DownloadTinyFile(const std::string& url,
                      const std::string& path,
                      const std::string& proxy,
                      long long maxBytes) {
-  CURL* curl = curl_easy_init();
+  zarvik::ScopedCurl curl(curl_easy_init());
   if (!curl)
     return kDownloadNoHandle;
-  zarvik::CurlOptions options(curl);
+  zarvik::CurlOptions options(curl.Get());
   options.Set(CURLOPT_URL, url.c_str());
   if (!proxy.empty())
     options.Set(CURLOPT_PROXY, proxy.c_str());
@@ -84,22 +85,20 @@ int DownloadTinyFile(const std::string& url,
       .Set(CURLOPT_UNRESTRICTED_AUTH, 1L);
   if (!options.ok()) {
     LogLine(ERROR, "cannot prepare the download of ", path, ": ", options.Problem());
-    curl_easy_cleanup(curl);
     return kDownloadNoHandle;
   }
-  FILE* file = fopen(path.c_str(), "wb+");
+  zarvik::ScopedStdioFile file(fopen(path.c_str(), "wb+"));
   if (!file) {
     LogLine(ERROR, "cannot create file : ", path);
-    curl_easy_cleanup(curl);
     return kDownloadCannotWrite;
   }
-  sink.file = file;
+  sink.file = file.Get();
   long status = 0;
-  CURLcode transfer = curl_easy_perform(curl);
+  CURLcode transfer = curl_easy_perform(curl.Get());
   if (transfer == CURLE_OK)
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  fclose(file);
-  curl_easy_cleanup(curl);
+    curl_easy_getinfo(curl.Get(), CURLINFO_RESPONSE_CODE, &status);
+  file.Reset();
+  curl.Reset();
   if (transfer == CURLE_FILESIZE_EXCEEDED || sink.overflow) {
     LogLine(ERROR, "the reply from ", url, " is larger than ", maxBytes, " bytes.");
     return kDownloadTooLarge;
@@ -111,8 +110,8 @@ int DownloadTinyFile(const std::string& url,
 
 int DownloadFile(const std::string& url, const std::string& path, long long maxBytes) {
   double announced = -1.0;
-  if (CURL* probe = curl_easy_init()) {
-    zarvik::CurlOptions options(probe);
+  if (zarvik::ScopedCurl probe{curl_easy_init()}) {
+    zarvik::CurlOptions options(probe.Get());
     options.Set(CURLOPT_URL, url.c_str())
         .Set(CURLOPT_CUSTOMREQUEST, "GET")
         .Set(CURLOPT_NOBODY, 1L)
@@ -121,13 +120,12 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
         .Set(CURLOPT_TIMEOUT, kProbeSeconds);
     if (!options.ok()) {
       LogLine(ERROR, "cannot prepare the size probe of ", url, ": ", options.Problem());
-      curl_easy_cleanup(probe);
       return kDownloadNoHandle;
     }
-    CURLcode probed = curl_easy_perform(probe);
+    CURLcode probed = curl_easy_perform(probe.Get());
     if (probed == CURLE_OK)
-      curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD, &announced);
-    curl_easy_cleanup(probe);
+      curl_easy_getinfo(probe.Get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD, &announced);
+    probe.Reset();
     if (probed == CURLE_OPERATION_TIMEDOUT) {
       // A server that takes this long to name a size will not deliver a package in time.
       LogLine(ERROR, "the size probe of ", url, " timed out.");
@@ -143,12 +141,12 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   OutputDebugStringA(
       ("the File Size : " + std::string(debugText) + " the file url: " + url).c_str());
 
-  CURL* curl = curl_easy_init();
+  zarvik::ScopedCurl curl(curl_easy_init());
   if (!curl)
     return kDownloadNoTransferHandle;
   static const char kProgressData[] = "* ";
   CappedFile sink = {nullptr, 0, maxBytes, false};
-  zarvik::CurlOptions options(curl);
+  zarvik::CurlOptions options(curl.Get());
   options.Set(CURLOPT_URL, url.c_str())
       .Set(CURLOPT_WRITEDATA, &sink)
       .Set(CURLOPT_WRITEFUNCTION, &WriteCapped)
@@ -162,22 +160,20 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
       .Set(CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
   if (!options.ok()) {
     LogLine(ERROR, "cannot prepare the package download from ", url, ": ", options.Problem());
-    curl_easy_cleanup(curl);
     return kDownloadNoTransferHandle;
   }
   DownloadedBytes = 0;
   g_lastPostedPercent = -1;
-  FILE* file = fopen(path.c_str(), "wb+");
+  zarvik::ScopedStdioFile file(fopen(path.c_str(), "wb+"));
   if (!file) {
     LogLine(ERROR, "cannot create file : ", path);
-    curl_easy_cleanup(curl);
     return kDownloadCannotWrite;
   }
-  sink.file = file;
+  sink.file = file.Get();
 
   DWORD start = GetTickCount();
   PrintLocalTime();
-  CURLcode transfer = curl_easy_perform(curl);
+  CURLcode transfer = curl_easy_perform(curl.Get());
   snprintf(debugText, sizeof(debugText), "%f", DownloadedBytes);
   OutputDebugStringA(("Had Download Size : " + std::string(debugText) +
                       " return code : " + std::to_string(static_cast<int>(transfer)))
@@ -186,11 +182,11 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   if (transfer == CURLE_OK && DownloadedBytes == announced) {
     PrintLocalTime();
     printf("%ds", static_cast<int>((GetTickCount() - start) / 1000));
-    fclose(file);
+    file.Reset();
   } else {
     printf("download failed error msg : %s,code : %d\n", curl_easy_strerror(transfer),
            static_cast<int>(transfer));
-    fclose(file);
+    file.Reset();  // closed before it can be deleted
     DeleteFileA(path.c_str());
     if (transfer == CURLE_OPERATION_TIMEDOUT) {
       LogLine(ERROR, "the package download from ", url, " stalled.");
@@ -204,8 +200,8 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   }
   fflush(stdout);
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  curl_easy_cleanup(curl);
+  curl_easy_getinfo(curl.Get(), CURLINFO_RESPONSE_CODE, &status);
+  curl.Reset();
   if (status != 200 && result != kDownloadTimedOut && result != kDownloadTooLarge) {
     // An error page of the right length is no package either.
     if (result == kDownloadOk)

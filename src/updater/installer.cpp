@@ -21,11 +21,16 @@
 namespace {
 
 constexpr int kDownloadAttempts = 5;
+// The last tries of a download go to the manifest's second URL.
+constexpr int kTriesOnSecondUrl = 3;
+// The try number rides in the low word of the failure notification's wParam.
+constexpr WPARAM kAttemptMask = 0xFFFF;
 constexpr DWORD kProfileValueSize = 260;
 // The longest suffix the updater appends to a member's path (".old.undone").
 constexpr size_t kLongestSuffix = 11;
 
-std::string Ansi(const std::wstring& text) {
+// Paths go into the log and to libcurl in the ANSI code page.
+std::string ToAnsi(const std::wstring& text) {
   return zarvik::WideToAnsi(text);
 }
 
@@ -143,7 +148,7 @@ bool RestoreOld(const std::wstring& prefix, const std::wstring& name) {
       return true;
     Rename("move new file back", away, target, 0);
   }
-  LogLine(ERROR, "restore file : ", Ansi(target), " failed,error : ", GetLastError());
+  LogLine(ERROR, "restore file : ", ToAnsi(target), " failed,error : ", GetLastError());
   return false;
 }
 
@@ -154,7 +159,7 @@ bool RemoveNew(const std::wstring& prefix, const std::wstring& name) {
   if (DeleteIfExists(target, "remove new file") ||
       Rename("move new file away", target, target + L".old.undone", MOVEFILE_REPLACE_EXISTING))
     return true;
-  LogLine(ERROR, "cannot remove new file : ", Ansi(target), " error : ", GetLastError());
+  LogLine(ERROR, "cannot remove new file : ", ToAnsi(target), " error : ", GetLastError());
   return false;
 }
 
@@ -182,8 +187,8 @@ bool IsDotEntry(const wchar_t* name) {
 
 void FindOldFiles(const std::wstring& directory, std::vector<std::wstring>* found) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((directory + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
+  zarvik::ScopedFindHandle find(FindFirstFileW((directory + L"\\*").c_str(), &data));
+  if (!find)
     return;
   do {
     if (IsDotEntry(data.cFileName))
@@ -196,8 +201,7 @@ void FindOldFiles(const std::wstring& directory, std::vector<std::wstring>* foun
     } else if (wcsstr(data.cFileName, L".old")) {
       found->push_back(path);
     }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
 }
 
 // One member of the package as the installation sees it.
@@ -256,6 +260,251 @@ int ListPackage(ZipReader* reader,
   return ZR_OK;
 }
 
+// --- The steps of an installation ------------------------------------------------------------
+
+// Empties "Temp" and creates it afresh; 0 or kUpdateScratchFailed. Whatever an earlier run left
+// there is never installed, and a file of that name is junk too. Without the folder nothing is
+// unpacked: members must never land anywhere else.
+int PrepareScratchFolder(const std::wstring& scratch) {
+  if (PathExists(scratch) && !IsDirectory(scratch) && !DeleteIfExists(scratch)) {
+    const DWORD error = GetLastError();
+    LogLine(ERROR,
+            "a file stands where the scratch folder goes and cannot be deleted : ", ToAnsi(scratch),
+            " error : ", error);
+    return kUpdateScratchFailed;
+  }
+  if (!DeleteDirectoryTree(scratch)) {
+    const DWORD error = GetLastError();
+    LogLine(ERROR, "cannot empty the scratch folder : ", ToAnsi(scratch), " error : ", error);
+    return kUpdateScratchFailed;
+  }
+  if (!zarvik::UpdateStep("create folder", scratch) ||
+      !CreateDirectoryW(scratch.c_str(), nullptr) || !IsDirectory(scratch)) {
+    const DWORD error = GetLastError();
+    LogLine(ERROR, "cannot create the scratch folder : ", ToAnsi(scratch), " error : ", error);
+    return kUpdateScratchFailed;
+  }
+  return 0;
+}
+
+// Unpacks every member of `package` into `scratch`, after the whole list has been checked; the
+// members come back in `members`. ZR_OK, kUpdateEmptyPackage or a zip reader code.
+int UnpackPackage(const std::wstring& package,
+                  const std::wstring& scratch,
+                  const std::wstring& base,
+                  std::vector<Member>* members) {
+  LogLine(INFO, "unzip : ", ToAnsi(package));
+  std::unique_ptr<ZipReader> reader = ZipReader::Open(package, scratch + L"\\");
+  if (!reader) {
+    int result = ZipLastResult() ? ZipLastResult() : ZR_NOFILE;
+    LogLine(ERROR, "cannot open the package, zip code : ", result);
+    return result;
+  }
+  if (reader->EntryCount() == 0) {
+    LogLine(INFO, "extract return code : ", kUpdateEmptyPackage);
+    return kUpdateEmptyPackage;
+  }
+  int result = ListPackage(reader.get(), scratch, base, members);
+  for (size_t i = 0; result == ZR_OK && i < members->size(); ++i) {
+    const Member& member = (*members)[i];
+    result = reader->ExtractEntry(member.index, member.name);
+    if (result != ZR_OK)
+      LogLine(ERROR, "cannot unpack ", zarvik::WideToUtf8(member.name), ", zip code : ", result);
+  }
+  if (result != ZR_OK)
+    LogLine(INFO, "extract return code : ", result);
+  return result;
+}
+
+// The folders of the installation a member needs, outermost first (the member itself too when
+// it is a folder).
+std::vector<std::wstring> FolderChain(const Member& member) {
+  std::vector<std::wstring> chain;
+  for (size_t at = member.name.find(L'\\'); at != std::wstring::npos;
+       at = member.name.find(L'\\', at + 1))
+    chain.push_back(member.name.substr(0, at));
+  if (member.directory)
+    chain.push_back(member.name);
+  return chain;
+}
+
+// The plan, before anything is renamed: folders to create, files to add, files to replace, in
+// `journal`; the files to move in, the executable last, in `files`. 0, kUpdateCopyFailed (a file
+// where a folder is needed or the other way round) or kUpdateSetAsideFailed (a stale backup that
+// cannot be deleted).
+int PlanInstallation(const std::wstring& prefix,
+                     const std::vector<Member>& members,
+                     zarvik::UpdateJournal* journal,
+                     std::vector<std::wstring>* files) {
+  std::set<std::wstring> plannedFolders;
+  for (const Member& member : members) {
+    for (const std::wstring& folder : FolderChain(member)) {
+      const std::wstring path = prefix + folder;
+      if (PathExists(path) && !IsDirectory(path)) {
+        LogLine(ERROR, "a file stands where the package needs a folder : ", ToAnsi(path));
+        return kUpdateCopyFailed;
+      }
+      if (!PathExists(path) && plannedFolders.insert(zarvik::FoldZipName(folder)).second)
+        journal->folders.push_back(folder);
+    }
+    if (!member.directory)
+      files->push_back(member.name);
+  }
+  std::stable_partition(files->begin(), files->end(),
+                        [](const std::wstring& name) { return !IsExecutableName(name); });
+  for (const std::wstring& name : *files) {
+    const std::wstring target = prefix + name;
+    if (IsDirectory(target)) {
+      LogLine(ERROR, "a folder stands where the package has a file : ", ToAnsi(target));
+      return kUpdateCopyFailed;
+    }
+    if (!PathExists(target)) {
+      journal->added.push_back(name);
+      continue;
+    }
+    // A backup left by an earlier update: after an interruption, every "<name>.old" of an R
+    // line must be this installation's own.
+    if (!DeleteIfExists(target + L".old", "delete stale backup")) {
+      LogLine(ERROR, "cannot delete the stale backup : ", ToAnsi(target + L".old"));
+      return kUpdateSetAsideFailed;
+    }
+    journal->replaced.push_back(name);
+  }
+  return 0;
+}
+
+// Writes the journal of the plan; without it no rename may start. 0 or kUpdateJournalFailed.
+int StartJournal(const std::wstring& journalPath, const zarvik::UpdateJournal& journal) {
+  if (WriteJournal(journalPath, zarvik::FormatJournal(journal), false))
+    return 0;
+  LogLine(ERROR, "cannot write the update journal, error : ", GetLastError());
+  DeleteIfExists(journalPath, "delete journal");
+  return kUpdateJournalFailed;
+}
+
+// Creates the planned folders, then sets aside and moves in one file at a time: the set-aside
+// and the move of a file (the executable's too) are adjacent renames. 0, kUpdateCopyFailed or
+// kUpdateSetAsideFailed; the caller undoes a failure from the journal.
+int SetAsideAndMoveIn(const std::wstring& prefix,
+                      const std::wstring& scratch,
+                      const zarvik::UpdateJournal& journal,
+                      const std::vector<std::wstring>& files) {
+  for (const std::wstring& folder : journal.folders) {
+    const std::wstring path = prefix + folder;
+    if (!zarvik::UpdateStep("create folder", path) || !CreateDirectoryW(path.c_str(), nullptr)) {
+      LogLine(ERROR, "cannot create folder : ", ToAnsi(path), " error : ", GetLastError());
+      return kUpdateCopyFailed;
+    }
+  }
+  const std::set<std::wstring> replaced(journal.replaced.begin(), journal.replaced.end());
+  for (const std::wstring& name : files) {
+    const std::wstring target = prefix + name;
+    if (replaced.count(name) && !Rename("set aside", target, target + L".old", 0)) {
+      LogLine(ERROR, "rename file : ", ToAnsi(target), " failed,error : ", GetLastError());
+      return kUpdateSetAsideFailed;
+    }
+    if (!Rename("move in", scratch + L"\\" + name, target, MOVEFILE_REPLACE_EXISTING)) {
+      LogLine(ERROR, "move file : ", ToAnsi(target), " failed,error : ", GetLastError());
+      return kUpdateCopyFailed;
+    }
+  }
+  return 0;
+}
+
+// Rolls a failed installation back from its journal; `failure` when the old version is back (and
+// the journal gone), kUpdateRollBackFailed when the journal and the backups must stay.
+int UndoInstallation(const std::wstring& prefix,
+                     const zarvik::UpdateJournal& journal,
+                     int failure) {
+  if (!RollBack(prefix, journal)) {
+    LogLine(ERROR, "the roll-back failed: the journal and the backups stay for the next start.");
+    return kUpdateRollBackFailed;
+  }
+  if (!DeleteIfExists(JournalPath(prefix), "delete journal"))
+    LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
+  return failure;
+}
+
+// --- The steps before an installation --------------------------------------------------------
+
+// Where the package comes from and what it must be.
+struct PackageSource {
+  std::string urls[2];  // ANSI, each with its "?sid=" time stamp
+  zarvik::PackageExpectation expected;
+};
+
+// Reads the package URLs from the manifest on disk and checks the manifest's signature again:
+// nothing unverified is ever installed. 0, kUpdateNoManifest or kUpdateManifestRefused.
+int ReadCheckedManifest(const std::wstring& directory, PackageSource* source) {
+  const std::wstring manifest = directory + L"update.ini";
+  if (!PathExists(manifest)) {
+    LogLine(ERROR, "update configure file no exists.");
+    return kUpdateNoManifest;
+  }
+  const std::wstring url1 = ReadProfileText(manifest, L"URL");
+  const std::wstring url2 = ReadProfileText(manifest, L"URL2");
+  if (url1.empty() && url2.empty()) {
+    LogLine(ERROR, "update url section cann't find.");
+    return kUpdateNoManifest;
+  }
+  std::string problem;
+  if (!zarvik::CheckManifest(manifest, directory + L"update.ini.sig", &source->expected,
+                             &problem)) {
+    LogLine(ERROR, "the update manifest is refused: ", problem, ".");
+    return kUpdateManifestRefused;
+  }
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  source->urls[0] = ToAnsi(PackageUrl(url1, now));
+  source->urls[1] = ToAnsi(PackageUrl(url2, now));
+  return 0;
+}
+
+// One download of the package, checked against the manifest before anything is unpacked: a
+// mismatch is a failed download like any other. 0 or a download code.
+int DownloadOnce(const std::string& url,
+                 const std::wstring& package,
+                 const zarvik::PackageExpectation& expected) {
+  int result =
+      DownloadFile(url, ToAnsi(package), expected.size >= 0 ? expected.size : kMaxPackageBytes);
+  if (result == kDownloadTooLarge && expected.size >= 0)
+    result = kDownloadMismatch;  // larger than the manifest's "Size"
+  std::string problem;
+  if (result == 0 && !zarvik::PackageMatches(package, expected, &problem)) {
+    LogLine(ERROR, "the package does not match the manifest (", problem, "), deleted.");
+    DeleteIfExists(package, "delete package");
+    result = kDownloadMismatch;
+  }
+  return result;
+}
+
+// Downloads the package: the first URL first, the second for the last tries; every failed try
+// is told to the game and followed by a pause of `pauseMs`. 0 or the last download code.
+int DownloadCheckedPackage(HWND window,
+                           const PackageSource& source,
+                           const std::wstring& package,
+                           DWORD pauseMs) {
+  LogLine(INFO, "update package down load url : ", source.urls[0]);
+  int result = 0;
+  int attempt = 1;
+  for (int remaining = kDownloadAttempts - 1; remaining >= 0; --remaining) {
+    const std::string& url = remaining >= kTriesOnSecondUrl ? source.urls[0] : source.urls[1];
+    LogLine(INFO, "try to download zarvik.zip from ", url);
+    result = DownloadOnce(url, package, source.expected);
+    LogLine(INFO, "nRet = ", result);
+    if (result == 0)
+      return 0;
+    if (window) {
+      PostMessageW(window, GAME_NOTIFY_UPDATE_FAIL,
+                   GameNotifyWParam(GAME_NOTIFY_UPDATE_FAIL) | (attempt & kAttemptMask), 0);
+      ++attempt;
+      LogLine(ERROR, "dwonload falied ,will retry ,", attempt);
+    }
+    Sleep(pauseMs);
+  }
+  return result;
+}
+
 }  // namespace
 
 bool CopyDirectoryTree(const std::wstring& source,
@@ -263,8 +512,8 @@ bool CopyDirectoryTree(const std::wstring& source,
                        bool moveFiles) {
   CreateDirectoryW(destination.c_str(), nullptr);
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((source + L"/*.*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
+  zarvik::ScopedFindHandle find(FindFirstFileW((source + L"/*.*").c_str(), &data));
+  if (!find)
     return false;
   bool ok = true;
   do {
@@ -279,11 +528,10 @@ bool CopyDirectoryTree(const std::wstring& source,
     } else if (moveFiles && MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       continue;
     } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-      LogLine(ERROR, "copy file : ", Ansi(from), " failed,error : ", GetLastError());
+      LogLine(ERROR, "copy file : ", ToAnsi(from), " failed,error : ", GetLastError());
       ok = false;
     }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
   return ok;
 }
 
@@ -292,8 +540,8 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
   if (!PathExists(base))
     return true;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  zarvik::ScopedFindHandle find(FindFirstFileW((base + L"\\*").c_str(), &data));
+  if (find) {
     do {
       if (IsDotEntry(data.cFileName))
         continue;
@@ -310,8 +558,8 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
       } else {
         DeleteIfExists(path);  // unpacked read-only members included
       }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
+    find.Reset();  // the folder itself goes next
   }
   if (zarvik::UpdateStep("remove folder", base))
     RemoveDirectoryW(base.c_str());
@@ -364,146 +612,39 @@ int InstallPackage(const std::wstring& directory, const std::wstring& package) {
   const std::wstring prefix = base + L"\\";
   const std::wstring scratch = base + L"\\Temp";
 
-  // Whatever an earlier run left in "Temp" is never installed; a file of that name is junk too.
-  if (PathExists(scratch) && !IsDirectory(scratch))
-    DeleteIfExists(scratch);
-  if (!DeleteDirectoryTree(scratch)) {
-    LogLine(ERROR, "cannot empty the scratch folder : ", Ansi(scratch));
-    return kUpdateScratchFailed;
-  }
-  if (!UpdateStep("create folder", scratch) || !CreateDirectoryW(scratch.c_str(), nullptr) ||
-      !IsDirectory(scratch)) {
-    LogLine(ERROR, "cannot create the scratch folder : ", Ansi(scratch),
-            " error : ", GetLastError());
-    return kUpdateScratchFailed;
-  }
-  LogLine(INFO, "unzip : ", Ansi(package));
-  std::unique_ptr<ZipReader> reader = ZipReader::Open(package, scratch + L"\\");
-  if (!reader) {
-    int result = ZipLastResult() ? ZipLastResult() : ZR_NOFILE;
-    LogLine(ERROR, "cannot open the package, zip code : ", result);
-    DeleteDirectoryTree(scratch);
+  int result = PrepareScratchFolder(scratch);
+  if (result != 0)
     return result;
-  }
-  if (reader->EntryCount() == 0) {
-    LogLine(INFO, "extract return code : ", kUpdateEmptyPackage);
-    reader.reset();
-    DeleteDirectoryTree(scratch);
-    return kUpdateEmptyPackage;
-  }
   std::vector<Member> members;
-  int result = ListPackage(reader.get(), scratch, base, &members);
-  for (size_t i = 0; result == ZR_OK && i < members.size(); ++i) {
-    result = reader->ExtractEntry(members[i].index, members[i].name);
-    if (result != ZR_OK)
-      LogLine(ERROR, "cannot unpack ", WideToUtf8(members[i].name), ", zip code : ", result);
-  }
-  reader.reset();
-  if (result != ZR_OK) {
-    LogLine(INFO, "extract return code : ", result);
-    DeleteDirectoryTree(scratch);
-    return result;
-  }
-
-  // The plan: folders to create, files to add, files to replace; the executable last.
+  result = UnpackPackage(package, scratch, base, &members);
   UpdateJournal journal;
   std::vector<std::wstring> files;
-  std::set<std::wstring> plannedFolders;
-  for (const Member& member : members) {
-    std::vector<std::wstring> chain;
-    for (size_t at = member.name.find(L'\\'); at != std::wstring::npos;
-         at = member.name.find(L'\\', at + 1))
-      chain.push_back(member.name.substr(0, at));
-    if (member.directory)
-      chain.push_back(member.name);
-    for (const std::wstring& folder : chain) {
-      const std::wstring path = prefix + folder;
-      if (PathExists(path) && !IsDirectory(path)) {
-        LogLine(ERROR, "a file stands where the package needs a folder : ", Ansi(path));
-        DeleteDirectoryTree(scratch);
-        return kUpdateCopyFailed;
-      }
-      if (!PathExists(path) && plannedFolders.insert(FoldZipName(folder)).second)
-        journal.folders.push_back(folder);
-    }
-    if (!member.directory)
-      files.push_back(member.name);
-  }
-  std::stable_partition(files.begin(), files.end(),
-                        [](const std::wstring& name) { return !IsExecutableName(name); });
-  for (const std::wstring& name : files) {
-    const std::wstring target = prefix + name;
-    if (IsDirectory(target)) {
-      LogLine(ERROR, "a folder stands where the package has a file : ", Ansi(target));
-      DeleteDirectoryTree(scratch);
-      return kUpdateCopyFailed;
-    }
-    if (!PathExists(target)) {
-      journal.added.push_back(name);
-      continue;
-    }
-    // A backup left by an earlier update: after an interruption, every "<name>.old" of an R
-    // line must be this installation's own.
-    if (!DeleteIfExists(target + L".old", "delete stale backup")) {
-      LogLine(ERROR, "cannot delete the stale backup : ", Ansi(target + L".old"));
-      DeleteDirectoryTree(scratch);
-      return kUpdateSetAsideFailed;
-    }
-    journal.replaced.push_back(name);
-  }
-
+  if (result == ZR_OK)
+    result = PlanInstallation(prefix, members, &journal, &files);
   const std::wstring journalPath = JournalPath(prefix);
-  if (!WriteJournal(journalPath, FormatJournal(journal), false)) {
-    LogLine(ERROR, "cannot write the update journal, error : ", GetLastError());
-    DeleteIfExists(journalPath, "delete journal");
+  if (result == 0)
+    result = StartJournal(journalPath, journal);
+  if (result != 0) {
+    // Nothing of the installation was touched yet.
     DeleteDirectoryTree(scratch);
-    return kUpdateJournalFailed;
+    return result;
   }
 
   // From here on every failure is undone from the journal.
-  const std::set<std::wstring> replaced(journal.replaced.begin(), journal.replaced.end());
-  result = 0;
-  for (const std::wstring& folder : journal.folders) {
-    const std::wstring path = prefix + folder;
-    if (!UpdateStep("create folder", path) || !CreateDirectoryW(path.c_str(), nullptr)) {
-      LogLine(ERROR, "cannot create folder : ", Ansi(path), " error : ", GetLastError());
-      result = kUpdateCopyFailed;
-      break;
-    }
-  }
-  // Set aside and move in, one file at a time: the set-aside and the move of a file (the
-  // executable's too) are adjacent renames.
-  for (size_t i = 0; result == 0 && i < files.size(); ++i) {
-    const std::wstring target = prefix + files[i];
-    if (replaced.count(files[i]) && !Rename("set aside", target, target + L".old", 0)) {
-      LogLine(ERROR, "rename file : ", Ansi(target), " failed,error : ", GetLastError());
-      result = kUpdateSetAsideFailed;
-      break;
-    }
-    if (!Rename("move in", scratch + L"\\" + files[i], target, MOVEFILE_REPLACE_EXISTING)) {
-      LogLine(ERROR, "move file : ", Ansi(target), " failed,error : ", GetLastError());
-      result = kUpdateCopyFailed;
-    }
-  }
+  result = SetAsideAndMoveIn(prefix, scratch, journal, files);
   if (result == 0 && !WriteJournal(journalPath, JournalCommitLine(), true)) {
     LogLine(ERROR, "cannot commit the update journal, error : ", GetLastError());
     result = kUpdateJournalFailed;
   }
   if (result != 0) {
     // Half a new version is a broken client: put the old one back.
-    if (!RollBack(prefix, journal)) {
-      LogLine(ERROR, "the roll-back failed: the journal and the backups stay for the next start.");
-      DeleteDirectoryTree(scratch);
-      return kUpdateRollBackFailed;
-    }
-    if (!DeleteIfExists(journalPath, "delete journal"))
-      LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
+    result = UndoInstallation(prefix, journal, result);
     DeleteDirectoryTree(scratch);
     return result;
   }
   // Committed: left-overs of the scratch folder or the package are removed at the next start.
   DeleteDirectoryTree(scratch);
-  LogLine(INFO, "Delete Directory : ", Ansi(scratch));
+  LogLine(INFO, "Delete Directory : ", ToAnsi(scratch));
   LogLine(INFO, "extract return code : ", 0);
   DeleteIfExists(package, "delete package");
   return 0;
@@ -520,11 +661,11 @@ void CleanUpAfterUpdate(const std::wstring& directory) {
   FindOldFiles(base, &found);
   LogLine(INFO, "find old file number : ", found.size());
   for (const std::wstring& path : found) {
-    LogLine(INFO, "delete file : ", Ansi(path));
+    LogLine(INFO, "delete file : ", ToAnsi(path));
     if (DeleteIfExists(path))
-      LogLine(INFO, "file : ", Ansi(path), " delete succ.");
+      LogLine(INFO, "file : ", ToAnsi(path), " delete succ.");
     else
-      LogLine(ERROR, "file : ", Ansi(path), " delete failed,error : ", GetLastError());
+      LogLine(ERROR, "file : ", ToAnsi(path), " delete failed,error : ", GetLastError());
   }
 }
 
@@ -535,72 +676,26 @@ int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
     LogLine(ERROR, "an earlier update is not settled, this one does not start.");
     return kUpdateEarlierUnfinished;
   }
-  const std::wstring manifest = directory + L"update.ini";
-  if (!PathExists(manifest)) {
-    LogLine(ERROR, "update configure file no exists.");
-    return kUpdateNoManifest;
-  }
-  const std::wstring url1 = ReadProfileText(manifest, L"URL");
-  const std::wstring url2 = ReadProfileText(manifest, L"URL2");
-  if (url1.empty() && url2.empty()) {
-    LogLine(ERROR, "update url section cann't find.");
-    return kUpdateNoManifest;
-  }
-
-  // The manifest on disk is checked again: nothing unverified is ever installed.
-  PackageExpectation expected;
-  std::string problem;
-  if (!CheckManifest(manifest, directory + L"update.ini.sig", &expected, &problem)) {
-    LogLine(ERROR, "the update manifest is refused: ", problem, ".");
-    return kUpdateManifestRefused;
-  }
+  PackageSource source;
+  int result = ReadCheckedManifest(directory, &source);
+  if (result != 0)
+    return result;
 
   const std::wstring package = directory + L"zarvik.zip";
-  LogLine(INFO, Ansi(package));
-  LogLine(INFO, Ansi(package));
+  LogLine(INFO, ToAnsi(package));
+  LogLine(INFO, ToAnsi(package));
   DeleteIfExists(package, "delete package");
-
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::string urls[2] = {Ansi(PackageUrl(url1, now)), Ansi(PackageUrl(url2, now))};
-  LogLine(INFO, "update package down load url : ", urls[0]);
-
-  int result = 0;
-  int attempt = 1;
-  for (int remaining = kDownloadAttempts - 1; remaining >= 0; --remaining) {
-    const std::string& url = remaining >= 3 ? urls[0] : urls[1];
-    LogLine(INFO, "try to download zarvik.zip from ", url);
-    result =
-        DownloadFile(url, Ansi(package), expected.size >= 0 ? expected.size : kMaxPackageBytes);
-    if (result == kDownloadTooLarge && expected.size >= 0)
-      result = kDownloadMismatch;  // larger than the manifest's "Size"
-    if (result == 0 && !PackageMatches(package, expected, &problem)) {
-      // Checked before anything is unpacked; a mismatch is a failed download like any other.
-      LogLine(ERROR, "the package does not match the manifest (", problem, "), deleted.");
-      DeleteIfExists(package, "delete package");
-      result = kDownloadMismatch;
-    }
-    LogLine(INFO, "nRet = ", result);
-    if (result == 0)
-      break;
-    if (window) {
-      PostMessageW(window, GAME_NOTIFY_UPDATE_FAIL,
-                   GameNotifyWParam(GAME_NOTIFY_UPDATE_FAIL) | (attempt & 0xFFFF), 0);
-      ++attempt;
-      LogLine(ERROR, "dwonload falied ,will retry ,", attempt);
-    }
-    Sleep(pauseMs);
-  }
+  result = DownloadCheckedPackage(window, source, package, pauseMs);
   if (result != 0)
     return result;
 
   if (window)
     PostMessageW(window, WM_UPDATE_INSTALLING, 0, 0);
-  LogLine(INFO, "unpackage zarvik.zip", Ansi(ModuleFilePath()));
+  LogLine(INFO, "unpackage zarvik.zip", ToAnsi(ModuleFilePath()));
   DeleteIfExists(directory + L"zarvik.bin");
   DeleteIfExists(directory + L"duilib.dll.org");
 
-  LogLine(INFO, Ansi(package));
+  LogLine(INFO, ToAnsi(package));
   result = PathExists(package) ? InstallPackage(directory, package) : ZR_NOFILE;
   if (result != 0) {
     LogLine(ERROR, "unzip file filed.");

@@ -16,9 +16,9 @@ namespace zarvik {
 bool FindInstancesNamed(const std::wstring& exeName, std::vector<DWORD>& processIds) {
   LogLine(INFO, "check the other zarvik instance is runing.");
   processIds.clear();
+  // A failed snapshot is INVALID_HANDLE_VALUE, which the owner never closes.
   ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.IsValid() || snapshot.Get() == INVALID_HANDLE_VALUE) {
-    snapshot.Release();  // INVALID_HANDLE_VALUE is nothing to close
+  if (!snapshot) {
     LogLine(INFO, "check task finished & the instance number is : ", 0);
     return false;
   }
@@ -67,8 +67,9 @@ bool SendUpdateReportFrom(const std::wstring& directory, bool failed) {
   if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                       nullptr, nullptr, &startup, &process))
     return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // The report runs on by itself; nothing here waits for it.
+  ScopedHandle thread(process.hThread);
+  ScopedHandle reportProcess(process.hProcess);
   return true;
 }
 

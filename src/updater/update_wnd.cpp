@@ -19,6 +19,13 @@ const wchar_t kUpdatingText[] = L"Zarvik\u6b63\u5728\u66f4\u65b0";  // "Zarvik�
 const wchar_t kFailedText[] = L"\u66f4\u65b0\u5931\u8d25\uff0c\u8bf7\u7a0d\u540e\u518d\u8bd5.";
 const wchar_t kInstallingText[] = L"\u6b63\u5728\u66f4\u65b0\u6587\u4ef6...";  // "正在更新文件..."
 
+// The window's handlers run on the UI thread that created it; the update worker only posts to
+// it. A handler entered from another thread would race the paint manager: it is logged.
+void RequireWindowThread(HWND window, const char* handler) {
+  if (window && ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
+    LogLine(ERROR, "CUpdateWnd::", handler, " called on the wrong thread.");
+}
+
 }  // namespace
 
 std::wstring ProgressForeImage(int percent) {
@@ -46,6 +53,7 @@ DuiLib::CDuiString CUpdateWnd::GetSkinFile() {
 }
 
 LRESULT CUpdateWnd::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+  RequireWindowThread(m_hWnd, __func__);
   if (::IsIconic(m_hWnd)) {
     bHandled = FALSE;
     return 0;
@@ -54,14 +62,17 @@ LRESULT CUpdateWnd::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT CUpdateWnd::OnNcHitTest(UINT, WPARAM, LPARAM, BOOL&) {
+  RequireWindowThread(m_hWnd, __func__);
   return HTCAPTION;  // dragged from anywhere, never resized
 }
 
 LRESULT CUpdateWnd::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
+  RequireWindowThread(m_hWnd, __func__);
   return 0;
 }
 
 LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+  RequireWindowThread(m_hWnd, __func__);
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
   style &= ~WS_CAPTION;
   ::SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
@@ -94,7 +105,7 @@ LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
                  SWP_SHOWWINDOW | SWP_NOACTIVATE);
   ::BringWindowToTop(m_hWnd);
 
-  m_worker = ::CreateThread(nullptr, 0, &UpdateThreadProc, this, 0, nullptr);
+  m_worker.Reset(::CreateThread(nullptr, 0, &UpdateThreadProc, this, 0, nullptr));
   if (!m_worker) {
     // Without a worker nothing would ever close the window: fail the update visibly.
     LogLine(ERROR, "cannot start the update thread, error : ", ::GetLastError());
@@ -105,6 +116,7 @@ LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT CUpdateWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+  RequireWindowThread(m_hWnd, __func__);
   switch (uMsg) {
     case WM_UPDATE_PROGRESS:
       if (lParam >= 1 && lParam <= 100 && m_progressBar) {
@@ -165,9 +177,8 @@ DWORD WINAPI UpdateThreadProc(LPVOID parameter) {
 
 void CUpdateWnd::WaitForWorker() {
   if (m_worker) {
-    ::WaitForSingleObject(m_worker, INFINITE);
-    ::CloseHandle(m_worker);
-    m_worker = nullptr;
+    ::WaitForSingleObject(m_worker.Get(), INFINITE);
+    m_worker.Reset();
   }
 }
 

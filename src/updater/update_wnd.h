@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/scoped_handle.h"
 #include "toolkit/ui_library.h"
 
 class CUpdateWnd : public DuiLib::WindowImplBase {
@@ -40,7 +41,7 @@ class CUpdateWnd : public DuiLib::WindowImplBase {
   DuiLib::CProgressUI* m_progressBar = nullptr;
   HWND m_gameWnd = nullptr;
   int (*m_procedure)(HWND) = nullptr;
-  HANDLE m_worker = nullptr;
+  zarvik::ScopedHandle m_worker;
   volatile LONG m_result = 0;  // written by the worker before it posts or closes
 };
 

@@ -5,6 +5,7 @@
 
 #include <minizip/iowin32.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/encoding.h"
@@ -15,6 +16,8 @@
 namespace {
 
 constexpr size_t kBlockSize = 16384;
+// Bit 0 of a member's general purpose flags: its data is encrypted.
+constexpr unsigned kEncryptedFlag = 1;
 int g_zipLastResult = ZR_OK;
 
 int SetResult(int code) {
@@ -56,6 +59,71 @@ void CreateDirectories(const std::wstring& path, size_t from) {
   }
 }
 
+// Creates the file of a member for writing, with the member's read-only, hidden, system and
+// archive attributes; INVALID_HANDLE_VALUE when it cannot be created.
+HANDLE CreateMemberFile(const std::wstring& path, DWORD memberAttributes) {
+  // A read-only or hidden file from an earlier run would refuse to be replaced.
+  DWORD existing = GetFileAttributesW(path.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY))
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DWORD createAttributes = memberAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  if (!zarvik::UpdateStep("write member", path))
+    return INVALID_HANDLE_VALUE;
+  return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                     createAttributes ? createAttributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Copies the open member of `archive` into `out`, block by block; ZR_OK, ZR_FLATE or ZR_WRITE.
+// `total` counts the bytes written.
+int CopyOpenMember(unzFile archive, HANDLE out, uint64_t* total) {
+  std::vector<char> block(kBlockSize);
+  for (;;) {
+    int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
+    if (read < 0)
+      return ZR_FLATE;
+    if (read == 0)
+      return ZR_OK;
+    DWORD written = 0;
+    if (!WriteFile(out, block.data(), static_cast<DWORD>(read), &written, nullptr) ||
+        written != static_cast<DWORD>(read))
+      return ZR_WRITE;
+    *total += written;
+  }
+}
+
+// Writes the current member of `archive` to `path`: complete, checked and on disk, or not at all.
+int WriteCurrentMember(unzFile archive, const ZipEntry& entry, const std::wstring& path) {
+  if (unzOpenCurrentFile(archive) != UNZ_OK)
+    return ZR_FLATE;
+  zarvik::ScopedFileHandle out(CreateMemberFile(path, entry.attributes));
+  if (!out) {
+    unzCloseCurrentFile(archive);
+    return ZR_NOFILE;
+  }
+  uint64_t total = 0;
+  int code = CopyOpenMember(archive, out.Get(), &total);
+  int closeError = unzCloseCurrentFile(archive);  // reports a CRC mismatch
+  if (code == ZR_OK && closeError != UNZ_OK)
+    code = ZR_FLATE;
+  // The CRC is only checked when every declared byte came out: a member whose data ends early
+  // would pass as a short file.
+  if (code == ZR_OK && total != entry.declaredSize)
+    code = ZR_SIZE;
+  // The file must be on disk before anything of the installation is renamed for it.
+  if (code == ZR_OK && !FlushFileBuffers(out.Get()))
+    code = ZR_WRITE;
+  if (code == ZR_OK) {
+    SetFileTime(out.Get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
+    return ZR_OK;
+  }
+  // A half-written member is of no use to anybody.
+  out.Reset();
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+  return code;
+}
+
 }  // namespace
 
 int ZipLastResult() {
@@ -65,26 +133,24 @@ int ZipLastResult() {
 std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path, const std::wstring& root) {
   zlib_filefunc64_def functions;
   fill_win32_filefunc64W(&functions);
-  unzFile archive = unzOpen2_64(path.c_str(), &functions);
+  zarvik::ScopedZipFile archive(unzOpen2_64(path.c_str(), &functions));
   if (!archive) {
     SetResult(ZR_NOFILE);
     return nullptr;
   }
   unz_global_info64 info;
-  if (unzGetGlobalInfo64(archive, &info) != UNZ_OK) {
-    unzClose(archive);
+  if (unzGetGlobalInfo64(archive.Get(), &info) != UNZ_OK) {
     SetResult(ZR_NOFILE);
     return nullptr;
   }
   // A zip64 count is 64 bits wide: anything beyond a sane bound (and so beyond int) is refused
   // rather than cut to a negative or huge loop count.
   if (info.number_entry > kMaxZipEntries) {
-    unzClose(archive);
     SetResult(ZR_CORRUPT);
     return nullptr;
   }
   std::unique_ptr<ZipReader> reader(new ZipReader());
-  reader->m_archive = archive;
+  reader->m_archive = std::move(archive);
   reader->m_count = static_cast<int>(info.number_entry);
   reader->m_root = root;
   if (reader->m_root.empty() || !IsSeparator(reader->m_root.back()))
@@ -98,14 +164,11 @@ ZipReader::~ZipReader() {
 }
 
 void ZipReader::Close() {
-  if (m_archive) {
-    unzClose(static_cast<unzFile>(m_archive));
-    m_archive = nullptr;
-  }
+  m_archive.Reset();
 }
 
 int ZipReader::GoTo(int index) {
-  unzFile archive = static_cast<unzFile>(m_archive);
+  unzFile archive = m_archive.Get();
   if (m_current < 0 || index < m_current) {
     int error = unzGoToFirstFile(archive);
     if (error != UNZ_OK) {
@@ -141,8 +204,8 @@ int ZipReader::ReadRawEntry(int index, ZipEntry* entry, unsigned* flags) {
   unz_file_info64 info;
   char name[4096];
   unsigned char extra[1024];
-  int error = unzGetCurrentFileInfo64(static_cast<unzFile>(m_archive), &info, name, sizeof(name),
-                                      extra, sizeof(extra), nullptr, 0);
+  int error = unzGetCurrentFileInfo64(m_archive.Get(), &info, name, sizeof(name), extra,
+                                      sizeof(extra), nullptr, 0);
   if (error != UNZ_OK)
     return MapUnzError(error);
   size_t nameLength = info.size_filename < sizeof(name) ? info.size_filename : sizeof(name);
@@ -195,7 +258,7 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
   if (code != ZR_OK)
     return SetResult(code);
 
-  bool absolute = IsAbsoluteName(name);
+  const bool absolute = IsAbsoluteName(name);
   if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
     if (absolute)
       CreateDirectories(name, 0);
@@ -204,79 +267,18 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
     return SetResult(ZR_OK);
   }
 
-  size_t slash = name.find_last_of(L"\\/");
-  std::wstring directory = slash == std::wstring::npos ? std::wstring() : name.substr(0, slash + 1);
-  std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
-  std::wstring path;
-  if (absolute) {
-    path = directory + file;
+  const size_t slash = name.find_last_of(L"\\/");
+  const std::wstring directory =
+      slash == std::wstring::npos ? std::wstring() : name.substr(0, slash + 1);
+  const std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
+  const std::wstring path = absolute ? directory + file : m_root + directory + file;
+  if (absolute)
     CreateDirectories(directory, 0);
-  } else {
-    path = m_root + directory + file;
+  else
     CreateDirectories(m_root + directory, m_root.size());
-  }
   if (file.empty())
     return SetResult(ZR_ARGS);
-  if (flags & 1)  // encrypted member: no password is ever given
+  if (flags & kEncryptedFlag)  // no password is ever given
     return SetResult(ZR_PASSWORD);
-
-  unzFile archive = static_cast<unzFile>(m_archive);
-  if (unzOpenCurrentFile(archive) != UNZ_OK)
-    return SetResult(ZR_FLATE);
-
-  // A read-only or hidden file from an earlier run would refuse to be replaced.
-  DWORD existing = GetFileAttributesW(path.c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY))
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DWORD createAttributes = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-  zarvik::ScopedFileHandle out(
-      zarvik::UpdateStep("write member", path)
-          ? CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        createAttributes ? createAttributes : FILE_ATTRIBUTE_NORMAL, nullptr)
-          : INVALID_HANDLE_VALUE);
-  if (!out) {
-    unzCloseCurrentFile(archive);
-    return SetResult(ZR_NOFILE);
-  }
-
-  std::vector<char> block(kBlockSize);
-  code = ZR_OK;
-  uint64_t total = 0;
-  for (;;) {
-    int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
-    if (read < 0) {
-      code = ZR_FLATE;
-      break;
-    }
-    if (read == 0)
-      break;
-    DWORD written = 0;
-    if (!WriteFile(out.Get(), block.data(), static_cast<DWORD>(read), &written, nullptr) ||
-        written != static_cast<DWORD>(read)) {
-      code = ZR_WRITE;
-      break;
-    }
-    total += written;
-  }
-  int closeError = unzCloseCurrentFile(archive);  // reports a CRC mismatch
-  if (code == ZR_OK && closeError != UNZ_OK)
-    code = ZR_FLATE;
-  // The CRC is only checked when every declared byte came out: a member whose data ends early
-  // would pass as a short file.
-  if (code == ZR_OK && total != entry.declaredSize)
-    code = ZR_SIZE;
-  // The file must be on disk before anything of the installation is renamed for it.
-  if (code == ZR_OK && !FlushFileBuffers(out.Get()))
-    code = ZR_WRITE;
-  if (code == ZR_OK) {
-    SetFileTime(out.Get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
-    out.Reset();
-  } else {
-    // A half-written member is of no use to anybody.
-    out.Reset();
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-  }
-  return SetResult(code);
+  return SetResult(WriteCurrentMember(m_archive.Get(), entry, path));
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "common/scoped_handle.h"
+
 // Result codes of the reader; 0 is success.
 constexpr int ZR_OK = 0;
 constexpr int ZR_NOFILE = 0x200;     // the archive or an output file could not be opened/created
@@ -61,7 +63,7 @@ class ZipReader {
   int GoTo(int index);
   int ReadRawEntry(int index, ZipEntry* entry, unsigned* flags);
 
-  void* m_archive = nullptr;  // unzFile
+  zarvik::ScopedZipFile m_archive;
   std::wstring m_root;
   int m_count = 0;
   int m_current = -1;

@@ -155,7 +155,7 @@ CVCastWnd* CreateVoiceWindow(HWND mainWindow) {
   snprintf(text, sizeof(text), "ClientToScreen -> left = %d,top = %d\n",
            static_cast<int>(topLeft.x), static_cast<int>(topLeft.y));
   OutputDebugStringA(text);
-  ::SetWindowPos(voice->GetHWND(), HWND_TOPMOST, topLeft.x + 476, topLeft.y + 90, 480, 360,
-                 SWP_HIDEWINDOW);
+  ::SetWindowPos(voice->GetHWND(), HWND_TOPMOST, topLeft.x + kVoiceWndLeft,
+                 topLeft.y + kVoiceWndTop, kVoiceWndWidth, kVoiceWndHeight, SWP_HIDEWINDOW);
   return voice;
 }

@@ -6,7 +6,15 @@
 #include <windows.h>
 
 #include "IAgoraRtcEngine.h"
+#include "diagnostics/thread_check.h"
 #include "voice/join_params.h"
+
+// The voice window's place over its owner, the main window: this far from the owner's client
+// origin, at this size.
+constexpr int kVoiceWndLeft = 476;
+constexpr int kVoiceWndTop = 90;
+constexpr int kVoiceWndWidth = 480;
+constexpr int kVoiceWndHeight = 360;
 
 class CVoiceChannel {
  public:
@@ -30,6 +38,21 @@ class CVoiceChannel {
   bool HandleEngineEvent(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  // The steps of a join.
+  bool HasMicrophone(agora::rtc::IRtcEngine* engine);
+  void SetDirect2DRendering(agora::rtc::IRtcEngine* engine);
+  int JoinEngineChannel(agora::rtc::IRtcEngine* engine, const JoinParams& params);
+
+  // One handler per engine event; each takes the record posted with it.
+  void OnJoinSuccess(WPARAM wParam);
+  void OnRejoinSuccess(WPARAM wParam);
+  void OnEngineError(WPARAM wParam);
+  void OnFirstLocalFrame(WPARAM wParam);
+  void OnFirstRemoteFrame(WPARAM wParam);
+  void OnUserOffline(WPARAM wParam);
+  void OnStreamPublishState(bool published, WPARAM wParam);
+
+  ThreadCheck m_thread;  // the UI thread, which creates the voice window
   HWND m_window = nullptr;
   HWND m_ownerWnd = nullptr;
   int m_requestedCid = 0;

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "common/curl_options.h"
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 
 namespace {
@@ -64,11 +65,11 @@ int HttpGetWithTimeouts(const std::string& url,
                         std::string& body,
                         long connectSeconds,
                         long totalSeconds) {
-  CURL* curl = curl_easy_init();
+  ScopedCurl curl(curl_easy_init());
   if (!curl)
     return CURLE_FAILED_INIT;  // 2
   // Only these options: no redirects followed, HTTP error pages come back as bodies.
-  CurlOptions options(curl);
+  CurlOptions options(curl.Get());
   options.Set(CURLOPT_URL, url.c_str())
       .Set(CURLOPT_WRITEFUNCTION, AppendBodyToString)
       .Set(CURLOPT_WRITEDATA, &body)
@@ -77,12 +78,9 @@ int HttpGetWithTimeouts(const std::string& url,
       .Set(CURLOPT_TIMEOUT, totalSeconds);
   if (!options.ok()) {
     LogLine(ERROR, "cannot prepare the request: ", options.Problem());
-    curl_easy_cleanup(curl);
     return static_cast<int>(options.failure());
   }
-  CURLcode code = curl_easy_perform(curl);
-  curl_easy_cleanup(curl);
-  return static_cast<int>(code);
+  return static_cast<int>(curl_easy_perform(curl.Get()));
 }
 
 }  // namespace zarvik

@@ -4,9 +4,8 @@
 
 #include <curl/curl.h>
 
-#include <memory>
-
 #include "common/curl_options.h"
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 #include "web/http_get.h"
 #include "web/stream_hosts.h"  // generated from the build settings
@@ -16,13 +15,6 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr long kTimeoutSeconds = 5;
 constexpr DWORD kPauseAfterFailureMs = 1000;
-
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
 
 }  // namespace
 
@@ -44,23 +36,24 @@ std::string QueryStreamNodeAt(const std::string& schedulerHost,
   const std::string wsUrlHeader = "WS_URL:" + pullHost + "/show/" + streamName;
   std::string reply;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    ScopedCurl curl(curl_easy_init());
     if (!curl)
       return reply;
     reply.clear();
     std::string headerText;  // collected, not used
 
     // A failed append leaves the list as it was; the request then goes out with fewer headers.
-    curl_slist* headers = nullptr;
+    ScopedCurlList headerList;
     for (const std::string& line : {std::string("Accept:*/*"), wsUrlHeader,
                                     std::string("WS_RETIP_NUM:3"), std::string("WS_URL_TYPE:3")}) {
-      if (curl_slist* grown = curl_slist_append(headers, line.c_str()))
-        headers = grown;
+      if (curl_slist* grown = curl_slist_append(headerList.Get(), line.c_str())) {
+        headerList.Release();  // the grown list starts with the old one
+        headerList.Reset(grown);
+      }
     }
-    std::unique_ptr<curl_slist, SlistDeleter> headerList(headers);
 
-    CurlOptions options(curl.get());
-    options.Set(CURLOPT_HTTPHEADER, headerList.get())
+    CurlOptions options(curl.Get());
+    options.Set(CURLOPT_HTTPHEADER, headerList.Get())
         .Set(CURLOPT_URL, schedulerHost.c_str())
         .Set(CURLOPT_READFUNCTION, nullptr)
         .Set(CURLOPT_HEADERFUNCTION, AppendHeaderToString)
@@ -74,10 +67,10 @@ std::string QueryStreamNodeAt(const std::string& schedulerHost,
       LogLine(ERROR, "GetWsNgbNode: cannot prepare the request: ", options.Problem());
       return std::string();
     }
-    CURLcode code = curl_easy_perform(curl.get());
+    CURLcode code = curl_easy_perform(curl.Get());
     long responseCode = 0;  // read as the scheduler's protocol asks; not used further
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &responseCode);
-    curl.reset();
+    curl_easy_getinfo(curl.Get(), CURLINFO_RESPONSE_CODE, &responseCode);
+    curl.Reset();
 
     if (code == CURLE_OK && !reply.empty())
       break;

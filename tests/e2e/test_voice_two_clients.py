@@ -256,7 +256,7 @@ class NoMicrophone(VoiceTestCase):
         # ("?", or the nearest Latin sign for the full-width comma).
         at = messages.index(("INFO", "check mic hardware."))
         level, line = messages[at + 1]
-        self.assertEqual(level, "ERROR")
+        self.assertEqual(level, "ERROR", messages[at - 2:at + 4])
         self.assertTrue(line == text.encode("gbk").decode("latin-1") or
                         (len(line) == len(text) and line.startswith("?????????")), line)
         self.assertNotIn("set d2d video rendertype", self.client.log_text())

@@ -25,6 +25,8 @@ const char* ReasonOf(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 302:
+      return "Found";
     case 404:
       return "Not Found";
     case 500:
@@ -48,7 +50,7 @@ LoopbackHttpServer::LoopbackHttpServer() : m_listener(INVALID_SOCKET) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
     return;
-  m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (listener == INVALID_SOCKET)
     return;
@@ -70,15 +72,13 @@ LoopbackHttpServer::LoopbackHttpServer() : m_listener(INVALID_SOCKET) {
 
 LoopbackHttpServer::~LoopbackHttpServer() {
   if (m_stopEvent)
-    SetEvent(m_stopEvent);
+    SetEvent(m_stopEvent.Get());
   if (m_acceptThread.joinable())
     m_acceptThread.join();
   for (std::thread& connection : m_connections)
     connection.join();
   if (m_listener != INVALID_SOCKET)
     closesocket(m_listener);
-  if (m_stopEvent)
-    CloseHandle(m_stopEvent);
   WSACleanup();
 }
 
@@ -93,6 +93,16 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
 void LoopbackHttpServer::Enqueue(const HttpResponseScript& response) {
   std::lock_guard<std::mutex> guard(m_lock);
   m_queue.push_back(response);
+}
+
+void LoopbackHttpServer::SetFile(const std::string& path, const std::string& body) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_files[path] = body;
+}
+
+void LoopbackHttpServer::RemoveFile(const std::string& path) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_files.erase(path);
 }
 
 void LoopbackHttpServer::SetHandler(
@@ -123,9 +133,18 @@ std::string LoopbackHttpServer::Header(const HttpRequestRecord& request, const s
   return std::string();
 }
 
+std::string LoopbackHttpServer::PathOf(const HttpRequestRecord& request) {
+  std::string path = request.target;
+  if (path.rfind("http://", 0) == 0) {
+    const size_t slash = path.find('/', 7);
+    path = slash == std::string::npos ? "/" : path.substr(slash);
+  }
+  return path.substr(0, path.find('?'));
+}
+
 void LoopbackHttpServer::AcceptLoop() {
   SOCKET listener = static_cast<SOCKET>(m_listener);
-  while (WaitForSingleObject(m_stopEvent, 0) != WAIT_OBJECT_0) {
+  while (WaitForSingleObject(m_stopEvent.Get(), 0) != WAIT_OBJECT_0) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(listener, &readable);
@@ -148,6 +167,13 @@ HttpResponseScript LoopbackHttpServer::NextResponse(const HttpRequestRecord& req
       m_queue.erase(m_queue.begin());
       return next;
     }
+    auto file = m_files.find(PathOf(request));
+    if (file != m_files.end()) {
+      HttpResponseScript found;
+      found.body = file->second;
+      found.contentType = "application/octet-stream";
+      return found;
+    }
     handler = m_handler;
   }
   if (handler)
@@ -164,7 +190,7 @@ bool LoopbackHttpServer::Stall(uintptr_t socketValue, DWORD ms, bool untilPeerCl
   SOCKET socket = static_cast<SOCKET>(socketValue);
   ULONGLONG end = GetTickCount64() + ms;
   while (GetTickCount64() < end) {
-    if (WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(m_stopEvent.Get(), 0) == WAIT_OBJECT_0)
       return false;
     fd_set readable;
     FD_ZERO(&readable);
@@ -204,6 +230,7 @@ void LoopbackHttpServer::Serve(uintptr_t socketValue) {
       std::string line = data.substr(lineStart, lineEnd - lineStart);
       lineStart = lineEnd + 2;
       if (first) {
+        request.requestLine = line;
         size_t space = line.find(' ');
         size_t second = line.find(' ', space + 1);
         request.method = line.substr(0, space);
@@ -227,10 +254,15 @@ void LoopbackHttpServer::Serve(uintptr_t socketValue) {
     HttpResponseScript response = NextResponse(request);
     bool answered = false;
     if (!response.closeWithoutAnswer) {
+      const long long length = response.announcedLength >= 0
+                                   ? response.announcedLength
+                                   : static_cast<long long>(response.body.size());
       std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
                          ReasonOf(response.status) + "\r\nContent-Type: " + response.contentType +
-                         "\r\nContent-Length: " + std::to_string(response.body.size()) +
-                         "\r\nConnection: close\r\n";
+                         "\r\n";
+      if (response.sendLength)
+        head += "Content-Length: " + std::to_string(length) + "\r\n";
+      head += "Connection: close\r\n";
       for (const std::string& extra : response.extraHeaders)
         head += extra + "\r\n";
       head += "\r\n";

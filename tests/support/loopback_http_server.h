@@ -1,24 +1,28 @@
 // A small HTTP/1.1 server on 127.0.0.1 for unit tests: records every request with its raw header
-// lines and answers with scripted responses (queued, or from a handler), including stalls and
-// connections closed without an answer. Each connection gets its own thread and is answered once,
-// then closed.
+// lines and answers with scripted responses (queued, files by path, or from a handler), including
+// stalls, wrong or missing lengths and connections closed without an answer. Each connection gets
+// its own thread and is answered once, then closed. download_routes.h has the routes of the
+// download tests as a handler.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/scoped_handle.h"
+
 namespace zarvik_test {
 
 struct HttpRequestRecord {
+  std::string requestLine;  // "GET /path?query HTTP/1.1", as sent
   std::string method;
-  std::string target;                    // as sent: "/path?query"
+  std::string target;                    // as sent: "/path?query" (absolute through a proxy)
   std::vector<std::string> headerLines;  // raw lines after the request line, without CRLF
   int sequence = 0;                      // 1 for the first request the server received
   ULONGLONG receivedTick = 0;            // GetTickCount64 when the request was read
@@ -30,6 +34,10 @@ struct HttpResponseScript {
   std::string body;
   std::string contentType = "application/json";
   std::vector<std::string> extraHeaders;  // "Name: value"
+  // Content-Length as sent: the body's size unless announcedLength is 0 or more; none at all
+  // without sendLength (the body then ends when the connection closes).
+  bool sendLength = true;
+  long long announcedLength = -1;
   // Wait this long before answering; a stall ends early when the client hangs up or the server
   // stops, and the connection is then closed without the rest.
   DWORD stallMs = 0;
@@ -53,8 +61,12 @@ class LoopbackHttpServer {
   std::string HostPort() const;
   std::string Url(const std::string& path = "/") const;
 
-  // Answers are taken from the queue first, then from the handler, then the default (404).
+  // Answers are taken from the queue first, then from the files, then from the handler, then the
+  // default (404).
   void Enqueue(const HttpResponseScript& response);
+  // A file at `path`: 200 with `body` for every request of that path, whatever its query.
+  void SetFile(const std::string& path, const std::string& body);
+  void RemoveFile(const std::string& path);
   void SetHandler(std::function<HttpResponseScript(const HttpRequestRecord&)> handler);
 
   std::vector<HttpRequestRecord> Requests() const;
@@ -62,6 +74,8 @@ class LoopbackHttpServer {
   bool WaitForRequests(size_t count, DWORD timeoutMs) const;
   // The header value of a recorded request (first match, name compared without case), or "".
   static std::string Header(const HttpRequestRecord& request, const std::string& name);
+  // The path of a request without its query, also when it came in absolute form to a proxy.
+  static std::string PathOf(const HttpRequestRecord& request);
 
  private:
   void AcceptLoop();
@@ -71,7 +85,7 @@ class LoopbackHttpServer {
 
   uintptr_t m_listener;
   int m_port = 0;
-  HANDLE m_stopEvent = nullptr;
+  zarvik::ScopedHandle m_stopEvent;
   std::thread m_acceptThread;
   std::vector<std::thread> m_connections;
 
@@ -80,6 +94,7 @@ class LoopbackHttpServer {
   std::vector<HttpRequestRecord> m_requests;
   size_t m_finished = 0;
   std::vector<HttpResponseScript> m_queue;
+  std::map<std::string, std::string> m_files;
   std::function<HttpResponseScript(const HttpRequestRecord&)> m_handler;
 };
 

@@ -8,6 +8,15 @@
 
 namespace zarvik_test {
 
+ZipMember Member(const std::string& name, const std::string& data) {
+  ZipMember member;
+  member.name = name;
+  member.data = data;
+  if (!name.empty() && name.back() == '/')
+    member.externalAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  return member;
+}
+
 bool BuildZip(const std::wstring& path, const std::vector<ZipMember>& members) {
   zlib_filefunc64_def functions;
   fill_win32_filefunc64W(&functions);

@@ -18,6 +18,9 @@ struct ZipMember {
   const char* password = nullptr;
 };
 
+// A member holding `data`; a name that ends in '/' makes a folder (with the folder attribute).
+ZipMember Member(const std::string& name, const std::string& data);
+
 bool BuildZip(const std::wstring& path, const std::vector<ZipMember>& members);
 
 // An extended-timestamp block with the given flags and times (as many times as flags name).

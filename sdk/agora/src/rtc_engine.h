@@ -1,5 +1,7 @@
 // The engine behind createAgoraRtcEngine: its state, the channel session with the channel
-// server (network thread and video thread) and the event thread that calls the handler.
+// server (network thread and video thread) and the event thread that calls the handler. The API
+// and the event thread are in rtc_engine.cpp, the network thread in channel_client.cpp, the
+// video in rtc_video.cpp.
 #pragma once
 
 #include <winsock2.h>
@@ -77,16 +79,32 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   // session is no longer the current one by the time they would run.
   void PostEvent(unsigned sessionId, std::function<void(agora::rtc::IRtcEngineEventHandler*)> f);
   void EventLoop();
+
+  // Channel client (network thread).
   void NetworkLoop(std::shared_ptr<Session> session);
-  void VideoLoop(std::shared_ptr<Session> session);
   bool ServeConnection(const std::shared_ptr<Session>& session, SOCKET socket);
+  void DropStaleUsers(const std::shared_ptr<Session>& session);
+  bool OnServerMessage(const std::shared_ptr<Session>& session,
+                       uint8_t type,
+                       const std::string& payload);
+  void OnJoined(const std::shared_ptr<Session>& session, agora::rtc::uid_t uid);
+  void OnJoinRefused(const std::shared_ptr<Session>& session,
+                     uint32_t code,
+                     const std::string& text);
+  void OnUserJoined(const std::shared_ptr<Session>& session, agora::rtc::uid_t uid);
+  void OnUserOffline(const std::shared_ptr<Session>& session,
+                     agora::rtc::uid_t uid,
+                     uint32_t reason);
+  void EndSession(std::shared_ptr<Session> session);
+  bool SendToServer(const std::shared_ptr<Session>& session, const std::string& bytes);
+
+  // Video (network thread for remote frames, the session's video thread for local ones).
+  void VideoLoop(std::shared_ptr<Session> session);
   void OnRemoteFrame(const std::shared_ptr<Session>& session,
                      agora::rtc::uid_t uid,
                      int width,
                      int height,
                      std::string pixels);
-  void EndSession(std::shared_ptr<Session> session);
-  bool SendToServer(const std::shared_ptr<Session>& session, const std::string& bytes);
   bool LocalVideoSending();
 
   std::mutex m_lock;  // guards the state below

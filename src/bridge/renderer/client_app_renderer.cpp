@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "bridge/common/bridge_messages.h"
-#include "bridge/renderer/join_result_reader.h"
+#include "bridge/common/join_result_record.h"
 #include "bridge/common/join_text.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bridge/common/bridge_messages.h"
-#include "bridge/renderer/join_result_reader.h"
+#include "bridge/common/join_result_record.h"
 #include "common/encoding.h"
 
 namespace {

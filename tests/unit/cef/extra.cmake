@@ -5,4 +5,5 @@ target_include_directories(unit_cef PRIVATE ${CMAKE_SOURCE_DIR}/sdk/cef)
 # driven by the end-to-end tests (tests/e2e/test_engine*.py).
 add_executable(cef-probe ${CMAKE_CURRENT_SOURCE_DIR}/unit/cef/probe/cef_probe.cpp)
 target_link_libraries(cef-probe PRIVATE cef)
-target_include_directories(cef-probe PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/unit/cef/probe)
+target_include_directories(cef-probe PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/unit/cef/probe
+                                            ${CMAKE_CURRENT_SOURCE_DIR})  # support/

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "support/temp_dir.h"
+
 namespace {
 
 bool KernelHandleOpen(HANDLE handle) {
@@ -83,6 +85,23 @@ TEST(ScopedHandleTest, MappedViewIsUnmapped) {
   MEMORY_BASIC_INFORMATION info{};
   ASSERT_NE(VirtualQuery(raw, &info, sizeof info), 0u);
   EXPECT_EQ(info.State, static_cast<DWORD>(MEM_FREE));
+}
+
+TEST(ScopedHandleTest, StdioFileIsClosedAndItsBufferWrittenOut) {
+  zarvik_test::TempDir dir;
+  const std::wstring path = dir.File(L"buffered.bin");
+  {
+    zarvik::ScopedStdioFile file(_wfopen(path.c_str(), L"wb"));
+    ASSERT_TRUE(file);
+    // Three bytes stay in the stream's buffer until the stream is closed.
+    ASSERT_EQ(fwrite("abc", 1, 3, file.Get()), 3u);
+  }
+  EXPECT_EQ(zarvik_test::ReadFileBytes(path), "abc");
+  // Closed, so nothing holds the file any more.
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
+
+  zarvik::ScopedStdioFile none;
+  EXPECT_FALSE(none);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -56,37 +57,20 @@ class CloseCounter {
 class GameProcess {
  public:
   GameProcess() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(path) + L"\" --gtest_list_tests";
-    STARTUPINFOW si = {sizeof(si)};
-    CreateProcessW(path, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                   nullptr, &si, &m_info);
+    m_child.Start(zarvik_test::OwnProgramPath(), L"--gtest_list_tests", CREATE_SUSPENDED);
   }
-  ~GameProcess() {
-    if (m_info.hProcess) {
-      TerminateProcess(m_info.hProcess, 0);
-      CloseHandle(m_info.hProcess);
-      CloseHandle(m_info.hThread);
-    }
-  }
-  bool IsRunning() const { return m_info.hProcess != nullptr; }
-  DWORD pid() const { return m_info.dwProcessId; }
-  void End(UINT exitCode) {
-    TerminateProcess(m_info.hProcess, exitCode);
-    WaitForSingleObject(m_info.hProcess, 10000);
-  }
+  bool IsRunning() const { return m_child.process() != nullptr; }
+  DWORD pid() const { return m_child.id(); }
+  void End(UINT exitCode) { m_child.Kill(exitCode); }
   // Ends the game and lets go of it, as a game ends that nobody else holds open: the exit code
   // then lives only as long as the watcher's own handle.
   void EndAndForget(UINT exitCode) {
     End(exitCode);
-    CloseHandle(m_info.hProcess);
-    CloseHandle(m_info.hThread);
-    m_info = {};
+    m_child.Forget();
   }
 
  private:
-  PROCESS_INFORMATION m_info = {};
+  zarvik_test::ChildProcess m_child;
 };
 
 // Waits (up to a limit that only guards against a hang) for a watcher thread to end by itself.

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "common/scoped_handle.h"
 #include "shadow_image.h"
 #include "ui/wnd_shadow.h"
 
@@ -170,10 +171,10 @@ TEST(ShadowImageTest, NegativeSizeOrMismatchedOutlineDrawsNothing) {
 // A rounded parent lets the shadow show through its cut-off corners.
 TEST(ShadowImageTest, RoundedParentShowsShadowInItsCorners) {
   const int width = 60, height = 40;
-  HRGN rounded = CreateRoundRectRgn(0, 0, width + 1, height + 1, 16, 16);
-  ASSERT_NE(rounded, nullptr);
-  const auto outline = DuiLib::ShadowOutlineFromRegion(rounded, width, height);
-  DeleteObject(rounded);
+  zarvik::ScopedRegion rounded(CreateRoundRectRgn(0, 0, width + 1, height + 1, 16, 16));
+  ASSERT_TRUE(rounded);
+  const auto outline = DuiLib::ShadowOutlineFromRegion(rounded.Get(), width, height);
+  rounded.Reset();
   ASSERT_GT(outline[0].start, 2);
   EXPECT_LT(outline[0].end, width - 2);
   EXPECT_EQ(outline[height / 2], (Span{0, width}));

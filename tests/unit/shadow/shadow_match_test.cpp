@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_handle.h"
 #include "shadow_image.h"
 #include "shadow_reference.h"
 #include "ui/shadow_bits.h"
@@ -23,9 +24,10 @@ struct Shape {
   std::function<HRGN()> region;  // null result: a parent without a window region
 };
 
+// `a` combined with `b`, which is used up.
 HRGN Combined(HRGN a, HRGN b, int mode) {
-  CombineRgn(a, a, b, mode);
-  DeleteObject(b);
+  zarvik::ScopedRegion second(b);
+  CombineRgn(a, a, second.Get(), mode);
   return a;
 }
 
@@ -93,12 +95,11 @@ void RenderFast(uint32_t* bits, HRGN region, int width, int height, const Shadow
 void ExpectSameImage(const Shape& shape, const ShadowParams& params) {
   const int imageWidth = shape.width + 2 * params.size;
   const int imageHeight = shape.height + 2 * params.size;
-  HRGN region = shape.region();
+  zarvik::ScopedRegion region(shape.region());
   ShadowImage fast(imageWidth, imageHeight), reference(imageWidth, imageHeight);
-  RenderFast(fast.Bits(), region, shape.width, shape.height, params);
-  RenderShadowPerPixel(reference.Bits(), region, shape.width, shape.height, params);
-  if (region != nullptr)
-    DeleteObject(region);
+  RenderFast(fast.Bits(), region.Get(), shape.width, shape.height, params);
+  RenderShadowPerPixel(reference.Bits(), region.Get(), shape.width, shape.height, params);
+  region.Reset();
   EXPECT_TRUE(reference.GuardsIntact());
   EXPECT_TRUE(fast.GuardsIntact());
   EXPECT_TRUE(fast == reference) << "first difference at " << fast.FirstDifference(reference);

@@ -1,5 +1,7 @@
 #include "shadow_reference.h"
 
+#include "common/scoped_handle.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -19,7 +21,8 @@ void RenderShadowPerPixel(uint32_t* bits,
   const int sharpness = params.sharpness;
 
   // 1. Outline: first and last covered column of every parent row.
-  HRGN region = CreateRectRgn(0, 0, width, height);
+  zarvik::ScopedRegion ownedRegion(CreateRectRgn(0, 0, width, height));
+  HRGN region = ownedRegion.Get();
   if (parentRegion != nullptr)
     CombineRgn(region, parentRegion, nullptr, RGN_COPY);
   std::vector<int> outlineStart(height), outlineEnd(height);
@@ -46,7 +49,7 @@ void RenderShadowPerPixel(uint32_t* bits,
     outlineEnd[y] = x + 1;
     end[y + size + 1] = x + 1 + size;
   }
-  DeleteObject(region);
+  ownedRegion.Reset();
 
   // 2. Erosion.
   if (sharpness > size) {

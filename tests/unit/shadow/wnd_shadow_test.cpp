@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/scoped_handle.h"
 #include "shadow_image.h"
 #include "shadow_reference.h"
 
@@ -274,10 +275,10 @@ TEST_F(WndShadowTest, RoundedParentImageMatchesTheReference) {
 
   ShadowImage fast(328, 218), reference(328, 218);
   shadow.RenderShadowBits(fast.Bits(), m_parent, rect);
-  HRGN windowRegion = CreateRectRgn(0, 0, 0, 0);
-  ASSERT_NE(GetWindowRgn(m_parent, windowRegion), ERROR);
-  RenderShadowPerPixel(reference.Bits(), windowRegion, 320, 210, shadow.GetParams());
-  DeleteObject(windowRegion);
+  zarvik::ScopedRegion windowRegion(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(m_parent, windowRegion.Get()), ERROR);
+  RenderShadowPerPixel(reference.Bits(), windowRegion.Get(), 320, 210, shadow.GetParams());
+  windowRegion.Reset();
   EXPECT_TRUE(fast.GuardsIntact());
   EXPECT_TRUE(fast == reference) << "first difference at " << fast.FirstDifference(reference);
   EXPECT_EQ(fast.At(160, 0) >> 24, 24u);

@@ -6,13 +6,17 @@
 #include <limits>
 
 #include "common/encoding.h"
-#include "download_route_server.h"
+#include "support/download_routes.h"
+#include "support/file_tree.h"
 #include "support/log_capture.h"
+#include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "updater/update_messages.h"
 
-using zarvik_test::DownloadRouteServer;
+using zarvik_test::LoopbackHttpServer;
+using zarvik_test::PathExists;
 using zarvik_test::ReadFileBytes;
+using zarvik_test::RouteBody;
 using zarvik_test::TempDir;
 
 namespace {
@@ -21,13 +25,10 @@ std::string Narrow(const std::wstring& path) {
   return zarvik::WideToAnsi(path);
 }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 TEST(Downloader, PackageCodesAndPartialFiles) {
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   struct Case {
     const char* path;
@@ -49,10 +50,10 @@ TEST(Downloader, PackageCodesAndPartialFiles) {
     int code = DownloadFile(server.Url(c.path), Narrow(target));
     if (c.code == kDownloadOk) {
       EXPECT_EQ(code, kDownloadOk);
-      EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(c.size));
+      EXPECT_EQ(ReadFileBytes(target), RouteBody(c.size));
     } else {
       EXPECT_EQ(code, c.code);
-      EXPECT_FALSE(Exists(target)) << "a failed package download leaves no file";
+      EXPECT_FALSE(PathExists(target)) << "a failed package download leaves no file";
     }
   }
   // Nothing answers on a closed port: 22 as well.
@@ -61,18 +62,19 @@ TEST(Downloader, PackageCodesAndPartialFiles) {
 }
 
 TEST(Downloader, ManifestFollowsRedirectsAndKeepsWhatArrived) {
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   std::wstring target = temp.File(L"update.ini");
   ASSERT_TRUE(zarvik_test::WriteFileBytes(target, "older copy that is longer than the new one"));
   EXPECT_EQ(DownloadTinyFile(server.Url("/moved"), Narrow(target), ""), kDownloadOk);
-  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(100));
+  EXPECT_EQ(ReadFileBytes(target), RouteBody(100));
 
   EXPECT_EQ(DownloadTinyFile(server.Url("/missing"), Narrow(target), ""), kDownloadHttpError);
-  EXPECT_EQ(ReadFileBytes(target), "<html>not here</html>");  // the manifest download keeps it
+  EXPECT_EQ(ReadFileBytes(target), zarvik_test::kNotHerePage);  // the manifest download keeps it
   EXPECT_EQ(DownloadTinyFile(server.Url("/nolength?size=10"), Narrow(target), ""), kDownloadOk);
-  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(10));
+  EXPECT_EQ(ReadFileBytes(target), RouteBody(10));
   EXPECT_EQ(DownloadTinyFile("http://127.0.0.1:1/update.ini", Narrow(target), ""),
             kDownloadHttpError);
 
@@ -80,25 +82,28 @@ TEST(Downloader, ManifestFollowsRedirectsAndKeepsWhatArrived) {
   EXPECT_EQ(
       DownloadTinyFile("http://update.example.invalid/file?size=5", Narrow(target), server.Url("")),
       kDownloadOk);
-  EXPECT_EQ(server.Requests().back(), "GET http://update.example.invalid/file?size=5 HTTP/1.1");
-  EXPECT_EQ(ReadFileBytes(target), DownloadRouteServer::Body(5));
+  EXPECT_EQ(server.Requests().back().requestLine,
+            "GET http://update.example.invalid/file?size=5 HTTP/1.1");
+  EXPECT_EQ(ReadFileBytes(target), RouteBody(5));
 }
 
 TEST(Downloader, TargetThatCannotBeCreatedGivesAnErrorWithoutARequest) {
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   std::string target = Narrow(temp.File(L"no-such-folder\\update.ini"));
   EXPECT_NE(DownloadTinyFile(server.Url("/file?size=5"), target, ""), kDownloadOk);
   EXPECT_NE(DownloadFile(server.Url("/file?size=5"), target), kDownloadOk);
-  EXPECT_FALSE(Exists(temp.File(L"no-such-folder")));
+  EXPECT_FALSE(PathExists(temp.File(L"no-such-folder")));
 }
 
 TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
   // libcurl refuses a URL above its input limit (8 MB). The transfer must not go out without it,
   // and no empty target may be left behind as if something had arrived.
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   const std::string url = server.Url("/file?size=5&pad=" + std::string(9000000, 'a'));
   TempDir temp;
   const std::string target = Narrow(temp.File(L"update.ini"));
@@ -108,9 +113,9 @@ TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
     int expected;
     const char* logged;
   } rows[] = {
-      {"manifest", [](const std::string& u, const std::string& t) {
-         return DownloadTinyFile(u, t, "");
-       }, kDownloadNoHandle, "cannot prepare the download of "},
+      {"manifest",
+       [](const std::string& u, const std::string& t) { return DownloadTinyFile(u, t, ""); },
+       kDownloadNoHandle, "cannot prepare the download of "},
       {"package", [](const std::string& u, const std::string& t) { return DownloadFile(u, t); },
        kDownloadNoHandle, "cannot prepare the size probe of "},
   };
@@ -118,7 +123,7 @@ TEST(Downloader, RefusedTransferOptionIsALoggedFailureWithoutAFile) {
     SCOPED_TRACE(row.what);
     zarvik_test::LogCapture log;
     EXPECT_EQ(row.download(url, target), row.expected);
-    EXPECT_FALSE(Exists(temp.File(L"update.ini")));
+    EXPECT_FALSE(PathExists(temp.File(L"update.ini")));
     EXPECT_TRUE(log.HasError(row.logged));
     EXPECT_TRUE(log.HasError("refused"));
   }
@@ -139,8 +144,9 @@ TEST(Downloader, ProgressIsPostedAsWholePercentages) {
   }
 
   // A package download posts its figures to the progress window, ending at 100.
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   HWND window =
       CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -164,8 +170,9 @@ TEST(Downloader, ProgressIsPostedAsWholePercentages) {
 // A server that stalls ends the attempt with its own code, whether it never answers or stops in
 // the middle of the body; the partial package is deleted.
 TEST(Downloader, StalledServersEndTheAttempt) {
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   const std::wstring target = temp.File(L"p.zip");
   EXPECT_EQ(DownloadFile(server.Url("/stall"), Narrow(target)), kDownloadTimedOut);
@@ -176,8 +183,9 @@ TEST(Downloader, StalledServersEndTheAttempt) {
 
 // Replies above the cap are refused, whether their size is announced or not.
 TEST(Downloader, RepliesAboveTheCapAreRefused) {
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
+  server.SetHandler(zarvik_test::DownloadRoutes());
   TempDir temp;
   const std::wstring target = temp.File(L"f");
   EXPECT_EQ(DownloadTinyFile(server.Url("/file?size=70000"), Narrow(target), ""),

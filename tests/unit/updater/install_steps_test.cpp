@@ -10,15 +10,22 @@
 #include <vector>
 
 #include "common/encoding.h"
+#include "common/scoped_handle.h"
+#include "support/child_process.h"
+#include "support/file_tree.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
 #include "updater/installer.h"
 #include "updater/update_journal.h"
 #include "updater/update_steps.h"
-#include "support/zip_builder.h"
 
+using zarvik_test::Member;
+using zarvik_test::PathExists;
 using zarvik_test::ReadFileBytes;
+using zarvik_test::ShowTree;
 using zarvik_test::TempDir;
+using zarvik_test::TreeOf;
 using zarvik_test::WriteFileBytes;
 using zarvik_test::ZipMember;
 
@@ -26,51 +33,7 @@ namespace {
 
 constexpr DWORD kKilledExitCode = 77;
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-using Tree = std::map<std::wstring, std::string>;
-
-void ListTree(const std::wstring& root, const std::wstring& relative, Tree* tree) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((root + relative + L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
-    return;
-  do {
-    std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..")
-      continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      (*tree)[relative + name + L"\\"] = "";
-      ListTree(root, relative + name + L"\\", tree);
-    } else {
-      (*tree)[relative + name] = ReadFileBytes(root + relative + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
-Tree TreeOf(const std::wstring& root) {
-  Tree tree;
-  ListTree(root, L"", &tree);
-  return tree;
-}
-
-std::string Show(const Tree& tree) {
-  std::string text;
-  for (const auto& [name, data] : tree)
-    text += zarvik::WideToUtf8(name) + "=" + data.substr(0, 24) + "\n";
-  return text;
-}
-
-ZipMember Member(const std::string& name, const std::string& data) {
-  ZipMember member;
-  member.name = name;
-  member.data = data;
-  if (!name.empty() && name.back() == '/')
-    member.externalAttributes = 0x10;
-  return member;
-}
+using Tree = zarvik_test::FileTree;
 
 struct Package {
   const char* what;
@@ -181,25 +144,16 @@ TEST(InstallKilledChild, DISABLED_Install) {
 
 // Runs the child with a kill at `killAt` (0: never); its exit code.
 DWORD RunChild(const std::wstring& dir, int killAt, const std::wstring& report) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
   SetEnvironmentVariableW(L"ZARVIK_KILL_AT", std::to_wstring(killAt).c_str());
   SetEnvironmentVariableW(L"ZARVIK_KILL_DIR", dir.c_str());
   SetEnvironmentVariableW(L"ZARVIK_KILL_REPORT", report.c_str());
-  std::wstring command = L"\"" + std::wstring(exe) +
-                         L"\" --gtest_filter=InstallKilledChild.DISABLED_Install"
-                         L" --gtest_also_run_disabled_tests --gtest_brief=1";
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(exe, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
+  zarvik_test::ChildProcess child;
+  if (!child.Start(zarvik_test::OwnProgramPath(),
+                   L"--gtest_filter=InstallKilledChild.DISABLED_Install"
+                   L" --gtest_also_run_disabled_tests --gtest_brief=1",
+                   CREATE_NO_WINDOW))
     return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, 120000);
-  DWORD code = 0xFFFFFFFE;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  return child.WaitForExit(120000);  // STILL_ACTIVE if it hangs
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -231,7 +185,7 @@ TEST(InstallKilled, NextStartFindsTheOldOrTheNewVersionAfterAKillAtEveryStep) {
       steps.erase(steps.begin());
       DeleteFileW(report.c_str());
       zarvik::CleanUpAfterUpdate(scene.dir);
-      EXPECT_EQ(TreeOf(scene.dir), p.newTree) << Show(TreeOf(scene.dir));
+      EXPECT_EQ(TreeOf(scene.dir), p.newTree) << ShowTree(TreeOf(scene.dir));
     }
     int exeMissingRows = 0;
     for (size_t k = 1; k <= steps.size(); ++k) {
@@ -240,7 +194,7 @@ TEST(InstallKilled, NextStartFindsTheOldOrTheNewVersionAfterAKillAtEveryStep) {
       ASSERT_TRUE(scene.Prepare(p));
       ASSERT_EQ(RunChild(scene.dir, static_cast<int>(k), scene.temp.File(L"report.txt")),
                 kKilledExitCode);
-      EXPECT_FALSE(Exists(scene.temp.File(L"report.txt")));
+      EXPECT_FALSE(PathExists(scene.temp.File(L"report.txt")));
       const bool exeGone =
           GetFileAttributesW((scene.dir + L"zarvik.exe").c_str()) == INVALID_FILE_ATTRIBUTES;
       if (exeGone) {
@@ -254,9 +208,9 @@ TEST(InstallKilled, NextStartFindsTheOldOrTheNewVersionAfterAKillAtEveryStep) {
       // The next start (whoever runs it) settles the installation.
       zarvik::CleanUpAfterUpdate(scene.dir);
       const Tree after = TreeOf(scene.dir);
-      EXPECT_TRUE(after == kOldTree || after == p.newTree) << Show(after);
+      EXPECT_TRUE(after == kOldTree || after == p.newTree) << ShowTree(after);
       EXPECT_FALSE(ReadFileBytes(scene.dir + L"zarvik.exe").empty());
-      EXPECT_EQ(scene.Beside(), kBeside) << Show(scene.Beside());
+      EXPECT_EQ(scene.Beside(), kBeside) << ShowTree(scene.Beside());
     }
     EXPECT_EQ(exeMissingRows, 1);
   }
@@ -304,11 +258,12 @@ TEST(InstallFailed, AFailingCallAtAnyStepEndsInTheOldVersionOrReportsSuccess) {
         now.erase(L"zarvik.zip");
         for (auto it = now.begin(); it != now.end();)  // "Temp" may not have been removable
           it = it->first.rfind(L"Temp\\", 0) == 0 ? now.erase(it) : std::next(it);
-        EXPECT_EQ(now, kOldTree) << result << "\n" << Show(now);
+        EXPECT_EQ(now, kOldTree) << result << "\n" << ShowTree(now);
       }
       zarvik::CleanUpAfterUpdate(scene.dir);
-      EXPECT_EQ(TreeOf(scene.dir), result == 0 ? p.newTree : kOldTree) << result << "\n"
-                                                                       << Show(TreeOf(scene.dir));
+      EXPECT_EQ(TreeOf(scene.dir), result == 0 ? p.newTree : kOldTree)
+          << result << "\n"
+          << ShowTree(TreeOf(scene.dir));
       EXPECT_EQ(scene.Beside(), kBeside);
     }
   }
@@ -331,12 +286,12 @@ TEST(InstallFailed, FailedRollBackKeepsTheJournalAndTheBackups) {
   zarvik::SetUpdateStepHook(nullptr);
   g_failRestores = false;
   Tree now = TreeOf(scene.dir);
-  EXPECT_EQ(now[L"zarvik.exe.old"], "old exe") << Show(now);
+  EXPECT_EQ(now[L"zarvik.exe.old"], "old exe") << ShowTree(now);
   EXPECT_EQ(now[L"duilib.dll.old"], "old duilib");
   EXPECT_NE(now.count(zarvik::kJournalName), 0u);
   // The next start without the trouble rolls back.
   zarvik::CleanUpAfterUpdate(scene.dir);
-  EXPECT_EQ(TreeOf(scene.dir), kOldTree) << Show(TreeOf(scene.dir));
+  EXPECT_EQ(TreeOf(scene.dir), kOldTree) << ShowTree(TreeOf(scene.dir));
 }
 
 TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
@@ -353,7 +308,44 @@ TEST(InstallFailed, JournalThatCannotBeWrittenRenamesNothing) {
     Tree now = TreeOf(scene.dir);
     now.erase(L"zarvik.zip");
     now.erase(std::wstring(zarvik::kJournalName) + L"\\");
-    EXPECT_EQ(now, kOldTree) << Show(now);  // no backup, no new file, no scratch folder
+    EXPECT_EQ(now, kOldTree) << ShowTree(now);  // no backup, no new file, no scratch folder
+    EXPECT_EQ(scene.Beside(), kBeside);
+  }
+}
+
+TEST(InstallFailed, ScratchFolderThatCannotBeMadeUnpacksNothing) {
+  // A file named like the scratch folder, held open so that it cannot be deleted: without the
+  // folder no member may be unpacked anywhere, and nothing may be set aside.
+  for (const Package& p : Packages()) {
+    SCOPED_TRACE(p.what);
+    Scene scene;
+    ASSERT_TRUE(scene.Prepare(p));
+    const std::wstring scratch = scene.dir + L"Temp";
+    ASSERT_TRUE(DeleteFileW((scratch + L"\\keep.txt").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(scratch.c_str()));
+    ASSERT_TRUE(WriteFileBytes(scratch, "a file in the way"));
+    zarvik::ScopedFileHandle held(CreateFileW(scratch.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    zarvik_test::LogCapture log;
+    EXPECT_EQ(zarvik::InstallPackage(scene.dir, scene.package), kUpdateScratchFailed);
+    held.Reset();
+    bool named = false;
+    for (const zarvik_test::LogEntry& entry : log.Entries()) {
+      if (entry.level == "ERROR" && entry.message.find("scratch folder") != std::string::npos) {
+        // The system's error number is in the line, and it is not "no error".
+        const size_t at = entry.message.rfind(" error : ");
+        ASSERT_NE(at, std::string::npos) << entry.message;
+        EXPECT_NE(std::atoi(entry.message.c_str() + at + 9), 0) << entry.message;
+        named = true;
+      }
+    }
+    EXPECT_TRUE(named);
+    Tree now = TreeOf(scene.dir);
+    now.erase(L"zarvik.zip");
+    Tree expected = kOldTree;
+    expected[L"Temp"] = "a file in the way";
+    EXPECT_EQ(now, expected) << ShowTree(now);  // no backup, no journal, no member
     EXPECT_EQ(scene.Beside(), kBeside);
   }
 }
@@ -398,7 +390,7 @@ TEST(InstallJournal, UnsafeOrBrokenJournalsAreNeverActedOn) {
   ASSERT_TRUE(WriteFileBytes(scene.dir + zarvik::kJournalName, header + "N\tadded.txt\nC\tcommi"));
   ASSERT_TRUE(WriteFileBytes(scene.dir + L"added.txt", "added"));
   EXPECT_EQ(zarvik::SettleEarlierUpdate(scene.dir), zarvik::EarlierUpdate::kRolledBack);
-  EXPECT_FALSE(Exists(scene.dir + L"added.txt"));
+  EXPECT_FALSE(PathExists(scene.dir + L"added.txt"));
 }
 
 }  // namespace

@@ -8,19 +8,24 @@
 
 #include "base/game_notify.h"
 #include "common/encoding.h"
-#include "download_route_server.h"
+#include "common/scoped_handle.h"
+#include "support/file_tree.h"
+#include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
 #include "updater/downloader.h"
 #include "updater/package_integrity.h"
 #include "updater/update_key.h"
 #include "updater/update_messages.h"
 #include "updater/update_steps.h"
 #include "updater/zip_reader.h"
-#include "support/zip_builder.h"
 
-using zarvik_test::DownloadRouteServer;
+using zarvik_test::FileTree;
+using zarvik_test::LoopbackHttpServer;
+using zarvik_test::Member;
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
+using zarvik_test::TreeOf;
 using zarvik_test::WriteFileBytes;
 using zarvik_test::ZipMember;
 
@@ -33,44 +38,7 @@ bool RecordStep(const char* step, const std::wstring& path) {
 }
 
 bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-ZipMember Member(const std::string& name, const std::string& data) {
-  ZipMember member;
-  member.name = name;
-  member.data = data;
-  if (!name.empty() && name.back() == '/')
-    member.externalAttributes = 0x10;
-  return member;
-}
-
-// Every file below `root` (relative name -> content); directories end in a backslash.
-void ListTree(const std::wstring& root,
-              const std::wstring& relative,
-              std::map<std::wstring, std::string>* tree) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((root + relative + L"*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE)
-    return;
-  do {
-    std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..")
-      continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      (*tree)[relative + name + L"\\"] = "";
-      ListTree(root, relative + name + L"\\", tree);
-    } else {
-      (*tree)[relative + name] = ReadFileBytes(root + relative + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
-std::map<std::wstring, std::string> Tree(const std::wstring& root) {
-  std::map<std::wstring, std::string> tree;
-  ListTree(root, L"", &tree);
-  return tree;
+  return zarvik_test::PathExists(path);
 }
 
 // An installation folder with a manifest, a package on a loopback server and a message window
@@ -78,7 +46,7 @@ std::map<std::wstring, std::string> Tree(const std::wstring& root) {
 class Installer : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.ok());
+    ASSERT_TRUE(server.IsListening());
     wchar_t cwd[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
     oldCwd = cwd;
@@ -129,8 +97,17 @@ class Installer : public testing::Test {
       posted.push_back(msg);
     return posted;
   }
+  // The installation after a failed update, without the package and the scratch folder it may
+  // leave for the next start to remove.
+  FileTree TreeWithoutLeftOvers() {
+    FileTree tree = TreeOf(dir);
+    tree.erase(L"zarvik.zip");
+    for (auto it = tree.begin(); it != tree.end();)
+      it = it->first.rfind(L"Temp\\", 0) == 0 ? tree.erase(it) : std::next(it);
+    return tree;
+  }
   // The installation as it was before the update, minus the left-overs removed up front.
-  std::map<std::wstring, std::string> Untouched() {
+  FileTree Untouched() {
     return {{L"zarvik.exe", "old exe"},
             {L"keep.txt", "not in the package"},
             {L"lib\\", ""},
@@ -139,7 +116,7 @@ class Installer : public testing::Test {
             {L"update.ini", ReadFileBytes(dir + L"update.ini")}};
   }
 
-  DownloadRouteServer server;
+  LoopbackHttpServer server;
   TempDir temp;
   std::wstring dir, oldCwd;
   HWND window = nullptr;
@@ -148,7 +125,7 @@ class Installer : public testing::Test {
 TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
   ServePackage(NewVersion());
   ASSERT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
-  std::map<std::wstring, std::string> expected = {
+  FileTree expected = {
       {L"zarvik.exe", "new exe"},
       {L"zarvik.exe.old", "old exe"},
       {L"keep.txt", "not in the package"},
@@ -160,7 +137,7 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
       {L"update.ini", ReadFileBytes(dir + L"update.ini")},
   };
   // The journal stays, committed, until the new version has started once.
-  std::map<std::wstring, std::string> tree = Tree(dir);
+  FileTree tree = TreeOf(dir);
   const std::string journal = tree[zarvik::kJournalName];
   EXPECT_EQ(journal.rfind("zarvik update journal\n", 0), 0u) << journal;
   EXPECT_EQ(journal.substr(journal.size() - 12), "C\tcommitted\n") << journal;
@@ -176,24 +153,21 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
   DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
   expected.erase(L"zarvik.exe.old");
   expected.erase(L"lib\\a.dll.old");
-  EXPECT_EQ(Tree(dir), expected);  // backups, journal and the other ".old" file are gone
+  EXPECT_EQ(TreeOf(dir), expected);  // backups, journal and the other ".old" file are gone
 }
 
 TEST_F(Installer, LockedTargetUndoesEveryRename) {
   ServePackage(NewVersion());
   // Open without delete sharing: the file cannot be renamed.
-  HANDLE locked = CreateFileW((dir + L"lib\\a.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  zarvik::ScopedFileHandle locked(CreateFileW((dir + L"lib\\a.dll").c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(locked);
   int result = zarvik::RunUpdateIn(window, dir, 0);
-  CloseHandle(locked);
+  locked.Reset();
   EXPECT_EQ(result, kUpdateSetAsideFailed);
-  std::map<std::wstring, std::string> tree = Tree(dir);
-  tree.erase(L"zarvik.zip");  // a failed installation keeps its package and scratch folder
-  for (auto it = tree.begin(); it != tree.end();)
-    it = it->first.rfind(L"Temp\\", 0) == 0 ? tree.erase(it) : std::next(it);
+  FileTree tree = TreeWithoutLeftOvers();
   // The stale ".old" of the locked file was deleted before its rename was tried.
-  std::map<std::wstring, std::string> expected = Untouched();
+  FileTree expected = Untouched();
   expected.erase(L"lib\\a.dll.old");
   EXPECT_EQ(tree, expected);
 }
@@ -206,9 +180,9 @@ TEST_F(Installer, FileWhereAFolderIsNeededChangesNothing) {
   ServePackage(members);
   Put(L"sub", "a file, not a folder");
   EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateCopyFailed);
-  std::map<std::wstring, std::string> tree = Tree(dir);
+  FileTree tree = TreeOf(dir);
   tree.erase(L"zarvik.zip");
-  std::map<std::wstring, std::string> expected = Untouched();
+  FileTree expected = Untouched();
   expected[L"sub"] = "a file, not a folder";
   EXPECT_EQ(tree, expected);  // no Temp, no journal
 }
@@ -233,17 +207,17 @@ TEST_F(Installer, ScratchFolderThatCannotBeMadeWritesNothing) {
   TempDir cwd;
   SetCurrentDirectoryW(cwd.path().c_str());
   Put(L"Temp", "held open");
-  HANDLE held = CreateFileW((dir + L"Temp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  zarvik::ScopedFileHandle held(CreateFileW((dir + L"Temp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   ServePackage(NewVersion());
   int result = zarvik::RunUpdateIn(window, dir, 0);
-  CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(result, kUpdateScratchFailed);
-  EXPECT_TRUE(Tree(cwd.path()).empty());
-  std::map<std::wstring, std::string> tree = Tree(dir);
+  EXPECT_TRUE(TreeOf(cwd.path()).empty());
+  FileTree tree = TreeOf(dir);
   tree.erase(L"zarvik.zip");
-  std::map<std::wstring, std::string> expected = Untouched();
+  FileTree expected = Untouched();
   expected[L"Temp"] = "held open";
   EXPECT_EQ(tree, expected);
 }
@@ -293,11 +267,7 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
     // Refused before the first member was written.
     for (const std::string& step : g_steps)
       EXPECT_EQ(step.find("write member"), std::string::npos) << step;
-    std::map<std::wstring, std::string> tree = Tree(dir);
-    for (auto it = tree.begin(); it != tree.end();)
-      it = it->first.rfind(L"Temp", 0) == 0 || it->first == L"zarvik.zip" ? tree.erase(it)
-                                                                          : std::next(it);
-    EXPECT_EQ(tree, Untouched());
+    EXPECT_EQ(TreeWithoutLeftOvers(), Untouched());
     EXPECT_FALSE(Exists(temp.File(L"x.dll")));
   }
   ZipMember secret = Member("zarvik.exe", "new");
@@ -310,12 +280,12 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
 TEST_F(Installer, DownloadRetriesSwitchToTheSecondUrl) {
   WriteManifest("", "/missing/zarvik.zip");
   Posted();
-  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 22);
+  EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kDownloadHttpError);
   // Attempts 1 and 2 go to the empty first URL and never reach the server; 3 to 5 use "URL2".
   size_t second = 0;
-  for (const std::string& line : server.Requests())
-    second += line.find("/missing/zarvik.zip?sid=") != std::string::npos;
-  EXPECT_EQ(second, 6u);  // each attempt probes the size first
+  for (const zarvik_test::HttpRequestRecord& request : server.Requests())
+    second += request.target.find("/missing/zarvik.zip?sid=") != std::string::npos;
+  EXPECT_EQ(second, 6u) << "each attempt asks for the size first, then for the package";
   std::vector<WPARAM> notices;
   for (const MSG& msg : Posted())
     if (msg.message == GAME_NOTIFY_UPDATE_FAIL)
@@ -344,11 +314,11 @@ TEST_F(Installer, InterruptedInstallationIsRolledBackAtTheNextStart) {
   Put(zarvik::kJournalName,
       "zarvik update journal\nN\tadded.txt\nN\tnot-yet-copied.txt\nR\tzarvik.exe\nR\tlib\\a.dll");
   DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
-  std::map<std::wstring, std::string> expected = Untouched();
+  FileTree expected = Untouched();
   expected.erase(L"lib\\a.dll.old");
   expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately
   expected[L"duilib.dll.org"] = "left-over";
-  EXPECT_EQ(Tree(dir), expected);
+  EXPECT_EQ(TreeOf(dir), expected);
 }
 
 std::string Sha256Hex(const std::string& data) {
@@ -393,10 +363,10 @@ TEST_F(Installer, PackageThatDiffersFromTheManifestIsNeverUnpacked) {
     WriteManifest("/pkg/zarvik.zip", "/pkg/zarvik.zip", c.extra);
     Posted();
     EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), c.result);
-    std::map<std::wstring, std::string> expected = Untouched();
+    FileTree expected = Untouched();
     expected[L"zarvik.bin"] = "left-over";  // removed only after a good download
     expected[L"duilib.dll.org"] = "left-over";
-    EXPECT_EQ(Tree(dir), expected);  // not even a package or "Temp" is left
+    EXPECT_EQ(TreeOf(dir), expected);  // not even a package or "Temp" is left
     int retries = 0;
     for (const MSG& msg : Posted())
       retries += msg.message == GAME_NOTIFY_UPDATE_FAIL;

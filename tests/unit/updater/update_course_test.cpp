@@ -5,6 +5,8 @@
 #include "base/endpoints.h"
 #include "base/game_notify.h"
 #include "base/globals.h"
+#include "common/scoped_handle.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 using zarvik_test::TempDir;
@@ -147,19 +149,12 @@ TEST_F(UpdateCourse, FailedUpdateReportsOpensHelpAndTellsTheGame) {
   g_seen.windowResult = 22;
   g_editionIndex = 1;
   // Another instance: a suspended copy of this program.
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION other = {};
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_list_tests";
-  ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                             nullptr, nullptr, &startup, &other));
-  g_seen.others = {other.dwProcessId};
+  zarvik_test::ChildProcess other;
+  ASSERT_TRUE(other.Start(zarvik_test::OwnProgramPath(), L"--gtest_list_tests", CREATE_SUSPENDED));
+  g_seen.others = {other.id()};
 
   EXPECT_TRUE(RunUpdateCourse(false, FakeSteps(temp.path(), mutexName)));
-  EXPECT_EQ(WaitForSingleObject(other.hProcess, 10000), WAIT_OBJECT_0) << "not terminated";
-  CloseHandle(other.hThread);
-  CloseHandle(other.hProcess);
+  EXPECT_EQ(WaitForSingleObject(other.process(), 10000), WAIT_OBJECT_0) << "not terminated";
   EXPECT_EQ(g_seen.switchAsked, 1);
   EXPECT_EQ(g_seen.permissionAsked, 1);
   EXPECT_EQ(g_seen.reports, std::vector<bool>{true});
@@ -172,7 +167,7 @@ TEST_F(UpdateCourse, FailedUpdateReportsOpensHelpAndTellsTheGame) {
 }
 
 TEST_F(UpdateCourse, ExistingLockMeansBusyAndKeepsTheUpdateFiles) {
-  HANDLE held = CreateMutexW(nullptr, TRUE, mutexName.c_str());
+  zarvik::ScopedHandle held(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
   ASSERT_TRUE(held);
   g_seen.newer = g_seen.switchOpen = true;
   EXPECT_TRUE(RunUpdateCourse(true, FakeSteps(temp.path(), mutexName)));
@@ -187,7 +182,6 @@ TEST_F(UpdateCourse, ExistingLockMeansBusyAndKeepsTheUpdateFiles) {
   EXPECT_FALSE(RunUpdateCourse(false, FakeSteps(temp.path(), mutexName)));
   EXPECT_TRUE(g_seen.oldFileFolders.empty());
   EXPECT_FALSE(LeftOversGone());
-  CloseHandle(held);
 }
 
 }  // namespace

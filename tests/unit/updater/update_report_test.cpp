@@ -6,36 +6,25 @@
 
 #include "base/globals.h"
 #include "common/module_path.h"
-#include "download_route_server.h"
+#include "support/child_process.h"
+#include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "updater/version_check.h"
 
-using zarvik_test::DownloadRouteServer;
+using zarvik_test::LoopbackHttpServer;
 using zarvik_test::TempDir;
 
 namespace {
 
 // Starts a copy of this test program under `name`, suspended: a process by that name that does
 // nothing until it is terminated.
-PROCESS_INFORMATION StartSuspendedAs(const std::wstring& folder, const std::wstring& name) {
+bool StartSuspendedAs(const std::wstring& folder,
+                      const std::wstring& name,
+                      zarvik_test::ChildProcess* process) {
   CreateDirectoryW(folder.c_str(), nullptr);
-  std::wstring exe = folder + name;
+  const std::wstring exe = folder + name;
   CopyFileW(zarvik::ModuleFilePath().c_str(), exe.c_str(), FALSE);
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                 nullptr, &startup, &process);
-  return process;
-}
-
-void EndProcess(PROCESS_INFORMATION& process) {
-  if (!process.hProcess)
-    return;
-  TerminateProcess(process.hProcess, 0);
-  WaitForSingleObject(process.hProcess, 10000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  return process->Start(exe, L"", CREATE_SUSPENDED);
 }
 
 TEST(OtherInstances, OnlyTheExactNameCounts) {
@@ -45,15 +34,14 @@ TEST(OtherInstances, OnlyTheExactNameCounts) {
   EXPECT_FALSE(zarvik::FindInstancesNamed(name, ids));
   EXPECT_TRUE(ids.empty());
 
-  PROCESS_INFORMATION exact = StartSuspendedAs(temp.File(L"a\\"), name);
-  PROCESS_INFORMATION upper = StartSuspendedAs(temp.File(L"b\\"), L"ZARVIK-INSTANCE-PROBE.EXE");
-  ASSERT_TRUE(exact.hProcess);
-  ASSERT_TRUE(upper.hProcess);
+  zarvik_test::ChildProcess exact, upper;
+  ASSERT_TRUE(StartSuspendedAs(temp.File(L"a\\"), name, &exact));
+  ASSERT_TRUE(StartSuspendedAs(temp.File(L"b\\"), L"ZARVIK-INSTANCE-PROBE.EXE", &upper));
   bool found = zarvik::FindInstancesNamed(name, ids);
-  EndProcess(exact);
-  EndProcess(upper);
+  exact.Kill();
+  upper.Kill();
   EXPECT_TRUE(found);
-  EXPECT_EQ(ids, std::vector<DWORD>{exact.dwProcessId});
+  EXPECT_EQ(ids, std::vector<DWORD>{exact.id()});
 
   // The own process never counts, whatever its name.
   wchar_t self[MAX_PATH];
@@ -68,8 +56,8 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
       zarvik::UpdateReportCommandLine(L"http://h/r", L"1.0.6.18", L"1.0.6.19", true, L"{AB CD}&x"),
       L"http://h/r?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=1&guid={AB CD}&x");
 
-  DownloadRouteServer server;
-  ASSERT_TRUE(server.ok());
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.IsListening());
   TempDir temp;
   const std::wstring dir = temp.path();
   ASSERT_TRUE(CopyFileW((zarvik::ModuleDirectory() + L"report.exe").c_str(),
@@ -90,8 +78,9 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
   for (const Case& c : silent) {
     SCOPED_TRACE(c.manifest);
     DeleteFileW((dir + L"update.ini").c_str());
-    if (*c.manifest)
+    if (*c.manifest) {
       ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"update.ini", c.manifest));
+    }
     EXPECT_EQ(zarvik::SendUpdateReportFrom(dir, true), c.started);
   }
 
@@ -102,7 +91,7 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
   for (int i = 0; i < 200 && server.Requests().empty(); ++i)
     Sleep(50);
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0],
+  EXPECT_EQ(server.Requests()[0].requestLine,
             "GET /report?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=0"
             "&guid={0E4C1D2B-55AA-4F00-9C11-ABCDEF012345} HTTP/1.1");
   // Let report.exe end before its folder goes.

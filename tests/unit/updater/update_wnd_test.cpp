@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "base/game_notify.h"
+#include "support/log_capture.h"
 #include "updater/update_messages.h"
 
 namespace {
@@ -143,6 +146,33 @@ TEST_F(UpdateWindow, FailureShowsItsTextForwardsRetriesAndEndsWithOne) {
             (std::vector<std::pair<UINT, WPARAM>>{{GAME_NOTIFY_UPDATE_FAIL, 0x857E0003},
                                                   {GAME_NOTIFY_UPDATE_BEGIN, 0x857E0003}}));
   DestroyWindow(game);
+}
+
+TEST_F(UpdateWindow, HandlerEnteredOffTheWindowThreadIsLogged) {
+  zarvik_test::LogCapture log;
+  auto wrongThreadLines = [&log] {
+    int count = 0;
+    for (const zarvik_test::LogEntry& entry : log.Entries())
+      count += entry.level == "ERROR" && entry.message.find("wrong thread") != std::string::npos;
+    return count;
+  };
+  TestUpdateWnd wnd(nullptr, &GatedProcedure);
+  ASSERT_TRUE(wnd.Create(nullptr, L"UpdateWnd", 0x10CE0000, 0, 0, 0, 264, 22));
+  SendMessageW(wnd.GetHWND(), WM_UPDATE_PROGRESS, 0, 30);
+  EXPECT_EQ(wrongThreadLines(), 0);
+
+  std::thread([&wnd] {
+    BOOL handled = TRUE;
+    wnd.OnNcHitTest(WM_NCHITTEST, 0, 0, handled);
+  }).join();
+  EXPECT_TRUE(log.HasError("CUpdateWnd::OnNcHitTest called on the wrong thread."));
+
+  // The worker's posts and the close all reach the handlers on the window's own thread.
+  SetEvent(g_release);
+  wnd.ShowModal();
+  wnd.WaitForWorker();
+  EXPECT_EQ(wnd.Result(), 0);
+  EXPECT_EQ(wrongThreadLines(), 1);
 }
 
 }  // namespace

@@ -9,12 +9,12 @@
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
-#include "download_route_server.h"
+#include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "updater/package_integrity.h"
 #include "updater/update_key.h"
 
-using zarvik_test::DownloadRouteServer;
+using zarvik_test::LoopbackHttpServer;
 using zarvik_test::TempDir;
 
 namespace {
@@ -96,7 +96,7 @@ TEST(VersionNumbers, CacheBreakerHasFourteenDigits) {
 class VersionCheck : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.ok());
+    ASSERT_TRUE(server.IsListening());
     exe = temp.File(L"zarvik.exe");
     ASSERT_TRUE(CopyFileW((zarvik::ModuleDirectory() + L"zarvik.exe").c_str(), exe.c_str(), FALSE));
     CLog::Instance(zarvik::WideToAnsi(temp.File(L"test.log")), false);
@@ -116,12 +116,12 @@ class VersionCheck : public testing::Test {
   std::string Log() { return zarvik_test::ReadFileBytes(temp.File(L"test.log")); }
   size_t ManifestRequests() {
     size_t count = 0;
-    for (const std::string& line : server.Requests())
-      count += line.find("/m/update.ini") != std::string::npos;
+    for (const zarvik_test::HttpRequestRecord& request : server.Requests())
+      count += request.target.find("/m/update.ini") != std::string::npos;
     return count;
   }
 
-  DownloadRouteServer server;
+  LoopbackHttpServer server;
   TempDir temp;
   std::wstring exe;
 };
@@ -134,7 +134,7 @@ TEST_F(VersionCheck, NewerManifestAnswersYesAndStaysOnDisk) {
   EXPECT_EQ(NewestVersion, L"1.0.6.19");
   EXPECT_TRUE(zarvik::FileExists(temp.File(L"update.ini")));
   ASSERT_EQ(ManifestRequests(), 1u);
-  std::string request = server.Requests().back();
+  std::string request = server.Requests().back().requestLine;
   size_t sid = request.find("?sid=");
   ASSERT_NE(sid, std::string::npos);
   EXPECT_EQ(request.find(' ', sid) - sid, 5u + 14u) << request;
@@ -233,8 +233,8 @@ TEST_F(VersionCheck, WithAKeyOnlyASignedNewerManifestWithAHashAnswersYes) {
   }
   // The signature was fetched from beside the manifest, with the cache breaker.
   bool fetched = false;
-  for (const std::string& line : server.Requests())
-    fetched |= line.find("GET /m/update.ini.sig?sid=") != std::string::npos;
+  for (const zarvik_test::HttpRequestRecord& request : server.Requests())
+    fetched |= request.requestLine.find("GET /m/update.ini.sig?sid=") != std::string::npos;
   EXPECT_TRUE(fetched);
   EXPECT_NE(Log().find("the update manifest is refused: the manifest's signature is bad"),
             std::string::npos);

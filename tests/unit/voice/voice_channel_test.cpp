@@ -6,12 +6,13 @@
 
 #include <stdlib.h>
 
-#include <functional>
 #include <string>
+#include <thread>
 
 #include "channel_server.h"
 #include "common/encoding.h"
 #include "diagnostics/log.h"
+#include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/voice_events.h"
 #include "voice/ag_engine_event_handler.h"
@@ -21,24 +22,9 @@
 
 namespace {
 
+using zarvik_test::PumpUntil;
 using zarvik_test::ReadFileBytes;
 using zarvik_test::TempDir;
-
-// Runs the thread's messages until done() holds; bounded so a broken engine cannot hang the run.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs)
-      return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
 
 // A voice window stand-in: engine events go to the channel object, as CVCastWnd does.
 // The owner records WM_VOICE_CLOSE_MIC and whether the voice window was visible then.
@@ -156,6 +142,28 @@ TEST_F(VoiceChannelTest, RequestsRefusedBeforeTheEngine) {
             std::string::npos);
   // Nothing reached the engine: no microphone check, no join.
   EXPECT_EQ(log.find("check mic hardware."), std::string::npos);
+}
+
+TEST_F(VoiceChannelTest, HandlersEnteredOffTheUiThreadSaySo) {
+  // On the thread that made the channel object the handlers run quietly.
+  m_channel.JoinChannel(nullptr);
+  EXPECT_FALSE(m_channel.HandleEngineEvent(WM_NULL, 0, 0));
+  EXPECT_FALSE(Logged("not on its own thread"));
+
+  // Entered from another thread, each handler names itself in an ERROR line and still answers.
+  int joinResult = 0;
+  bool handled = true;
+  std::thread other([&] {
+    joinResult = m_channel.JoinChannel(nullptr);
+    handled = m_channel.HandleEngineEvent(WM_NULL, 0, 0);
+  });
+  other.join();
+  EXPECT_EQ(joinResult, 65535);
+  EXPECT_FALSE(handled);
+  for (const char* handler : {"JoinChannel", "HandleEngineEvent"}) {
+    SCOPED_TRACE(handler);
+    EXPECT_TRUE(Logged(std::string("[ERROR]:") + handler + " ran on thread "));
+  }
 }
 
 TEST_F(VoiceChannelTest, NoMicrophoneThenOneIsPluggedIn) {

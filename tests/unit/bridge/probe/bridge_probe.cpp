@@ -30,45 +30,17 @@
 
 #include "app/process_role.h"
 #include "bridge/common/bridge_messages.h"
-#include "bridge/renderer/join_result_reader.h"
+#include "bridge/common/join_result_record.h"
 #include "common/encoding.h"
 #include "include/cef_app.h"
 #include "include/cef_browser.h"
 #include "include/cef_client.h"
+#include "support/message_pump.h"
+#include "support/probe_record.h"
 
 namespace {
 
-class Record {
- public:
-  void Open(const std::wstring& path) {
-    m_file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  void Add(const std::string& line) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_lines.push_back(line);
-    if (m_file != INVALID_HANDLE_VALUE) {
-      std::string text = line + "\n";
-      DWORD written = 0;
-      WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    }
-  }
-  bool Contains(const std::string& text) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    for (const auto& line : m_lines) {
-      if (line.compare(0, 2, "> ") != 0 && line.find(text) != std::string::npos)
-        return true;
-    }
-    return false;
-  }
-
- private:
-  std::mutex m_lock;
-  std::vector<std::string> m_lines;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
-};
-
-Record g_record;
+zarvik_test::ProbeRecord g_record;
 std::vector<int> g_joinResults;
 size_t g_joins = 0;
 HANDLE g_joinRecord = nullptr;
@@ -189,20 +161,7 @@ class ProbeClient : public CefClient,
 CefRefPtr<ProbeClient> g_client;
 HWND g_host = nullptr;
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs)
-      return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
+using zarvik_test::PumpUntil;
 
 std::vector<std::string> SplitCommands(const std::string& text) {
   std::vector<std::string> out;

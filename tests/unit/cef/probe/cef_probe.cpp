@@ -32,44 +32,13 @@
 #include "include/cef_client.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "probe_app.h"
+#include "support/message_pump.h"
+#include "support/probe_record.h"
 
 namespace {
 
-class Record {
- public:
-  void Open(const std::wstring& path) {
-    m_file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  void Add(const std::string& line) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_lines.push_back(line);
-    if (m_file != INVALID_HANDLE_VALUE) {
-      std::string text = line + "\n";
-      DWORD written = 0;
-      WriteFile(m_file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    }
-  }
-  // Lines holding |text|.
-  int Count(const std::string& text) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    int count = 0;
-    for (const auto& line : m_lines) {
-      // Not the echoed commands, nor the renderer's command line that repeats them.
-      if (line.compare(0, 2, "> ") != 0 && line.compare(0, 20, "RendererCommandLine ") != 0 &&
-          line.find(text) != std::string::npos)
-        ++count;
-    }
-    return count;
-  }
-
- private:
-  std::mutex m_lock;
-  std::vector<std::string> m_lines;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
-};
-
-Record g_record;
+// Not the echoed commands, nor the renderer's command line that repeats them.
+zarvik_test::ProbeRecord g_record{"RendererCommandLine "};
 DWORD g_mainThread = 0;
 HWND g_mainWnd = nullptr;
 DWORD g_rendererPid = 0;
@@ -355,21 +324,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Runs this thread's messages until |done| or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs)
-      return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
+using zarvik_test::PumpUntil;
 
 HWND HostWindow() {
   CefRefPtr<CefBrowser> b = g_client->Last();
