@@ -10,7 +10,6 @@ Needs the Wine environment of scripts/wine-env.sh; bench_join.sh sets it up.
 """
 
 import os
-import re
 import shutil
 import signal
 import statistics
@@ -21,10 +20,9 @@ import time
 import urllib.request
 import json
 
-BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_RUN_DIR") or os.environ.get("ZARVIK_BUILD_DIR")
-                            or os.path.join(os.path.dirname(__file__), "..", "build"))
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-BIN_DIR = os.path.join(BUILD_DIR, "bin")
+from bench_support import (BIN_DIR, bench_lines, copy_client, demo_port, demo_service, row,
+                           to_wine)
+
 RUNS = 3
 BATCHES = 8    # per run, on each side
 CALLS = 100    # per batch
@@ -58,33 +56,9 @@ HALL_SCRIPT = """
 """
 
 
-def env_file(name):
-    values = {}
-    with open(os.path.join(BUILD_DIR, name)) as f:
-        for line in f:
-            if "=" in line:
-                key, value = line.strip().split("=", 1)
-                values[key] = value
-    return values
-
-
-def to_wine(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def bench_lines(log):
-    if not os.path.exists(log):
-        return []
-    with open(log, encoding="utf-8", errors="replace") as f:
-        text = f.read()
-    return re.findall(r'CONSOLE\(\d+\)\] "\[bench\] (.*?)", source: ', text)
-
-
 def run_client(work, port, run):
     """One client run: the fake game starts it, the hall script joins, the game closes it."""
-    client = os.path.join(work, f"client{run}")
-    shutil.copytree(BIN_DIR, client, ignore=shutil.ignore_patterns(
-        "unit_*.exe", "bench_*.exe", "*.log", "Flash.exe", "wineprefix", "*.txt", "cache"))
+    client = copy_client(os.path.join(work, f"client{run}"))
     log = os.path.join(client, "browser.log")
     # The hall runs its script; then the same requests go straight to the main window (its share of
     # the round trip); then the client is ended as the game ends it.
@@ -140,52 +114,36 @@ def run_floor(work):
 
 
 def main():
-    port = int(env_file("demo.env")["ZARVIK_DEMO_PORT"])
+    port = demo_port()
     work = tempfile.mkdtemp(prefix="zarvik-bench-join-")
-    service = None
     try:
-        ready = os.path.join(work, "service.ready")
-        service = subprocess.Popen(
-            ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
-             "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
-             "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            env={**os.environ, **env_file("demo.env")})  # signs manifests with the build's key
-        for _ in range(150):
-            if os.path.exists(ready):
-                break
-            time.sleep(0.1)
-        script = HALL_SCRIPT % {"warm": WARM_UP, "batches": BATCHES, "calls": CALLS}
-        control = urllib.request.Request(f"http://127.0.0.1:{port}/__control/switch",
-                                         data=json.dumps({"hall_script": script}).encode(),
-                                         method="POST")
-        urllib.request.urlopen(control, timeout=5).read()
+        with demo_service(work, port):
+            script = HALL_SCRIPT % {"warm": WARM_UP, "batches": BATCHES, "calls": CALLS}
+            control = urllib.request.Request(f"http://127.0.0.1:{port}/__control/switch",
+                                             data=json.dumps({"hall_script": script}).encode(),
+                                             method="POST")
+            urllib.request.urlopen(control, timeout=5).read()
 
-        ours, floor, direct = [], [], []
-        for run in range(RUNS):
-            floor += run_floor(work)
-            page, main_window = run_client(work, port, run)
-            ours += page
-            direct += main_window
-        a, b = statistics.median(ours), statistics.median(floor)
-        print(f"page JoinChannel to callback: median {a:.3f} ms per call of {len(ours)} batches of "
-              f"{CALLS} (min {min(ours):.3f}, max {max(ours):.3f})")
-        print(f"bare WM_COPYDATA + mapping read: median {b:.3f} ms per call of {len(floor)} batches "
-              f"of {CALLS} (min {min(floor):.3f}, max {max(floor):.3f})")
-        if direct:
-            c = statistics.median(direct)
-            print(f"of which the main window (WM_COPYDATA sent straight to it, record read): median "
-                  f"{c:.3f} ms (min {min(direct):.3f}, max {max(direct):.3f}); the rest, {a - c:.3f} "
-                  f"ms, is the page's call through the renderer")
-        print("\t".join(["ROW", "join round trip, mean of 100 calls: page JoinChannel to its callback vs bare "
-                         "cross-process WM_COPYDATA + 4-byte mapping read", "ms",
-                         f"{a:.4f}", f"{min(ours):.4f}", f"{max(ours):.4f}",
-                         f"{b:.4f}", f"{min(floor):.4f}", f"{max(floor):.4f}", "<=2"]))
+            ours, floor, direct = [], [], []
+            for run in range(RUNS):
+                floor += run_floor(work)
+                page, main_window = run_client(work, port, run)
+                ours += page
+                direct += main_window
     finally:
-        if service and service.poll() is None:
-            service.send_signal(signal.SIGTERM)
-            service.wait(10)
         shutil.rmtree(work, ignore_errors=True)
+    a, b = statistics.median(ours), statistics.median(floor)
+    print(f"page JoinChannel to callback: median {a:.3f} ms per call of {len(ours)} batches of "
+          f"{CALLS} (min {min(ours):.3f}, max {max(ours):.3f})")
+    print(f"bare WM_COPYDATA + mapping read: median {b:.3f} ms per call of {len(floor)} batches "
+          f"of {CALLS} (min {min(floor):.3f}, max {max(floor):.3f})")
+    if direct:
+        c = statistics.median(direct)
+        print(f"of which the main window (WM_COPYDATA sent straight to it, record read): median "
+              f"{c:.3f} ms (min {min(direct):.3f}, max {max(direct):.3f}); the rest, {a - c:.3f} "
+              f"ms, is the page's call through the renderer")
+    row("join round trip, mean of 100 calls: page JoinChannel to its callback vs bare "
+        "cross-process WM_COPYDATA + 4-byte mapping read", "ms", ours, floor, "<=2")
 
 
 if __name__ == "__main__":

@@ -14,7 +14,6 @@ Needs the Wine environment of scripts/wine-env.sh; bench_memory.sh sets it up.
 
 import json
 import os
-import re
 import shutil
 import signal
 import statistics
@@ -24,10 +23,9 @@ import tempfile
 import time
 import urllib.request
 
-BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_RUN_DIR") or os.environ.get("ZARVIK_BUILD_DIR")
-                            or os.path.join(os.path.dirname(__file__), "..", "build"))
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-BIN_DIR = os.path.join(BUILD_DIR, "bin")
+from bench_support import (BIN_DIR, bench_lines, copy_client, demo_port, demo_service, row,
+                           to_wine)
+
 RUNS = 2
 LOADS = 100
 MB = 1048576.0
@@ -42,28 +40,6 @@ HALL_SCRIPT = """
   location.href = base + (base.indexOf('?') < 0 ? '?' : '&') + 'bench_n=' + (n + 1);
 })();
 """
-
-
-def env_file(name):
-    values = {}
-    with open(os.path.join(BUILD_DIR, name)) as f:
-        for line in f:
-            if "=" in line:
-                key, value = line.strip().split("=", 1)
-                values[key] = value
-    return values
-
-
-def to_wine(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def bench_lines(log):
-    if not os.path.exists(log):
-        return []
-    with open(log, encoding="utf-8", errors="replace") as f:
-        text = f.read()
-    return re.findall(r'CONSOLE\(\d+\)\] "\[bench\] (.*?)", source: ', text)
 
 
 def probe(*args):
@@ -123,9 +99,7 @@ def linux_view(client):
 
 
 def run_client(work, run):
-    client = os.path.join(work, f"client{run}")
-    shutil.copytree(BIN_DIR, client, ignore=shutil.ignore_patterns(
-        "unit_*.exe", "bench_*.exe", "*.log", "Flash.exe", "wineprefix", "*.txt", "cache"))
+    client = copy_client(os.path.join(work, f"client{run}"))
     log = os.path.join(client, "browser.log")
     game = subprocess.Popen(
         ["wine", os.path.join(BIN_DIR, "fake-game.exe"), "--client",
@@ -165,44 +139,27 @@ def run_client(work, run):
 
 
 def main():
-    port = int(env_file("demo.env")["ZARVIK_DEMO_PORT"])
+    port = demo_port()
     work = tempfile.mkdtemp(prefix="zarvik-bench-memory-")
-    service = None
     try:
-        ready = os.path.join(work, "service.ready")
-        service = subprocess.Popen(
-            ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
-             "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
-             "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            env={**os.environ, **env_file("demo.env")})  # signs manifests with the build's key
-        for _ in range(150):
-            if os.path.exists(ready):
-                break
-            time.sleep(0.1)
-        control = urllib.request.Request(
-            f"http://127.0.0.1:{port}/__control/switch",
-            data=json.dumps({"hall_script": HALL_SCRIPT % {"loads": LOADS}}).encode(), method="POST")
-        urllib.request.urlopen(control, timeout=5).read()
-
-        runs = [run_client(work, run) for run in range(RUNS)]
-        for role, name in (("client", "client process"), ("renderer", "renderer process")):
-            before = [r[0][role] / MB for r in runs]
-            after = [r[1][role] / MB for r in runs]
-            peak = [r[2][role] / MB for r in runs]
-            growth = [a - b for a, b in zip(after, before)]
-            print(f"{name}: private bytes grew by {statistics.median(growth):.1f} MB over "
-                  f"{LOADS} loads (median; runs {', '.join(f'{g:.1f}' for g in growth)})")
-            print("\t".join(["ROW", f"memory, {name}: private bytes, peak over {LOADS} page loads vs "
-                             "with the hall loaded", "MB",
-                             f"{statistics.median(peak):.1f}", f"{min(peak):.1f}", f"{max(peak):.1f}",
-                             f"{statistics.median(before):.1f}", f"{min(before):.1f}",
-                             f"{max(before):.1f}", "-"]))
+        with demo_service(work, port):
+            control = urllib.request.Request(
+                f"http://127.0.0.1:{port}/__control/switch",
+                data=json.dumps({"hall_script": HALL_SCRIPT % {"loads": LOADS}}).encode(),
+                method="POST")
+            urllib.request.urlopen(control, timeout=5).read()
+            runs = [run_client(work, run) for run in range(RUNS)]
     finally:
-        if service and service.poll() is None:
-            service.send_signal(signal.SIGTERM)
-            service.wait(10)
         shutil.rmtree(work, ignore_errors=True)
+    for role, name in (("client", "client process"), ("renderer", "renderer process")):
+        before = [r[0][role] / MB for r in runs]
+        after = [r[1][role] / MB for r in runs]
+        peak = [r[2][role] / MB for r in runs]
+        growth = [a - b for a, b in zip(after, before)]
+        print(f"{name}: private bytes grew by {statistics.median(growth):.1f} MB over "
+              f"{LOADS} loads (median; runs {', '.join(f'{g:.1f}' for g in growth)})")
+        row(f"memory, {name}: private bytes, peak over {LOADS} page loads vs with the hall loaded",
+            "MB", peak, before, "-", digits=1)
 
 
 if __name__ == "__main__":

@@ -19,10 +19,10 @@
 #include <sodium.h>
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "bare_unzip.h"
 #include "bench_clock.h"
 #include "common/encoding.h"
 #include "updater/installer.h"
@@ -72,65 +72,6 @@ std::string Sha256(const std::wstring& path) {
   return hex;
 }
 
-// Extracts every member below `root`; `files` gets the relative names of the files written and
-// `folders` the folders created (deepest last).
-bool Unzip(const std::wstring& package, const std::wstring& root, std::vector<std::wstring>* files,
-           std::vector<std::wstring>* folders) {
-  zlib_filefunc64_def functions;
-  fill_win32_filefunc64W(&functions);
-  unzFile archive = unzOpen2_64(package.c_str(), &functions);
-  if (!archive)
-    return false;
-  std::set<std::wstring> made;
-  std::vector<char> block(16384);
-  bool ok = true;
-  for (int error = unzGoToFirstFile(archive); ok && error == UNZ_OK;
-       error = unzGoToNextFile(archive)) {
-    char name[1024];
-    unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(archive, &info, name, sizeof(name), nullptr, 0, nullptr, 0) !=
-        UNZ_OK)
-      return unzClose(archive), false;
-    std::wstring relative;
-    for (const char* c = name; *c; ++c) {
-      if (*c == '/') {
-        if (made.insert(relative).second) {
-          CreateDirectoryW((root + relative).c_str(), nullptr);
-          folders->push_back(relative);
-        }
-        relative += L'\\';
-      } else {
-        relative += static_cast<wchar_t>(*c);
-      }
-    }
-    if (relative.empty() || relative.back() == L'\\')
-      continue;
-    HANDLE out = CreateFileW((root + relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE || unzOpenCurrentFile(archive) != UNZ_OK) {
-      if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
-      ok = false;
-      break;
-    }
-    for (;;) {
-      int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
-      DWORD written = 0;
-      if (read < 0 || (read > 0 && !WriteFile(out, block.data(), static_cast<DWORD>(read),
-                                              &written, nullptr)))
-        ok = false;
-      if (read <= 0)
-        break;
-    }
-    ok = unzCloseCurrentFile(archive) == UNZ_OK && ok;
-    CloseHandle(out);
-    files->push_back(relative);
-  }
-  unzClose(archive);
-  return ok;
-}
-
-// The floor: 0 when every step worked.
 int Floor(const std::wstring& folder, const std::string& url, const std::string& sha256) {
   const std::wstring package = folder + L"zarvik.zip";
   const std::wstring scratch = folder + L"Temp\\";
@@ -140,7 +81,7 @@ int Floor(const std::wstring& folder, const std::string& url, const std::string&
     return 2;
   CreateDirectoryW(scratch.c_str(), nullptr);
   std::vector<std::wstring> files, folders;
-  if (!Unzip(package, scratch, &files, &folders))
+  if (!zarvik_bench::BareUnzip(package, scratch, false, &files, &folders))
     return 3;
   for (const std::wstring& folderName : folders)
     CreateDirectoryW((folder + folderName).c_str(), nullptr);

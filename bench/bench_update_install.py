@@ -10,30 +10,19 @@ Needs the Wine environment of scripts/wine-env.sh; bench_update_install.sh sets 
 import os
 import random
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
 import urllib.request
 import json
 import hashlib
 
-BUILD_DIR = os.path.abspath(os.environ.get("ZARVIK_RUN_DIR") or os.environ.get("ZARVIK_BUILD_DIR")
-                            or os.path.join(os.path.dirname(__file__), "..", "build"))
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+from bench_support import BIN_DIR, demo_port, demo_service, row, to_wine
+
 FILES = 200
 TOTAL = 50 * 1024 * 1024
 RUNS = 5
-
-
-def demo_port():
-    with open(os.path.join(BUILD_DIR, "demo.env")) as f:
-        for line in f:
-            if line.startswith("ZARVIK_DEMO_PORT="):
-                return int(line.strip().split("=", 1)[1])
-    raise SystemExit("no demo port in build/demo.env")
 
 
 def make_package_source(folder):
@@ -61,84 +50,73 @@ def installation(folder, source, url, size, sha256):
         f.write(f"[UPDATE]\nVersion=9.0.0.0\nURL={url}\nURL2={url}\nSize={size}\nSHA256={sha256}\n")
 
 
-def to_wine(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\") + "\\"
+def to_wine_folder(path):
+    return to_wine(path) + "\\"
 
 
 def main():
     port = demo_port()
     work = tempfile.mkdtemp(prefix="zarvik-bench-")
-    service = None
     try:
-        source = os.path.join(work, "source")
-        make_package_source(source)
-        ready = os.path.join(work, "ready")
-        service = subprocess.Popen(
-            ["python3", os.path.join(SOURCE_DIR, "tools", "demo-service", "demo_service.py"),
-             "--port", str(port), "--request-log", os.path.join(work, "requests.jsonl"),
-             "--data-dir", os.path.join(work, "data"), "--ready-file", ready],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(150):
-            if os.path.exists(ready):
-                break
-            time.sleep(0.1)
-        control = urllib.request.Request(f"http://127.0.0.1:{port}/__control/switch",
-                                         data=json.dumps({"update_source": source}).encode(), method="POST")
-        urllib.request.urlopen(control, timeout=5).read()
-        url = f"http://127.0.0.1:{port}/cdn/zarvik.zip"
-        package = urllib.request.urlopen(url, timeout=120).read()  # the service zips it once
-        print(f"package: {FILES} files, {TOTAL / 1048576:.0f} MB, zip {len(package) / 1048576:.1f} MB")
-
-        sha256 = hashlib.sha256(package).hexdigest()
-        size = len(package)
-
-        ours, floor = [], []
-        exe = os.path.join(BUILD_DIR, "bin", "bench_update_install.exe")
-
-        def timed(args, tag):
-            out = subprocess.run(["wine", exe] + args, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                 errors="replace").stdout
-            line = [l for l in out.splitlines() if l.startswith(tag + " ")]
-            if not line or " result 0 " not in line[-1]:
-                raise SystemExit(f"{tag} failed: " + (line[-1] if line else out[-500:]))
-            return float(line[-1].split()[-1])
-
-        def installed(folder):
-            """Every file of the package is in place with its new bytes."""
-            for root, _, names in os.walk(source):
-                for name in names:
-                    rel = os.path.relpath(os.path.join(root, name), source)
-                    with open(os.path.join(root, name), "rb") as a, open(os.path.join(folder, rel), "rb") as b:
-                        if a.read() != b.read():
-                            raise SystemExit(f"{folder}: {rel} is not the package's file")
-
-        for run in range(RUNS):
-            folder = os.path.join(work, f"ours{run}")
-            installation(folder, source, url, size, sha256)
-            ours.append(timed([to_wine(folder)], "bench-install"))
-            folder2 = os.path.join(work, f"floor{run}")
-            installation(folder2, source, url, size, sha256)
-            floor.append(timed(["--floor", to_wine(folder2), url, sha256], "bench-floor"))
-            if run == 0:
-                installed(folder)
-                installed(folder2)
-            shutil.rmtree(folder, ignore_errors=True)
-            shutil.rmtree(folder2, ignore_errors=True)
-
-        a, b = statistics.median(ours), statistics.median(floor)
-        print(f"update procedure:        median {a:.3f} s  runs {', '.join(f'{x:.3f}' for x in ours)}")
-        print(f"bare calls in one loop:  median {b:.3f} s  runs {', '.join(f'{x:.3f}' for x in floor)}")
-        print(f"ratio: {a / b:.2f}")
-        print("\t".join(["ROW", f"update install {TOTAL // 1048576} MB, {FILES} files: whole course "
-                          "vs bare libcurl+SHA-256+minizip+MoveFileEx loop", "s",
-                          f"{a:.4f}", f"{min(ours):.4f}", f"{max(ours):.4f}",
-                          f"{b:.4f}", f"{min(floor):.4f}", f"{max(floor):.4f}", "<=1.2"]))
+        with demo_service(work, port, signed=False):  # the manifests are written here, unsigned
+            measure(work, port)
     finally:
-        if service and service.poll() is None:
-            service.send_signal(signal.SIGTERM)
-            service.wait(10)
         shutil.rmtree(work, ignore_errors=True)
+
+
+def measure(work, port):
+    source = os.path.join(work, "source")
+    make_package_source(source)
+    control = urllib.request.Request(f"http://127.0.0.1:{port}/__control/switch",
+                                     data=json.dumps({"update_source": source}).encode(), method="POST")
+    urllib.request.urlopen(control, timeout=5).read()
+    url = f"http://127.0.0.1:{port}/cdn/zarvik.zip"
+    package = urllib.request.urlopen(url, timeout=120).read()  # the service zips it once
+    print(f"package: {FILES} files, {TOTAL / 1048576:.0f} MB, zip {len(package) / 1048576:.1f} MB")
+
+    sha256 = hashlib.sha256(package).hexdigest()
+    size = len(package)
+
+    ours, floor = [], []
+    exe = os.path.join(BIN_DIR, "bench_update_install.exe")
+
+    def timed(args, tag):
+        out = subprocess.run(["wine", exe] + args, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                             errors="replace").stdout
+        line = [l for l in out.splitlines() if l.startswith(tag + " ")]
+        if not line or " result 0 " not in line[-1]:
+            raise SystemExit(f"{tag} failed: " + (line[-1] if line else out[-500:]))
+        return float(line[-1].split()[-1])
+
+    def installed(folder):
+        """Every file of the package is in place with its new bytes."""
+        for root, _, names in os.walk(source):
+            for name in names:
+                rel = os.path.relpath(os.path.join(root, name), source)
+                with open(os.path.join(root, name), "rb") as a, open(os.path.join(folder, rel), "rb") as b:
+                    if a.read() != b.read():
+                        raise SystemExit(f"{folder}: {rel} is not the package's file")
+
+    for run in range(RUNS):
+        folder = os.path.join(work, f"ours{run}")
+        installation(folder, source, url, size, sha256)
+        ours.append(timed([to_wine_folder(folder)], "bench-install"))
+        folder2 = os.path.join(work, f"floor{run}")
+        installation(folder2, source, url, size, sha256)
+        floor.append(timed(["--floor", to_wine_folder(folder2), url, sha256], "bench-floor"))
+        if run == 0:
+            installed(folder)
+            installed(folder2)
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(folder2, ignore_errors=True)
+
+    a, b = statistics.median(ours), statistics.median(floor)
+    print(f"update procedure:        median {a:.3f} s  runs {', '.join(f'{x:.3f}' for x in ours)}")
+    print(f"bare calls in one loop:  median {b:.3f} s  runs {', '.join(f'{x:.3f}' for x in floor)}")
+    print(f"ratio: {a / b:.2f}")
+    row(f"update install {TOTAL // 1048576} MB, {FILES} files: whole course vs bare "
+        "libcurl+SHA-256+minizip+MoveFileEx loop", "s", ours, floor, "<=1.2")
 
 
 if __name__ == "__main__":

@@ -22,10 +22,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "bare_unzip.h"
 #include "bench_clock.h"
 #include "updater/zip_reader.h"
 
@@ -34,7 +34,6 @@ namespace {
 using zarvik_bench::Now;
 
 constexpr int kMembers = 300;
-constexpr size_t kBlock = 16384;
 
 struct Stats {
   double median, min, max;
@@ -155,58 +154,7 @@ bool ExtractOurs(const std::wstring& package, const std::wstring& root) {
 // The floor: minizip's own loop, the same I/O layer, the same block size, nothing else.
 bool ExtractBare(const std::wstring& package, const std::wstring& root, bool flush) {
   CreateDirectoryW(root.c_str(), nullptr);
-  zlib_filefunc64_def functions;
-  fill_win32_filefunc64W(&functions);
-  unzFile archive = unzOpen2_64(package.c_str(), &functions);
-  if (!archive)
-    return false;
-  std::set<std::wstring> folders;
-  std::vector<char> block(kBlock);
-  bool ok = true;
-  for (int error = unzGoToFirstFile(archive); ok && error == UNZ_OK;
-       error = unzGoToNextFile(archive)) {
-    char name[1024];
-    unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(archive, &info, name, sizeof(name), nullptr, 0, nullptr, 0) !=
-        UNZ_OK) {
-      ok = false;
-      break;
-    }
-    std::wstring path = root + L"\\";
-    for (const char* c = name; *c; ++c) {
-      if (*c == '/') {
-        if (folders.insert(path).second)
-          CreateDirectoryW(path.c_str(), nullptr);
-        path += L'\\';
-      } else {
-        path += static_cast<wchar_t>(*c);
-      }
-    }
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE || unzOpenCurrentFile(archive) != UNZ_OK) {
-      if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
-      ok = false;
-      break;
-    }
-    for (;;) {
-      int read = unzReadCurrentFile(archive, block.data(), static_cast<unsigned>(block.size()));
-      DWORD written = 0;
-      if (read < 0 || (read > 0 && !WriteFile(out, block.data(), static_cast<DWORD>(read),
-                                              &written, nullptr)))
-        ok = false;
-      if (read <= 0)
-        break;
-    }
-    if (unzCloseCurrentFile(archive) != UNZ_OK)
-      ok = false;
-    if (flush)
-      FlushFileBuffers(out);
-    CloseHandle(out);
-  }
-  unzClose(archive);
-  return ok;
+  return zarvik_bench::BareUnzip(package, root + L"\\", flush, nullptr, nullptr);
 }
 
 bool ReadWhole(const std::wstring& path, std::string* data) {

@@ -20,5 +20,9 @@ class ThreadCheck {
   DWORD m_threadId;
 };
 
+// For a window's handlers, whose own thread is the one that created the window: the same ERROR
+// line when called on another thread; true on that thread or while there is no window yet.
+bool CheckWindowThread(HWND window, const char* function);
+
 // One line at a handler's entry.
 #define REQUIRE_OWN_THREAD(check) (check).Check(__FUNCTION__)

@@ -5,6 +5,7 @@
 #include "base/game_notify.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
+#include "diagnostics/thread_check.h"
 #include "updater/installer.h"
 #include "updater/update_messages.h"
 
@@ -18,13 +19,6 @@ constexpr UINT kFailureTextMs = 3000;
 const wchar_t kUpdatingText[] = L"Zarvik\u6b63\u5728\u66f4\u65b0";  // "Zarvik正在更新"
 const wchar_t kFailedText[] = L"\u66f4\u65b0\u5931\u8d25\uff0c\u8bf7\u7a0d\u540e\u518d\u8bd5.";
 const wchar_t kInstallingText[] = L"\u6b63\u5728\u66f4\u65b0\u6587\u4ef6...";  // "正在更新文件..."
-
-// The window's handlers run on the UI thread that created it; the update worker only posts to
-// it. A handler entered from another thread would race the paint manager: it is logged.
-void RequireWindowThread(HWND window, const char* handler) {
-  if (window && ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
-    LogLine(ERROR, "CUpdateWnd::", handler, " called on the wrong thread.");
-}
 
 }  // namespace
 
@@ -53,7 +47,9 @@ DuiLib::CDuiString CUpdateWnd::GetSkinFile() {
 }
 
 LRESULT CUpdateWnd::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
-  RequireWindowThread(m_hWnd, __func__);
+  // The update worker only posts to the window; a handler entered from another thread would
+  // race the paint manager.
+  CheckWindowThread(m_hWnd, "CUpdateWnd::OnNcActivate");
   if (::IsIconic(m_hWnd)) {
     bHandled = FALSE;
     return 0;
@@ -62,17 +58,17 @@ LRESULT CUpdateWnd::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT CUpdateWnd::OnNcHitTest(UINT, WPARAM, LPARAM, BOOL&) {
-  RequireWindowThread(m_hWnd, __func__);
+  CheckWindowThread(m_hWnd, "CUpdateWnd::OnNcHitTest");
   return HTCAPTION;  // dragged from anywhere, never resized
 }
 
 LRESULT CUpdateWnd::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
-  RequireWindowThread(m_hWnd, __func__);
+  CheckWindowThread(m_hWnd, "CUpdateWnd::OnSize");
   return 0;
 }
 
 LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
-  RequireWindowThread(m_hWnd, __func__);
+  CheckWindowThread(m_hWnd, "CUpdateWnd::OnCreate");
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
   style &= ~WS_CAPTION;
   ::SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
@@ -116,7 +112,7 @@ LRESULT CUpdateWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT CUpdateWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
-  RequireWindowThread(m_hWnd, __func__);
+  CheckWindowThread(m_hWnd, "CUpdateWnd::HandleCustomMessage");
   switch (uMsg) {
     case WM_UPDATE_PROGRESS:
       if (lParam >= 1 && lParam <= 100 && m_progressBar) {
