@@ -210,6 +210,14 @@ bool LoopbackHttpServer::Stall(uintptr_t socketValue, DWORD ms, bool untilPeerCl
 
 void LoopbackHttpServer::Serve(uintptr_t socketValue) {
   SOCKET socket = static_cast<SOCKET>(socketValue);
+  // Bounded reads and writes: a client that hangs up in the middle of a large body can leave a
+  // blocking send waiting for ever under Wine, and the destructor joins this thread. Nothing in
+  // the tests waits on one call longer; stalls are timed by Stall, not by the socket.
+  DWORD timeout = 10000;
+  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+             sizeof(timeout));
+  setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+             sizeof(timeout));
   std::string data;
   char buffer[4096];
   size_t headerEnd = std::string::npos;
