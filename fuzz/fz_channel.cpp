@@ -1,12 +1,16 @@
 // Channel protocol: the framer over arbitrary splits, every message decoded the way the server
-// and the engine decode it, and the frame rule. Oracle: a frame the rule accepts needs exactly
-// the pixel bytes it carries, and that size is the same in 32-bit size arithmetic (what the
-// shipped 32-bit build computes), so no accepted frame can wrap.
+// and the engine decode it, and the frame rule. Oracles: the framer hands out exactly the
+// messages a plain walk over all the bytes at once finds, stops where that walk stops and keeps
+// exactly the bytes of the cut message at the end; a frame the rule accepts needs exactly the
+// pixel bytes it carries, and that size is the same in 32-bit size arithmetic (what the shipped
+// 32-bit build computes), so no accepted frame can wrap.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "channel_protocol.h"
 
@@ -42,15 +46,45 @@ void CheckFrameMessage(Reader& reader, bool withUid) {
   (void)sink;
 }
 
+struct Walk {
+  std::vector<std::pair<uint8_t, std::string>> messages;
+  bool bad = false;  // stopped at a length that is zero or too large
+  size_t rest = 0;   // bytes after the last whole message (when not bad)
+};
+
+// The messages in |bytes| as one buffer, walked the plain way.
+Walk WalkAll(const char* bytes, size_t size) {
+  Walk walk;
+  size_t at = 0;
+  while (size - at >= 4) {
+    uint32_t n = 0;
+    for (int i = 0; i < 4; ++i)
+      n |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+    if (n == 0 || n > kMaxMessageSize) {
+      walk.bad = true;
+      return walk;
+    }
+    if (size - at - 4 < n)
+      break;
+    walk.messages.emplace_back(static_cast<uint8_t>(bytes[at + 4]),
+                               std::string(bytes + at + 5, n - 1));
+    at += 4 + static_cast<size_t>(n);
+  }
+  walk.rest = size - at;
+  return walk;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1)
     return 0;
-  // The first byte chooses the chunk size the bytes arrive in.
-  size_t chunk = 1 + data[0] % 64;
+  // The first byte chooses the chunk size the bytes arrive in: small ones, or up to 64 KiB.
+  size_t chunk = data[0] < 192 ? 1 + data[0] % 64 : 1 + (data[0] - 192) * 1024u;
   const char* bytes = reinterpret_cast<const char*>(data + 1);
   size_t left = size - 1;
+  const Walk expected = WalkAll(bytes, left);
+  size_t taken = 0;
   Framer framer;
   while (left > 0) {
     size_t n = left < chunk ? left : chunk;
@@ -63,6 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while ((result = framer.Next(type, payload)) == 1) {
       if (payload.size() + 1 > kMaxMessageSize)
         abort();
+      if (taken >= expected.messages.size() || expected.messages[taken].first != type ||
+          expected.messages[taken].second != payload)
+        abort();
+      ++taken;
       Reader reader(payload.data(), payload.size());
       switch (type) {
         case kJoin: {
@@ -94,8 +132,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
       }
     }
-    if (result < 0)
+    if (result < 0) {
+      if (!expected.bad || taken != expected.messages.size())
+        abort();
       return 0;
+    }
   }
+  if (expected.bad || taken != expected.messages.size() || framer.Pending() != expected.rest)
+    abort();
   return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <stdio.h>
 
+#include <atomic>
+
 #include "channel_protocol.h"
 
 namespace channel_server {
@@ -12,8 +14,10 @@ using namespace channel_protocol;
 
 namespace {
 
-// How long a reader or writer waits on its socket before it looks at its stop flag again.
+// How long a reader or writer waits on its socket before it looks at its stop flags again.
 constexpr long kPollMs = 250;
+// Messages smaller than this that wait in a queue together are sent with one call.
+constexpr size_t kBatchBytes = 64 * 1024;
 
 // Waits until the socket can be read (or written); false when the wait failed.
 bool WaitSocket(SOCKET socket, bool forWrite, bool& ready) {
@@ -30,7 +34,8 @@ bool WaitSocket(SOCKET socket, bool forWrite, bool& ready) {
 
 // One member's connection. What the server sends it goes into its queue and out through its own
 // writer thread, so no thread ever waits for this member's socket (least of all while holding
-// the server's lock): a member that stops reading only fills its own queue.
+// the server's lock): a member that stops reading only fills its own queue, and is dropped once
+// that is kDropQueuedBytes long.
 struct ChannelServer::Connection {
   SOCKET socket = INVALID_SOCKET;
   // Set while the connection is a member of a channel (guarded by the server's lock).
@@ -38,35 +43,98 @@ struct ChannelServer::Connection {
   uint32_t uid = 0;
   bool joined = false;
   bool finished = false;  // its reader thread is about to end (guarded by the server's lock)
+  // Role changes logged in the second that began at roleLogStart, and those left out since
+  // (guarded by the server's lock).
+  DWORD roleLogStart = 0;
+  int roleLines = 0;
+  unsigned roleUnlogged = 0;
 
-  std::mutex queueLock;  // guards the queue and the flags below
+  enum class Queued {
+    kYes,
+    kNo,               // the connection is closing, or a frame was skipped
+    kSkippingStarted,  // a frame was skipped, the first since the member caught up
+    kDropped,          // the member is too far behind: the connection is being closed
+  };
+
+  struct Entry {
+    std::shared_ptr<const std::string> bytes;
+    uint32_t about = 0;  // the member the message is about or from (0: none)
+    bool roleNote = false;
+  };
+
+  std::mutex queueLock;  // guards the queue and everything below
   std::condition_variable queueChanged;
-  std::deque<std::shared_ptr<const std::string>> queue;
-  size_t queuedBytes = 0;
+  std::deque<Entry> queue;
+  size_t queuedBytes = 0;  // counted with kQueuedMessageCost per message
+  uint64_t taken = 0;      // messages the writer has taken from the queue so far
+  // For each member, the number (taken + position) of the last message in the queue about it or
+  // from it: a role note there can be brought up to date instead of queueing another one.
+  std::map<uint32_t, uint64_t> lastAbout;
   bool closing = false;  // the writer must end
-  bool behind = false;   // frames were skipped and that was logged; cleared when it catches up
+  // Set when the member fell too far behind; its reader ends the connection.
+  std::atomic<bool> dropped{false};
+  bool behind = false;  // frames were skipped and that was logged; cleared when it catches up
   std::thread writer;
 
   // Queues a message. Video frames (droppable) are skipped while the member is more than
-  // kMaxQueuedBytes behind; returns true when this call started such a skipping.
-  bool Queue(std::shared_ptr<const std::string> bytes, bool droppable) {
+  // kMaxQueuedBytes behind. A role note about a member whose last message in the queue is an
+  // unsent role note replaces that note: the member hears the latest state once.
+  Queued Queue(std::shared_ptr<const std::string> bytes,
+               bool droppable,
+               uint32_t about = 0,
+               bool roleNote = false) {
     std::lock_guard<std::mutex> guard(queueLock);
     if (closing)
-      return false;
-    if (droppable && queuedBytes + bytes->size() > kMaxQueuedBytes) {
+      return Queued::kNo;
+    const size_t cost = bytes->size() + kQueuedMessageCost;
+    if (droppable && queuedBytes + cost > kMaxQueuedBytes) {
       bool started = !behind;
       behind = true;
-      return started;
+      return started ? Queued::kSkippingStarted : Queued::kNo;
     }
     if (queuedBytes <= kMaxQueuedBytes / 2)
       behind = false;
-    queuedBytes += bytes->size();
-    queue.push_back(std::move(bytes));
+    if (roleNote) {
+      auto last = lastAbout.find(about);
+      Entry* pending =
+          last == lastAbout.end() ? nullptr : &queue[static_cast<size_t>(last->second - taken)];
+      if (pending && pending->roleNote) {
+        queuedBytes = queuedBytes - pending->bytes->size() + bytes->size();
+        pending->bytes = std::move(bytes);
+        return Queued::kYes;
+      }
+    }
+    if (queuedBytes + cost > kDropQueuedBytes) {
+      closing = true;
+      queue.clear();
+      lastAbout.clear();
+      queuedBytes = 0;
+      queueChanged.notify_one();
+      dropped = true;  // its reader sees it and removes the member
+      shutdown(socket, SD_BOTH);
+      return Queued::kDropped;
+    }
+    if (about != 0)
+      lastAbout[about] = taken + queue.size();
+    queuedBytes += cost;
+    queue.push_back({std::move(bytes), about, roleNote});
     queueChanged.notify_one();
-    return false;
+    return Queued::kYes;
   }
-  bool Queue(const std::string& bytes) {
-    return Queue(std::make_shared<const std::string>(bytes), false);
+
+  // The first message of the queue, which the writer sends now (queueLock held).
+  std::shared_ptr<const std::string> TakeFront() {
+    Entry& front = queue.front();
+    std::shared_ptr<const std::string> bytes = std::move(front.bytes);
+    if (front.about != 0) {
+      auto last = lastAbout.find(front.about);
+      if (last != lastAbout.end() && last->second == taken)
+        lastAbout.erase(last);
+    }
+    queue.pop_front();
+    ++taken;
+    queuedBytes -= bytes->size() + kQueuedMessageCost;
+    return bytes;
   }
 
   void WriteLoop() {
@@ -77,9 +145,15 @@ struct ChannelServer::Connection {
         queueChanged.wait(guard, [this] { return closing || !queue.empty(); });
         if (closing)
           return;
-        next = std::move(queue.front());
-        queue.pop_front();
-        queuedBytes -= next->size();
+        next = TakeFront();
+        // Small messages waiting behind it go out in the same send.
+        if (next->size() < kBatchBytes && !queue.empty() &&
+            next->size() + queue.front().bytes->size() <= kBatchBytes) {
+          std::string batch = *next;
+          while (!queue.empty() && batch.size() + queue.front().bytes->size() <= kBatchBytes)
+            batch += *TakeFront();
+          next = std::make_shared<const std::string>(std::move(batch));
+        }
       }
       size_t sent = 0;
       while (sent < next->size()) {
@@ -110,6 +184,7 @@ struct ChannelServer::Connection {
       std::lock_guard<std::mutex> guard(queueLock);
       closing = true;
       queue.clear();
+      lastAbout.clear();
       queuedBytes = 0;
       queueChanged.notify_one();
     }
@@ -254,7 +329,7 @@ void ChannelServer::Serve(std::shared_ptr<Connection> connection) {
   Framer framer;
   char buffer[64 * 1024];
   bool good = true;
-  while (good) {
+  while (good && !connection->dropped) {
     bool ready = false;
     if (!WaitSocket(connection->socket, false, ready))
       break;
@@ -316,15 +391,15 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
       Member& self = members[connection->uid];
       bool wasVisible = self.Visible();
       self.role = role;
-      Log("role channel=" + connection->channel + " uid=" + std::to_string(connection->uid) +
-          " role=" + std::to_string(role));
+      LogRole(*connection, role);
       if (wasVisible == self.Visible())
         break;
-      std::string note = wasVisible ? Writer(kUserOffline).U32(connection->uid).U32(2).Finish()
-                                    : Writer(kUserJoined).U32(connection->uid).Finish();
+      auto note = std::make_shared<const std::string>(
+          wasVisible ? Writer(kUserOffline).U32(connection->uid).U32(2).Finish()
+                     : Writer(kUserJoined).U32(connection->uid).Finish());
       for (auto& entry : members) {
         if (entry.first != connection->uid)
-          entry.second.connection->Queue(note);
+          Send(entry.second.connection, note, connection->uid, true);
       }
       break;
     }
@@ -361,7 +436,7 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
       auto relay = std::make_shared<const std::string>(
           Writer(kRemoteFrame).U32(uid).U16(width).U16(height).Bytes(pixels, size).Finish());
       for (auto& receiver : receivers) {
-        if (receiver->Queue(relay, true)) {
+        if (receiver->Queue(relay, true, uid) == Connection::Queued::kSkippingStarted) {
           std::lock_guard<std::mutex> guard(m_lock);
           Log("member uid=" + std::to_string(receiver->uid) +
               " is not reading; its video frames are skipped until it catches up");
@@ -386,7 +461,9 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   std::lock_guard<std::mutex> guard(m_lock);
   auto refuse = [&](uint32_t code, const std::string& text) {
     Log("refuse channel=" + channel + " uid=" + std::to_string(uid) + ": " + text);
-    connection->Queue(Writer(kJoinRefused).U32(code).Text(text).Finish());
+    Send(connection,
+         std::make_shared<const std::string>(Writer(kJoinRefused).U32(code).Text(text).Finish()), 0,
+         false);
   };
   if (connection->joined)
     return refuse(17, "already in channel " + connection->channel);
@@ -410,12 +487,16 @@ void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,
   connection->uid = uid;
   connection->joined = true;
   Log("join channel=" + channel + " uid=" + std::to_string(uid) + " role=" + std::to_string(role));
-  connection->Queue(Writer(kJoined).U32(uid).Finish());
+  Send(connection, std::make_shared<const std::string>(Writer(kJoined).U32(uid).Finish()), 0,
+       false);
+  auto note = std::make_shared<const std::string>(Writer(kUserJoined).U32(uid).Finish());
   for (auto& entry : members) {
     if (entry.second.Visible())
-      connection->Queue(Writer(kUserJoined).U32(entry.first).Finish());
+      Send(connection,
+           std::make_shared<const std::string>(Writer(kUserJoined).U32(entry.first).Finish()),
+           entry.first, false);
     if (self.Visible())
-      entry.second.connection->Queue(Writer(kUserJoined).U32(uid).Finish());
+      Send(entry.second.connection, note, uid, false);
   }
   members[uid] = self;
 }
@@ -433,15 +514,50 @@ void ChannelServer::RemoveMember(const std::shared_ptr<Connection>& connection, 
     return;
   bool visible = self->second.Visible();
   channel->second.erase(self);
+  LogUnloggedRoles(*connection);
   Log(std::string(reason == 0 ? "leave" : "drop") + " channel=" + connection->channel +
       " uid=" + std::to_string(connection->uid));
   if (visible) {
-    std::string note = Writer(kUserOffline).U32(connection->uid).U32(reason).Finish();
+    auto note = std::make_shared<const std::string>(
+        Writer(kUserOffline).U32(connection->uid).U32(reason).Finish());
     for (auto& entry : channel->second)
-      entry.second.connection->Queue(note);
+      Send(entry.second.connection, note, connection->uid, false);
   }
   if (channel->second.empty())
     m_channels.erase(channel);
+}
+
+void ChannelServer::Send(const std::shared_ptr<Connection>& connection,
+                         std::shared_ptr<const std::string> bytes,
+                         uint32_t about,
+                         bool roleNote) {
+  if (connection->Queue(std::move(bytes), false, about, roleNote) == Connection::Queued::kDropped)
+    Log("member uid=" + std::to_string(connection->uid) + " is more than " +
+        std::to_string(kDropQueuedBytes) + " bytes behind; dropping it");
+}
+
+void ChannelServer::LogRole(Connection& connection, int role) {
+  DWORD now = GetTickCount();
+  if (now - connection.roleLogStart >= 1000) {
+    LogUnloggedRoles(connection);
+    connection.roleLogStart = now;
+    connection.roleLines = 0;
+  }
+  if (connection.roleLines >= kRoleLinesPerSecond) {
+    ++connection.roleUnlogged;
+    return;
+  }
+  ++connection.roleLines;
+  Log("role channel=" + connection.channel + " uid=" + std::to_string(connection.uid) +
+      " role=" + std::to_string(role));
+}
+
+void ChannelServer::LogUnloggedRoles(Connection& connection) {
+  if (connection.roleUnlogged == 0)
+    return;
+  Log("role channel=" + connection.channel + " uid=" + std::to_string(connection.uid) + ": " +
+      std::to_string(connection.roleUnlogged) + " more role changes not logged");
+  connection.roleUnlogged = 0;
 }
 
 std::vector<uint32_t> ChannelServer::Users(const std::string& channel) {

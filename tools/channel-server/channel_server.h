@@ -32,8 +32,15 @@ class ChannelServer {
   uint16_t port() const { return m_port; }
 
   // How far one member may fall behind (bytes queued for it) before the video frames relayed to
-  // it are skipped; the messages about who joins and leaves are always queued.
+  // it are skipped; the messages about who joins and leaves are still queued ...
   static constexpr size_t kMaxQueuedBytes = 8u * 1024u * 1024u;
+  // ... until it is this far behind: then the member is dropped. Each queued message counts its
+  // bytes plus kQueuedMessageCost, about what keeping a small message in the queue costs.
+  static constexpr size_t kDropQueuedBytes = kMaxQueuedBytes + 4u * 1024u * 1024u;
+  static constexpr size_t kQueuedMessageCost = 64;
+  // Role changes logged per member in one second; the rest are counted in one line when the
+  // second is over (at the member's next role change or when it leaves).
+  static constexpr int kRoleLinesPerSecond = 5;
 
   // The users of a channel, in uid order (for tests and the server's own log).
   std::vector<uint32_t> Users(const std::string& channel);
@@ -56,6 +63,14 @@ class ChannelServer {
               const std::string& payload);
   void OnJoin(const std::shared_ptr<Connection>& connection, const std::string& payload);
   void RemoveMember(const std::shared_ptr<Connection>& connection, uint32_t reason);
+  // Queues a message of the server (not a video frame) for a member, with m_lock held; |about|
+  // is the member a note about who joins and leaves is about (0 for the member's own replies).
+  void Send(const std::shared_ptr<Connection>& connection,
+            std::shared_ptr<const std::string> bytes,
+            uint32_t about,
+            bool roleNote);
+  void LogRole(Connection& connection, int role);
+  void LogUnloggedRoles(Connection& connection);
   void Log(const std::string& line);
 
   SOCKET m_listener = INVALID_SOCKET;

@@ -181,30 +181,48 @@ class Reader {
   bool m_ok = true;
 };
 
-// Collects received bytes and hands out complete messages.
+// Collects received bytes and hands out complete messages. Taken messages are not erased one by
+// one: a read offset moves past them, and the bytes before it are dropped when more bytes come
+// (or all at once when everything was taken), so a read of many small messages costs what its
+// bytes cost.
 class Framer {
  public:
-  void Append(const char* data, size_t size) { m_buffer.append(data, size); }
+  void Append(const char* data, size_t size) {
+    if (m_read > 0) {
+      m_buffer.erase(0, m_read);
+      m_read = 0;
+    }
+    m_buffer.append(data, size);
+  }
   // 1: a message was taken (type and payload set); 0: more bytes are needed; -1: the peer sent
   // a length that is zero or too large, and the connection must end.
   int Next(uint8_t& type, std::string& payload) {
-    if (m_buffer.size() < 4)
+    const size_t available = m_buffer.size() - m_read;
+    if (available < 4)
       return 0;
+    const char* message = m_buffer.data() + m_read;
     uint32_t n = 0;
     for (int i = 0; i < 4; ++i)
-      n |= static_cast<uint32_t>(static_cast<uint8_t>(m_buffer[i])) << (8 * i);
+      n |= static_cast<uint32_t>(static_cast<uint8_t>(message[i])) << (8 * i);
     if (n == 0 || n > kMaxMessageSize)
       return -1;
-    if (m_buffer.size() < 4 + static_cast<size_t>(n))
+    if (available < 4 + static_cast<size_t>(n))
       return 0;
-    type = static_cast<uint8_t>(m_buffer[4]);
-    payload.assign(m_buffer, 5, n - 1);
-    m_buffer.erase(0, 4 + static_cast<size_t>(n));
+    type = static_cast<uint8_t>(message[4]);
+    payload.assign(message + 5, n - 1);
+    m_read += 4 + static_cast<size_t>(n);
+    if (m_read == m_buffer.size()) {
+      m_buffer.clear();
+      m_read = 0;
+    }
     return 1;
   }
+  // Bytes received and not yet taken as messages.
+  size_t Pending() const { return m_buffer.size() - m_read; }
 
  private:
   std::string m_buffer;
+  size_t m_read = 0;  // where the next message starts in m_buffer
 };
 
 }  // namespace channel_protocol

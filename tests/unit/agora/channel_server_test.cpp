@@ -36,8 +36,29 @@ class ChannelServerTest : public testing::Test {
     return lines;
   }
   static std::string Frame(uint16_t width, uint16_t height, size_t bytes, char fill = 'p') {
-    return Writer(kVideoFrame).U16(width).U16(height).Bytes(std::string(bytes, fill).data(), bytes)
+    return Writer(kVideoFrame)
+        .U16(width)
+        .U16(height)
+        .Bytes(std::string(bytes, fill).data(), bytes)
         .Finish();
+  }
+
+  // Makes the member |silentUid| (which never reads) fall behind: |sender| sends frames until the
+  // server skips them for it. What is queued for it afterwards waits in its queue.
+  void FallBehind(uint32_t silentUid, RawMember& sender) {
+    const std::string line =
+        "member uid=" + std::to_string(silentUid) + " is not reading; its video frames";
+    const std::string frame = Frame(160, 120, 160 * 120 * 3);
+    for (int i = 0; i < 1000 && LogLinesWith(line).empty(); ++i) {
+      ASSERT_TRUE(sender.Send(frame));
+      if (i % 50 == 49) {
+        sender.Drain();
+        Sleep(20);  // the relay runs on the sender's reader thread
+      }
+    }
+    for (int i = 0; i < 100 && LogLinesWith(line).empty(); ++i)
+      Sleep(50);
+    ASSERT_EQ(LogLinesWith(line).size(), 1u);
   }
 
   // The log outlives the server: the server still logs while it stops.
@@ -52,7 +73,10 @@ TEST_F(ChannelServerTest, FramesThatBreakTheFrameRuleAreDroppedAndLogged) {
   ASSERT_EQ(receiver.Join("900", 12), 12u);
 
   // 22897 x 62525 needs 4,294,967,300 bytes: a 32-bit size_t wraps that to the 4 bytes sent.
-  ASSERT_TRUE(sender.Send(std::string("\x09\x00\x00\x00\x04\x71\x59\x3d\xf4" "ABCD", 13)));
+  ASSERT_TRUE(
+      sender.Send(std::string("\x09\x00\x00\x00\x04\x71\x59\x3d\xf4"
+                              "ABCD",
+                              13)));
   ASSERT_TRUE(sender.Send(Frame(65535, 21846, 131072)));
   ASSERT_TRUE(sender.Send(Frame(43690, 32768, 0)));
   ASSERT_TRUE(sender.Send(Frame(160, 120, 160 * 120 * 3 - 1)));
@@ -123,6 +147,151 @@ TEST_F(ChannelServerTest, AMemberThatStopsReadingHoldsUpNobody) {
 
   EXPECT_EQ(LogLinesWith("member uid=30 is not reading").size(), 1u);
   EXPECT_TRUE(LogLinesWith("member uid=31 is not reading").empty());
+}
+
+// A member whose queue holds an unsent role note about another member gets that note brought up
+// to date, not another one: after a flood of role changes it hears one note with the last state.
+TEST_F(ChannelServerTest, UnsentRoleNotesAboutOneMemberAreMerged) {
+  struct Case {
+    int changes;
+    uint8_t lastNote;  // the member ends as a broadcaster (joined) or in the audience (offline)
+  };
+  const Case cases[] = {{2000, kUserJoined}, {2001, kUserOffline}, {1, kUserOffline}};
+  uint32_t uid = 40;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.changes);
+    const std::string channel = "merge" + std::to_string(c.changes);
+    const uint32_t silentUid = uid++, senderUid = uid++, togglerUid = uid++, lateUid = uid++;
+    RawMember silent(m_server.port(), 4096), sender(m_server.port()), toggler(m_server.port());
+    ASSERT_EQ(silent.Join(channel, silentUid), silentUid);
+    ASSERT_EQ(sender.Join(channel, senderUid), senderUid);
+    ASSERT_NO_FATAL_FAILURE(FallBehind(silentUid, sender));
+    // A live broadcaster that keeps switching between broadcasting and listening.
+    ASSERT_EQ(toggler.Join(channel, togglerUid, 1, kRoleBroadcaster), togglerUid);
+    std::string changes;
+    for (int i = 0; i < c.changes; ++i)
+      changes += Writer(kSetRole).U8(i % 2 == 0 ? kRoleAudience : kRoleBroadcaster).Finish();
+    ASSERT_TRUE(toggler.Send(changes));
+    // A second join is refused once every role change before it was handled.
+    ASSERT_TRUE(toggler.Send(
+        Writer(kJoin).U8(1).U8(1).U32(togglerUid).Text(channel).Text("").Text("app").Finish()));
+    std::string payload;
+    ASSERT_TRUE(toggler.WaitFor(kJoinRefused, payload, 10000));
+    // A last member joins: the note about it comes last in the silent member's queue.
+    RawMember late(m_server.port());
+    ASSERT_EQ(late.Join(channel, lateUid), lateUid);
+
+    std::vector<uint8_t> aboutToggler;
+    for (;;) {
+      uint8_t type = 0;
+      ASSERT_TRUE(silent.Next(type, payload, 10000));
+      if (type != kUserJoined && type != kUserOffline)
+        continue;
+      Reader reader(payload.data(), payload.size());
+      uint32_t about = 0;
+      ASSERT_TRUE(reader.U32(about));
+      if (about == lateUid)
+        break;
+      if (about == togglerUid)
+        aboutToggler.push_back(type);
+    }
+    // The note of its join, then one note with its last state.
+    ASSERT_EQ(aboutToggler.size(), 2u);
+    EXPECT_EQ(aboutToggler[0], kUserJoined);
+    EXPECT_EQ(aboutToggler[1], c.lastNote);
+  }
+}
+
+// A member that never reads while another comes and goes is dropped once its queue reaches the
+// limit, with one log line; the others hear it dropped and go on.
+TEST_F(ChannelServerTest, AMemberTooFarBehindIsDropped) {
+  RawMember silent(m_server.port(), 4096), sender(m_server.port()), churner(m_server.port());
+  ASSERT_EQ(silent.Join("drop", 60), 60u);
+  ASSERT_EQ(sender.Join("drop", 61), 61u);
+  ASSERT_NO_FATAL_FAILURE(FallBehind(60, sender));
+
+  // Each join and leave queues a note of 9 or 13 bytes for the silent member: enough of them
+  // pass the limit many times over if nothing is ever dropped.
+  const std::string pair = Writer(kJoin)
+                               .U8(kProfileCommunication)
+                               .U8(kRoleBroadcaster)
+                               .U32(62)
+                               .Text("drop")
+                               .Text("")
+                               .Text("app")
+                               .Finish() +
+                           Writer(kLeave).Finish();
+  std::string batch;
+  for (int i = 0; i < 1000; ++i)
+    batch += pair;
+  const size_t limitPairs = (channel_server::ChannelServer::kDropQueuedBytes -
+                             channel_server::ChannelServer::kMaxQueuedBytes) /
+                            (2 * channel_server::ChannelServer::kQueuedMessageCost);
+  std::vector<std::string> dropLines;
+  for (size_t sent = 0; sent < 2 * limitPairs && dropLines.empty(); sent += 1000) {
+    ASSERT_TRUE(churner.Send(batch));
+    churner.Drain();
+    sender.Drain();
+    dropLines = LogLinesWith("is more than");
+  }
+  for (int i = 0; i < 100 && dropLines.empty(); ++i) {
+    Sleep(50);
+    churner.Drain();
+    sender.Drain();
+    dropLines = LogLinesWith("is more than");
+  }
+  ASSERT_EQ(dropLines.size(), 1u);
+  EXPECT_EQ(dropLines[0], "member uid=60 is more than " +
+                              std::to_string(channel_server::ChannelServer::kDropQueuedBytes) +
+                              " bytes behind; dropping it");
+
+  // The others hear it was dropped (reason 1), and it is no longer in the channel.
+  std::string payload;
+  bool heard = false;
+  while (!heard && sender.WaitFor(kUserOffline, payload, 5000))
+    heard = payload == Writer(kUserOffline).U32(60).U32(1).Finish().substr(5);
+  EXPECT_TRUE(heard);
+  EXPECT_EQ(LogLinesWith("drop channel=drop uid=60").size(), 1u);
+  // The server goes on: the churner joins for good and gets the sender's frames.
+  ASSERT_TRUE(churner.Send(pair.substr(0, pair.size() - 5)));
+  const std::vector<uint32_t> staying = {61, 62};
+  for (int i = 0; i < 200 && m_server.Users("drop") != staying; ++i) {
+    churner.Drain();
+    sender.Drain();
+    Sleep(50);
+  }
+  ASSERT_EQ(m_server.Users("drop"), staying);
+  ASSERT_TRUE(sender.Send(Frame(160, 120, 160 * 120 * 3, 'z')));
+  EXPECT_TRUE(churner.WaitFor(kRemoteFrame, payload, 5000));
+  EXPECT_EQ(LogLinesWith("is more than").size(), 1u);
+}
+
+// A flood of role changes logs a few lines a second, and one line counting the rest.
+TEST_F(ChannelServerTest, RoleChangesAreLoggedAFewASecond) {
+  RawMember toggler(m_server.port());
+  ASSERT_EQ(toggler.Join("roles", 70, 1, kRoleBroadcaster), 70u);
+  const int changes = 1000;
+  std::string bytes;
+  for (int i = 0; i < changes; ++i)
+    bytes += Writer(kSetRole).U8(i % 2 == 0 ? kRoleAudience : kRoleBroadcaster).Finish();
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(toggler.Send(bytes + Writer(kLeave).Finish()));
+  for (int i = 0; i < 200 && LogLinesWith("leave channel=roles uid=70").empty(); ++i)
+    Sleep(50);
+  DWORD seconds = (GetTickCount() - start) / 1000 + 1;
+  ASSERT_EQ(LogLinesWith("leave channel=roles uid=70").size(), 1u);
+
+  size_t logged = LogLinesWith("role channel=roles uid=70 role=").size();
+  size_t counted = 0;
+  for (const std::string& line : LogLinesWith(" more role changes not logged")) {
+    SCOPED_TRACE(line);
+    const std::string prefix = "role channel=roles uid=70: ";
+    ASSERT_EQ(line.compare(0, prefix.size(), prefix), 0);
+    counted += std::stoul(line.substr(prefix.size()));
+  }
+  EXPECT_GE(logged, 1u);
+  EXPECT_LE(logged, channel_server::ChannelServer::kRoleLinesPerSecond * seconds);
+  EXPECT_EQ(logged + counted, static_cast<size_t>(changes));
 }
 
 }  // namespace

@@ -52,11 +52,21 @@ class RawMember {
     return true;
   }
 
-  // Joins as a visible member (communication profile); the uid the server answered, 0 if none.
-  uint32_t Join(const std::string& channel, uint32_t uid) {
+  // Joins (by default as a visible member: communication profile); the uid the server answered,
+  // 0 if none.
+  uint32_t Join(const std::string& channel,
+                uint32_t uid,
+                int profile = channel_protocol::kProfileCommunication,
+                int role = channel_protocol::kRoleBroadcaster) {
     using namespace channel_protocol;
-    if (!Send(Writer(kJoin).U8(kProfileCommunication).U8(kRoleBroadcaster).U32(uid).Text(channel)
-                  .Text("").Text("app").Finish()))
+    if (!Send(Writer(kJoin)
+                  .U8(static_cast<uint8_t>(profile))
+                  .U8(static_cast<uint8_t>(role))
+                  .U32(uid)
+                  .Text(channel)
+                  .Text("")
+                  .Text("app")
+                  .Finish()))
       return 0;
     std::string payload;
     if (!WaitFor(kJoined, payload, 5000))
@@ -71,18 +81,33 @@ class RawMember {
     DWORD start = GetTickCount();
     for (;;) {
       uint8_t got = 0;
-      int result = m_framer.Next(got, payload);
+      DWORD elapsed = GetTickCount() - start;
+      if (!Next(got, payload, elapsed >= timeoutMs ? 0 : timeoutMs - elapsed))
+        return false;
+      if (got == type)
+        return true;
+    }
+  }
+
+  // Reads and forgets whatever has arrived, without waiting.
+  void Drain() {
+    uint8_t type;
+    std::string payload;
+    while (Next(type, payload, 0)) {
+    }
+  }
+
+  // The next message, waiting up to timeoutMs.
+  bool Next(uint8_t& type, std::string& payload, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+      int result = m_framer.Next(type, payload);
       if (result < 0)
         return false;
-      if (result == 1) {
-        if (got == type)
-          return true;
-        continue;
-      }
+      if (result == 1)
+        return true;
       DWORD elapsed = GetTickCount() - start;
-      if (elapsed >= timeoutMs)
-        return false;
-      DWORD left = timeoutMs - elapsed;
+      DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
       fd_set readable;
       FD_ZERO(&readable);
       FD_SET(m_socket, &readable);

@@ -1,7 +1,9 @@
 // The engine's join rules, its parameter texts and the channel protocol's framing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "channel_protocol.h"
 #include "join_rules.h"
@@ -80,10 +82,16 @@ TEST(JoinRules, ServerAddresses) {
 
 TEST(ChannelProtocol, MessagesSurviveArbitrarySplits) {
   using namespace channel_protocol;
+  // A join, a note, a frame larger than one socket read, then a run of the smallest messages.
+  const std::string pixels(160 * 120 * 3 * 2, 'p');
   std::string stream =
       Writer(kJoin).U8(1).U8(2).U32(0xA1B2C3D4).Text("12345").Text("").Text("app").Finish();
   stream += Writer(kUserOffline).U32(7).U32(1).Finish();
-  for (size_t chunk : {size_t(1), size_t(3), size_t(7), stream.size()}) {
+  stream += Writer(kVideoFrame).U16(160).U16(240).Bytes(pixels.data(), pixels.size()).Finish();
+  for (int i = 0; i < 50; ++i)
+    stream += Writer(static_cast<MessageType>(i)).Finish();
+  for (size_t chunk : {size_t(1), size_t(3), size_t(5), size_t(7), size_t(4093), size_t(64 * 1024),
+                       stream.size()}) {
     SCOPED_TRACE(chunk);
     Framer framer;
     std::vector<std::pair<uint8_t, std::string>> messages;
@@ -91,10 +99,13 @@ TEST(ChannelProtocol, MessagesSurviveArbitrarySplits) {
       framer.Append(stream.data() + i, std::min(chunk, stream.size() - i));
       uint8_t type;
       std::string payload;
-      while (framer.Next(type, payload) == 1)
+      int result;
+      while ((result = framer.Next(type, payload)) == 1)
         messages.emplace_back(type, payload);
+      ASSERT_EQ(result, 0);
     }
-    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(framer.Pending(), 0u);
+    ASSERT_EQ(messages.size(), 53u);
     EXPECT_EQ(messages[0].first, kJoin);
     Reader join(messages[0].second.data(), messages[0].second.size());
     uint8_t profile, role;
@@ -106,21 +117,92 @@ TEST(ChannelProtocol, MessagesSurviveArbitrarySplits) {
     EXPECT_EQ(channel, "12345");
     EXPECT_EQ(app, "app");
     EXPECT_EQ(messages[1].first, kUserOffline);
+    EXPECT_EQ(messages[2].first, kVideoFrame);
+    EXPECT_EQ(messages[2].second, std::string("\xA0\x00\xF0\x00", 4) + pixels);
+    for (int i = 0; i < 50; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(messages[3 + i].first, i);
+      EXPECT_EQ(messages[3 + i].second, "");
+    }
   }
+}
+
+// What one 64 KiB socket read of the smallest messages holds comes out whole and in order, and
+// the message cut at the read's end is completed by the next read.
+TEST(ChannelProtocol, AFullReadOfTinyMessages) {
+  using namespace channel_protocol;
+  std::string stream;
+  for (int i = 0; stream.size() < 64 * 1024 + 10; ++i)
+    stream += Writer(static_cast<MessageType>(i & 0xFF)).Finish();
+  Framer framer;
+  framer.Append(stream.data(), 64 * 1024);
+  std::vector<uint8_t> types;
+  uint8_t type;
+  std::string payload;
+  while (framer.Next(type, payload) == 1) {
+    EXPECT_EQ(payload, "");
+    types.push_back(type);
+  }
+  ASSERT_EQ(types.size(), 64u * 1024u / 5u);
+  EXPECT_EQ(framer.Pending(), 64u * 1024u % 5u);
+  framer.Append(stream.data() + 64 * 1024, stream.size() - 64 * 1024);
+  while (framer.Next(type, payload) == 1)
+    types.push_back(type);
+  ASSERT_EQ(types.size(), stream.size() / 5);
+  for (size_t i = 0; i < types.size(); ++i) {
+    if (types[i] != (i & 0xFF)) {
+      ADD_FAILURE() << "message " << i << " has type " << int(types[i]);
+      break;
+    }
+  }
+  EXPECT_EQ(framer.Pending(), 0u);
 }
 
 TEST(ChannelProtocol, BadLengthsAndShortPayloads) {
   using namespace channel_protocol;
-  for (uint32_t length : {0u, kMaxMessageSize + 1}) {
-    SCOPED_TRACE(length);
+  // A bad length ends the stream wherever it comes: first, or after messages already taken from
+  // the same read; the messages before it are still handed out, and it stays refused.
+  const std::string good = Writer(kSetRole).U8(2).Finish();
+  for (uint32_t length : {0u, kMaxMessageSize + 1, 0xFFFFFFFFu}) {
+    for (int before : {0, 3}) {
+      SCOPED_TRACE(std::to_string(length) + " after " + std::to_string(before));
+      Framer framer;
+      std::string bytes;
+      for (int i = 0; i < before; ++i)
+        bytes += good;
+      char header[5] = {static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
+                        static_cast<char>((length >> 16) & 0xFF),
+                        static_cast<char>((length >> 24) & 0xFF), 1};
+      bytes.append(header, sizeof(header));
+      framer.Append(bytes.data(), bytes.size());
+      uint8_t type;
+      std::string payload;
+      for (int i = 0; i < before; ++i) {
+        ASSERT_EQ(framer.Next(type, payload), 1);
+        EXPECT_EQ(payload, "\x02");
+      }
+      EXPECT_EQ(framer.Next(type, payload), -1);
+      framer.Append(good.data(), good.size());
+      EXPECT_EQ(framer.Next(type, payload), -1);
+    }
+  }
+  // The largest length is accepted: the framer waits for the whole message.
+  {
     Framer framer;
-    char header[5] = {static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
-                      static_cast<char>((length >> 16) & 0xFF),
-                      static_cast<char>((length >> 24) & 0xFF), 1};
-    framer.Append(header, sizeof(header));
+    std::string largest = Writer(kVideoFrame).Finish();
+    largest[0] = static_cast<char>(kMaxMessageSize & 0xFF);
+    largest[1] = static_cast<char>((kMaxMessageSize >> 8) & 0xFF);
+    largest[2] = static_cast<char>((kMaxMessageSize >> 16) & 0xFF);
+    largest[3] = static_cast<char>((kMaxMessageSize >> 24) & 0xFF);
+    largest.resize(4 + kMaxMessageSize, 'x');
     uint8_t type;
     std::string payload;
-    EXPECT_EQ(framer.Next(type, payload), -1);
+    framer.Append(largest.data(), largest.size() - 1);
+    EXPECT_EQ(framer.Next(type, payload), 0);
+    framer.Append(largest.data() + largest.size() - 1, 1);
+    ASSERT_EQ(framer.Next(type, payload), 1);
+    EXPECT_EQ(type, kVideoFrame);
+    EXPECT_EQ(payload.size(), kMaxMessageSize - 1);
   }
   // A text whose length runs past the payload's end is refused, and so is everything after it.
   std::string payload = std::string("\x10\x00", 2) + "abc";
