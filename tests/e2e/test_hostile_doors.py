@@ -78,6 +78,34 @@ class RendererPipes(ClientTestCase):
         self.assertTrue([m for m in messages if m.startswith("the web page(url) : ")
                          and "gameLogin.action" in m and "had load completed" in m], messages)
 
+    def test_pipes_made_first_under_guessable_names_do_not_stop_the_page(self):
+        # A local process creates the pipes a renderer of the client would get if their names held
+        # only its process id and a counter, as soon as the client's process exists.
+        record = os.path.join(self.workdir, "squat.txt")
+        probe = subprocess.Popen(["wine", os.path.join(BIN_DIR, "pipe-probe.exe"), "--exe",
+                                  "zarvik.exe", "--record", to_wine_path(record), "--seconds", "40",
+                                  "--squat"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: probe.poll() is None and probe.kill())
+        code, lines = self.game.run(self.client.exe, "wait-window 30000; sleep 4000; client-exit; " +
+                                    CLOSE_AND_WAIT)
+        self.assertEqual(code, 0, lines)
+        probe.wait(90)
+        with open(record, encoding="utf-8") as f:
+            seen = [line.strip() for line in f]
+        created = [line for line in seen if line.startswith("created ")]
+        self.assertTrue([line for line in created if line.endswith("-1.in")], seen)
+        self.assertTrue([line for line in created if line.endswith("-8.out")], seen)
+
+        # The page loads, and the renderer got pipes of its own.
+        messages = [m for _, m in self.client.log_messages()]
+        self.assertTrue([m for m in messages if m.startswith("the web page(url) : ")
+                         and "gameLogin.action" in m and "had load completed" in m], messages)
+        with open(self.client.path("browser.log"), encoding="utf-8", errors="replace") as f:
+            engine = f.read()
+        self.assertNotIn("cannot create the renderer pipes", engine)
+        self.assertRegex(engine, r"--renderer-pipe=\\\\\.\\pipe\\cef-renderer-\d+-1-[0-9a-f]{16}")
+
 
 if __name__ == "__main__":
     unittest.main()

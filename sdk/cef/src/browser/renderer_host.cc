@@ -1,6 +1,8 @@
 #include "src/browser/renderer_host.h"
 
+#include <bcrypt.h>
 #include <sddl.h>
+#include <stdint.h>
 
 #include <vector>
 
@@ -11,6 +13,9 @@
 namespace cefimpl {
 
 namespace {
+
+// Names tried for the renderer's pipes before the launch fails (each with another random part).
+const int kPipeNameTries = 3;
 
 // A renderer asked to end gets this long to do so before it is terminated ...
 const DWORD kRendererEndWaitMs = 5000;
@@ -32,8 +37,8 @@ ScopedLocalMemory<PSECURITY_DESCRIPTOR> UserOnlySecurity() {
   ScopedHandle token(rawToken);
   std::vector<BYTE> buffer(512);
   DWORD size = 0;
-  if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(),
-                           static_cast<DWORD>(buffer.size()), &size))
+  if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
+                           &size))
     return {};
   wchar_t* rawSid = nullptr;
   if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &rawSid))
@@ -50,10 +55,30 @@ ScopedLocalMemory<PSECURITY_DESCRIPTOR> UserOnlySecurity() {
 ScopedFileHandle CreatePipeEnd(const std::wstring& name, DWORD direction) {
   ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor = UserOnlySecurity();
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.Get(), FALSE};
-  return ScopedFileHandle(CreateNamedPipeW(
-      name.c_str(), direction | FILE_FLAG_FIRST_PIPE_INSTANCE,
-      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 1 << 16,
-      1 << 16, 0, descriptor ? &attributes : nullptr));
+  return ScopedFileHandle(
+      CreateNamedPipeW(name.c_str(), direction | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                       1, 1 << 16, 1 << 16, 0, descriptor ? &attributes : nullptr));
+}
+
+// 64 random bits in 16 hex digits, so that no other process can guess a pipe's name and create
+// it first (which would stop the renderer from starting).
+std::wstring RandomNamePart() {
+  uint64_t bits = 0;
+  NTSTATUS status = BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof(bits),
+                                    BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  if (!BCRYPT_SUCCESS(status)) {
+    // Still different on every try, though not secret.
+    EngineLog(LOGSEVERITY_WARNING, "no random bytes for the renderer pipe name, status " +
+                                       std::to_string(static_cast<unsigned long>(status)));
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    bits = static_cast<uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull ^ GetTickCount();
+  }
+  std::wstring text(16, L'0');
+  for (int i = 15; i >= 0; --i, bits >>= 4)
+    text[i] = L"0123456789abcdef"[bits & 0xF];
+  return text;
 }
 
 }  // namespace
@@ -61,13 +86,26 @@ ScopedFileHandle CreatePipeEnd(const std::wstring& name, DWORD direction) {
 bool RendererHost::Launch() {
   Engine* engine = Engine::Get();
   static LONG counter = 0;
-  m_pipeName = L"\\\\.\\pipe\\cef-renderer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(InterlockedIncrement(&counter));
-  m_toRenderer = CreatePipeEnd(m_pipeName + kToRendererPipeSuffix, PIPE_ACCESS_OUTBOUND);
-  m_fromRenderer = CreatePipeEnd(m_pipeName + kFromRendererPipeSuffix, PIPE_ACCESS_INBOUND);
+  const std::wstring prefix = L"\\\\.\\pipe\\cef-renderer-" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(InterlockedIncrement(&counter)) + L"-";
+  DWORD error = 0;
+  for (int attempt = 0; attempt < kPipeNameTries && (!m_toRenderer || !m_fromRenderer); ++attempt) {
+    m_pipeName = prefix + RandomNamePart();
+    m_toRenderer = CreatePipeEnd(m_pipeName + kToRendererPipeSuffix, PIPE_ACCESS_OUTBOUND);
+    error = GetLastError();
+    if (m_toRenderer) {
+      m_fromRenderer = CreatePipeEnd(m_pipeName + kFromRendererPipeSuffix, PIPE_ACCESS_INBOUND);
+      error = GetLastError();
+    }
+    if (!m_toRenderer || !m_fromRenderer) {
+      m_toRenderer.Reset();
+      m_fromRenderer.Reset();
+    }
+  }
   if (!m_toRenderer || !m_fromRenderer) {
     EngineLog(LOGSEVERITY_ERROR,
-              "cannot create the renderer pipes, error " + std::to_string(GetLastError()));
+              "cannot create the renderer pipes, error " + std::to_string(error));
     m_ended = true;
     return false;
   }
@@ -166,8 +204,8 @@ bool RendererHost::ConnectRenderer(HANDLE pipe, const char* end) {
     }
     EngineLog(LOGSEVERITY_ERROR,
               std::string("refused a client of the renderer pipe ") + end + ": process " +
-                  (known ? std::to_string(client) : "unknown (error " +
-                                                        std::to_string(GetLastError()) + ")") +
+                  (known ? std::to_string(client)
+                         : "unknown (error " + std::to_string(GetLastError()) + ")") +
                   " is not the renderer " + std::to_string(m_processId));
     DisconnectNamedPipe(pipe);
   }
@@ -219,8 +257,8 @@ void RendererHost::ReaderMain() {
 void RendererHost::Unblock() {
   ScopedFileHandle in(CreateFileW((m_pipeName + kToRendererPipeSuffix).c_str(), GENERIC_READ, 0,
                                   nullptr, OPEN_EXISTING, 0, nullptr));
-  ScopedFileHandle out(CreateFileW((m_pipeName + kFromRendererPipeSuffix).c_str(), GENERIC_WRITE,
-                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ScopedFileHandle out(CreateFileW((m_pipeName + kFromRendererPipeSuffix).c_str(), GENERIC_WRITE, 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 RendererHost::~RendererHost() {
