@@ -35,12 +35,14 @@ void CALLBACK LogUiLibraryProblem(LPCTSTR text) {
 void StartLog(const std::wstring& exeDirectory, CURLcode curlReady) {
   CLog::Instance(PrepareLogFile(exeDirectory), true);
   LogLine(INFO, "start zarvik...");
+  CLog::WriteHeldLines();  // what the settle of an earlier update found (early_settle.h)
   if (curlReady != CURLE_OK)
     LogLine(ERROR, "libcurl could not be set up: ", curl_easy_strerror(curlReady));
 }
 
 // The UI library: this module's resources, the skins in "zarvik.ui" beside the executable.
 void SetUpUiLibrary(HINSTANCE instance) {
+  // The library is delay-loaded: this first call loads it, so the log route below finds it.
   DuiLib::CPaintManagerUI::SetInstance(instance);
   zarvik::RouteUiLibraryLog(LogUiLibraryProblem);
   DuiLib::CWndShadow::InitShadowSupport(instance);

@@ -7,9 +7,17 @@
 #include <curl/curl.h>
 
 #include "app/browser_process.h"
+#include "app/early_settle.h"
 #include "app/process_scope.h"
+#include "app/update_course.h"
+#include "common/module_path.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  // Before anything else, and before any stand-in DLL is loaded: the browser process settles
+  // what an earlier update left (early_settle.h). Its log lines wait for the log file.
+  if (StartsBrowserProcess(GetCommandLineW()))
+    SettleUpdateFirst(zarvik::ModuleDirectory(instance), kUpdateMutexName);
+
   if (FAILED(CoInitialize(nullptr)))
     return 0;
   // libcurl's global set-up is not thread-safe: it runs here, once, before the engine, the crash

@@ -65,7 +65,7 @@ void RemoveLeftOvers(const UpdateCourseSteps& steps) {
     std::wstring withoutSeparator = directory;
     if (!withoutSeparator.empty() && withoutSeparator.back() == L'\\')
       withoutSeparator.pop_back();
-    steps.deleteOldFiles(zarvik::WideToAnsi(withoutSeparator));
+    steps.deleteOldFiles(withoutSeparator);
   }
   for (const wchar_t* name : {L"zarvik.bin", L"duilib.dll.org", L"update.ini", L"update.ini.sig"}) {
     std::wstring path = directory + name;

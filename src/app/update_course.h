@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The update lock: held by the process that installs, from before it touches the installation
+// until it ends.
+constexpr wchar_t kUpdateMutexName[] = L"Global\\ZARVIK_UPMUTEX";
+
 // What the course calls. Start-up fills in the parts that live elsewhere; a missing service
 // query answers no, a missing window fails the update, a missing reporter is not uninstalled.
 struct UpdateCourseSteps {
@@ -20,10 +24,11 @@ struct UpdateCourseSteps {
   int (*showUpdateWindow)(HWND gameWnd) = nullptr;
   void (*sendUpdateReport)(bool failed) = nullptr;
   void (*openHelpPage)(const wchar_t* url) = nullptr;
-  void (*deleteOldFiles)(const std::string& directory) = nullptr;
+  // The clean-up of an earlier update; the directory without a trailing separator.
+  void (*deleteOldFiles)(const std::wstring& directory) = nullptr;
   void (*uninstallCrashReporter)() = nullptr;  // the crash reporter's crUninstall
   std::wstring exeDirectory;                   // with a trailing backslash
-  const wchar_t* mutexName = L"Global\\ZARVIK_UPMUTEX";
+  const wchar_t* mutexName = kUpdateMutexName;
 };
 
 // The steps of the running client.

@@ -11,6 +11,8 @@
 
 std::recursive_mutex CLog::s_lock;
 CLog* CLog::s_instance = nullptr;
+bool CLog::s_holding = false;
+std::vector<std::string> CLog::s_held;
 
 namespace zarvik {
 
@@ -76,8 +78,34 @@ void CLog::WriteLine(int level, const std::string& message) {
   line += "\n";
 
   std::lock_guard<std::recursive_mutex> guard(s_lock);
+  if (!s_instance && s_holding) {
+    s_held.push_back(line);  // with the time it happened
+    return;
+  }
   if (!s_instance || !s_instance->m_stream.is_open())
     return;  // a file that did not open drops its lines silently
   s_instance->m_stream << line;
   s_instance->m_stream.flush();
+}
+
+void CLog::HoldLines() {
+  std::lock_guard<std::recursive_mutex> guard(s_lock);
+  s_holding = true;
+}
+
+void CLog::WriteHeldLines() {
+  std::lock_guard<std::recursive_mutex> guard(s_lock);
+  s_holding = false;
+  if (s_instance && s_instance->m_stream.is_open() && !s_held.empty()) {
+    for (const std::string& line : s_held)
+      s_instance->m_stream << line;
+    s_instance->m_stream.flush();
+  }
+  s_held.clear();
+  s_held.shrink_to_fit();
+}
+
+bool CLog::Accepts() {
+  std::lock_guard<std::recursive_mutex> guard(s_lock);
+  return s_instance || s_holding;
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // The two levels are written INFO and ERROR at every call. <wingdi.h> already defines ERROR as
 // 0, so the error level takes that value and the same definition is repeated for files that do
@@ -31,12 +32,22 @@ class CLog {
 
   bool IsOpen() const { return m_stream.is_open(); }
 
+  // Start-up's first step runs before the log file can be opened. From HoldLines() on, lines
+  // written while no instance exists are kept in order; WriteHeldLines() writes them to the log
+  // (dropped if there is none) and ends the holding.
+  static void HoldLines();
+  static void WriteHeldLines();
+  // True when a line written now goes somewhere: to the log, or held for it.
+  static bool Accepts();
+
  private:
   CLog(const std::string& path, bool append);
 
   std::ofstream m_stream;
-  static std::recursive_mutex s_lock;  // guards the instance pointer and every write
+  static std::recursive_mutex s_lock;  // guards the instance pointer, the held lines and writes
   static CLog* s_instance;
+  static bool s_holding;
+  static std::vector<std::string> s_held;
 };
 
 namespace zarvik {
@@ -56,7 +67,7 @@ void AppendPieces(std::ostringstream& out, const First& first, const Rest&... re
 // byte, integers in decimal.
 template <typename... Pieces>
 void LogLine(int level, const Pieces&... pieces) {
-  if (!CLog::Instance())
+  if (!CLog::Accepts())
     return;
   std::ostringstream message;
   zarvik::AppendPieces(message, pieces...);

@@ -711,6 +711,6 @@ int RunUpdate(HWND window) {
   return zarvik::RunUpdateIn(window, zarvik::ModuleDirectory(), 1000);
 }
 
-void DeleteOldFiles(const std::string& directory) {
-  zarvik::CleanUpAfterUpdate(zarvik::AnsiToWide(directory) + L"\\");
+void DeleteOldFiles(const std::wstring& directory) {
+  zarvik::CleanUpAfterUpdate(directory + L"\\");
 }

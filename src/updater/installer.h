@@ -30,8 +30,9 @@ int RunUpdate(HWND window);
 
 // The clean-up at a normal start for `directory` (no trailing separator): finishes or rolls back
 // an earlier installation by its journal, then, when no journal is left, removes every file
-// whose name contains ".old"; the scratch folder and a left package are removed too.
-void DeleteOldFiles(const std::string& directory);
+// whose name contains ".old"; the scratch folder and a left package are removed too. The path
+// stays wide: an installation folder outside the ANSI code page is settled all the same.
+void DeleteOldFiles(const std::wstring& directory);
 
 // Copies the tree `source` over `destination`; true when every file arrived. With `moveFiles`
 // the files are moved instead where the system can (copied where it cannot).

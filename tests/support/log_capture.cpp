@@ -19,6 +19,10 @@ LogCapture::~LogCapture() {
 std::vector<LogEntry> LogCapture::Entries() const {
   std::string text = ReadFileBytes(m_path);
   text.erase(0, std::min(m_skip, text.size()));
+  return LogEntriesOf(text);
+}
+
+std::vector<LogEntry> LogEntriesOf(const std::string& text) {
   std::vector<LogEntry> entries;
   size_t start = 0;
   while (start < text.size()) {

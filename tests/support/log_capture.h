@@ -15,6 +15,9 @@ struct LogEntry {
   std::string message;  // everything after "[LEVEL]:"
 };
 
+// The lines of a client log file, as LogCapture::Entries reads them.
+std::vector<LogEntry> LogEntriesOf(const std::string& text);
+
 class LogCapture {
  public:
   LogCapture();

@@ -150,7 +150,7 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
 
   // The next start removes the set-aside files, wherever they are and whatever follows ".old".
   Put(L"readme.older.txt", "x");
-  DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
+  DeleteOldFiles(dir.substr(0, dir.size() - 1));
   expected.erase(L"zarvik.exe.old");
   expected.erase(L"lib\\a.dll.old");
   EXPECT_EQ(TreeOf(dir), expected);  // backups, journal and the other ".old" file are gone
@@ -313,7 +313,7 @@ TEST_F(Installer, InterruptedInstallationIsRolledBackAtTheNextStart) {
   Put(L"other.dll.old", "from an earlier, finished update");
   Put(zarvik::kJournalName,
       "zarvik update journal\nN\tadded.txt\nN\tnot-yet-copied.txt\nR\tzarvik.exe\nR\tlib\\a.dll");
-  DeleteOldFiles(zarvik::WideToAnsi(dir.substr(0, dir.size() - 1)));
+  DeleteOldFiles(dir.substr(0, dir.size() - 1));
   FileTree expected = Untouched();
   expected.erase(L"lib\\a.dll.old");
   expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately

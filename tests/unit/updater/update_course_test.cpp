@@ -5,9 +5,13 @@
 #include "base/endpoints.h"
 #include "base/game_notify.h"
 #include "base/globals.h"
+#include "common/encoding.h"
 #include "common/scoped_handle.h"
 #include "support/child_process.h"
+#include "support/file_tree.h"
 #include "support/temp_dir.h"
+#include "updater/installer.h"
+#include "updater/update_journal.h"
 
 using zarvik_test::TempDir;
 
@@ -22,7 +26,7 @@ struct Seen {
   HWND windowOwner = nullptr;
   std::vector<bool> reports;
   std::vector<std::wstring> helpPages;
-  std::vector<std::string> oldFileFolders;
+  std::vector<std::wstring> oldFileFolders;
 } g_seen;
 
 UpdateCourseSteps FakeSteps(const std::wstring& dir, const std::wstring& mutexName) {
@@ -47,7 +51,9 @@ UpdateCourseSteps FakeSteps(const std::wstring& dir, const std::wstring& mutexNa
   };
   steps.sendUpdateReport = [](bool failed) { g_seen.reports.push_back(failed); };
   steps.openHelpPage = [](const wchar_t* url) { g_seen.helpPages.push_back(url); };
-  steps.deleteOldFiles = [](const std::string& folder) { g_seen.oldFileFolders.push_back(folder); };
+  steps.deleteOldFiles = [](const std::wstring& folder) {
+    g_seen.oldFileFolders.push_back(folder);
+  };
   steps.uninstallCrashReporter = [] { ++g_seen.uninstalled; };
   steps.exeDirectory = dir;
   steps.mutexName = mutexName.c_str();
@@ -88,10 +94,10 @@ class UpdateCourse : public testing::Test {
         return false;
     return true;
   }
-  std::string FolderWithoutSeparator() {
+  std::wstring FolderWithoutSeparator() {
     std::wstring dir = temp.path();
     dir.pop_back();
-    return std::string(dir.begin(), dir.end());  // the temporary path is ASCII
+    return dir;
   }
 
   TempDir temp;
@@ -122,7 +128,7 @@ TEST_F(UpdateCourse, NoUpdateCleansUpAndStartsNormally) {
     EXPECT_EQ(g_seen.permissionAsked, c.permissionAsked);
     EXPECT_EQ(g_seen.windows, 0);
     EXPECT_EQ(g_seen.uninstalled, 0);
-    EXPECT_EQ(g_seen.oldFileFolders, std::vector<std::string>{FolderWithoutSeparator()});
+    EXPECT_EQ(g_seen.oldFileFolders, std::vector<std::wstring>{FolderWithoutSeparator()});
     EXPECT_TRUE(LeftOversGone());
     EXPECT_TRUE(Notifications().empty());
   }
@@ -182,6 +188,37 @@ TEST_F(UpdateCourse, ExistingLockMeansBusyAndKeepsTheUpdateFiles) {
   EXPECT_FALSE(RunUpdateCourse(false, FakeSteps(temp.path(), mutexName)));
   EXPECT_TRUE(g_seen.oldFileFolders.empty());
   EXPECT_FALSE(LeftOversGone());
+}
+
+TEST_F(UpdateCourse, CleanUpSettlesAJournalInAFolderOutsideTheCodePage) {
+  // The normal start's clean-up gets the folder as the system names it: no conversion to the
+  // ANSI code page may turn these names into question marks.
+  const wchar_t* folders[] = {L"\u0417\u0430\u0440\u0432\u0438\u043a",  // Cyrillic
+                              L"\u6e38\u620f \u5ba2\u6237\u7aef"};      // CJK, with a blank
+  for (const wchar_t* folder : folders) {
+    SCOPED_TRACE(zarvik::WideToUtf8(folder));
+    const std::wstring dir = temp.File(folder) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    // An installation interrupted after it set duilib.dll aside and added a file.
+    zarvik::UpdateJournal journal;
+    journal.added = {L"added.txt"};
+    journal.replaced = {L"duilib.dll"};
+    ASSERT_TRUE(
+        zarvik_test::WriteFileBytes(dir + zarvik::kJournalName, zarvik::FormatJournal(journal)));
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"zarvik.exe", "old exe"));
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"duilib.dll.old", "old duilib"));
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"duilib.dll", "new duilib"));
+    ASSERT_TRUE(zarvik_test::WriteFileBytes(dir + L"added.txt", "added"));
+
+    g_seen = Seen();
+    UpdateCourseSteps steps = FakeSteps(dir, mutexName);
+    steps.deleteOldFiles = &DeleteOldFiles;
+    EXPECT_FALSE(RunUpdateCourse(false, steps));
+    const zarvik_test::FileTree expected = {{L"zarvik.exe", "old exe"},
+                                            {L"duilib.dll", "old duilib"}};
+    EXPECT_EQ(zarvik_test::TreeOf(dir), expected)
+        << zarvik_test::ShowTree(zarvik_test::TreeOf(dir));
+  }
 }
 
 }  // namespace
