@@ -25,6 +25,7 @@
 #include "bare_unzip.h"
 #include "bench_clock.h"
 #include "common/encoding.h"
+#include "updater/downloader.h"
 #include "updater/installer.h"
 #include "updater/package_integrity.h"
 
@@ -119,10 +120,18 @@ int main(int argc, char** argv) {
   // The driver writes its own unsigned manifest: this figure is about the installation's speed
   // (the manifest's signature costs one verification of a few hundred bytes).
   zarvik::SetUpdatePublicKey("");
+  const std::wstring folder = zarvik::AnsiToWide(argv[1]);
+  std::string bytes, problem;
+  zarvik::UpdateManifest manifest;
+  if (!zarvik::ReadSmallFile(folder + L"update.ini", kMaxTinyFileBytes, &bytes) ||
+      !zarvik::ReadManifest(bytes, "", "", {}, &manifest, &problem)) {
+    std::printf("bench_update_install: no usable update.ini in %s %s\n", argv[1], problem.c_str());
+    return 1;
+  }
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  int result = zarvik::RunUpdateIn(nullptr, zarvik::AnsiToWide(argv[1]), 0);
+  int result = zarvik::RunUpdateIn(nullptr, folder, &manifest, 0);
   QueryPerformanceCounter(&end);
   double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
   std::printf("\nbench-install result %d seconds %.3f\n", result, seconds);

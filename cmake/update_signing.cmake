@@ -8,6 +8,18 @@ set(ZARVIK_UPDATE_PUBLIC_KEY "" CACHE STRING
 # public key and the demo service signs with its secret key. A shipped build names its hosts and
 # its key and turns this off.
 option(ZARVIK_DEMO_UPDATE_SIGNING "Sign the demo service's manifests with a key made here" ON)
+# A build that trusts no key installs whatever manifest and package its update host serves. That
+# has to be asked for: without demo signing and without a key the configuration stops.
+option(ZARVIK_ALLOW_UNSIGNED_UPDATES
+       "Build a client without a trusted update key (it installs unsigned manifests)" OFF)
+if(NOT ZARVIK_DEMO_UPDATE_SIGNING AND ZARVIK_UPDATE_PUBLIC_KEY STREQUAL "" AND
+   NOT ZARVIK_ALLOW_UNSIGNED_UPDATES)
+  message(FATAL_ERROR
+    "No update key: ZARVIK_DEMO_UPDATE_SIGNING is off and ZARVIK_UPDATE_PUBLIC_KEY is empty, so "
+    "this client would install unsigned updates. Name the key that signs the manifests "
+    "(-DZARVIK_UPDATE_PUBLIC_KEY=<64 hex digits>), or set -DZARVIK_ALLOW_UNSIGNED_UPDATES=ON to "
+    "build such a client on purpose.")
+endif()
 
 set(ZARVIK_UPDATE_SIGN_TOOL "")
 set(ZARVIK_UPDATE_SECRET_KEY_FILE "")

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/curl_options.h"
+#include "common/encoding.h"
 #include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 #include "updater/update_messages.h"
@@ -22,12 +23,16 @@ namespace {
 // times, the window only needs to hear each new figure once.
 int g_lastPostedPercent = -1;
 
-// The sink of both downloads: the file, and a count that refuses more than the cap.
+zarvik::PackageDeadlines g_packageDeadlines;
+
+// The sink of the downloads: the file or a buffer in memory, and a count that refuses more than
+// the cap.
 struct CappedFile {
   FILE* file;
   long long written;
   long long cap;
   bool overflow;
+  std::string* memory;
 };
 
 size_t WriteCapped(char* data, size_t size, size_t count, void* user) {
@@ -37,9 +42,64 @@ size_t WriteCapped(char* data, size_t size, size_t count, void* user) {
     sink->overflow = true;
     return 0;  // libcurl ends the transfer with a write error
   }
-  size_t done = fwrite(data, 1, bytes, sink->file);
+  size_t done = bytes;
+  if (sink->memory)
+    sink->memory->append(data, bytes);
+  else
+    done = fwrite(data, 1, bytes, sink->file);
   sink->written += static_cast<long long>(done);
   return done;
+}
+
+// The small-file download into `file` or, when it is null, into `memory`.
+int DownloadTiny(const std::string& url,
+                 const std::string& proxy,
+                 long long maxBytes,
+                 const std::wstring* file,
+                 std::string* memory) {
+  zarvik::ScopedCurl curl(curl_easy_init());
+  if (!curl)
+    return kDownloadNoHandle;
+  zarvik::CurlOptions options(curl.Get());
+  options.Set(CURLOPT_URL, url.c_str());
+  if (!proxy.empty())
+    options.Set(CURLOPT_PROXY, proxy.c_str());
+  CappedFile sink = {nullptr, 0, maxBytes, false, file ? nullptr : memory};
+  options.Set(CURLOPT_READFUNCTION, nullptr)
+      .Set(CURLOPT_WRITEFUNCTION, &WriteCapped)
+      .Set(CURLOPT_WRITEDATA, &sink)
+      .Set(CURLOPT_NOSIGNAL, 1L)
+      .Set(CURLOPT_TIMEOUT, kTinyFileSeconds)
+      .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
+      .Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes))
+      .Set(CURLOPT_FOLLOWLOCATION, 1L)
+      .Set(CURLOPT_UNRESTRICTED_AUTH, 1L);
+  const std::string target = file ? zarvik::WideToAnsi(*file) : "memory";
+  if (!options.ok()) {
+    LogLine(ERROR, "cannot prepare the download of ", target, ": ", options.Problem());
+    return kDownloadNoHandle;
+  }
+  zarvik::ScopedStdioFile opened(file ? _wfopen(file->c_str(), L"wb+") : nullptr);
+  if (file && !opened) {
+    LogLine(ERROR, "cannot create file : ", target);
+    return kDownloadCannotWrite;
+  }
+  sink.file = opened.Get();
+  if (memory)
+    memory->clear();
+  long status = 0;
+  CURLcode transfer = curl_easy_perform(curl.Get());
+  if (transfer == CURLE_OK)
+    curl_easy_getinfo(curl.Get(), CURLINFO_RESPONSE_CODE, &status);
+  opened.Reset();
+  curl.Reset();
+  if (transfer == CURLE_FILESIZE_EXCEEDED || sink.overflow) {
+    LogLine(ERROR, "the reply from ", url, " is larger than ", maxBytes, " bytes.");
+    return kDownloadTooLarge;
+  }
+  if (transfer == CURLE_OPERATION_TIMEDOUT)
+    return kDownloadTimedOut;
+  return status != 200 ? kDownloadHttpError : kDownloadOk;
 }
 
 void PrintLocalTime() {
@@ -53,6 +113,23 @@ void PrintLocalTime() {
 
 namespace zarvik {
 
+PackageDeadlines CurrentPackageDeadlines() {
+  return g_packageDeadlines;
+}
+
+void SetPackageDeadlines(const PackageDeadlines& deadlines) {
+  g_packageDeadlines = deadlines;
+}
+
+DWORD PackageTryDeadlineMs(long long size, const PackageDeadlines& deadlines) {
+  if (size < 0 || deadlines.bytesPerSecond <= 0)
+    return deadlines.withoutSizeMs;
+  const long long ms = size / deadlines.bytesPerSecond * 1000 +
+                       size % deadlines.bytesPerSecond * 1000 / deadlines.bytesPerSecond +
+                       deadlines.slackMs;
+  return ms > 0x7FFFFFFFLL ? 0x7FFFFFFFu : static_cast<DWORD>(ms);
+}
+
 int DownloadPercent(double dltotal, double dlnow) {
   double percent = dlnow / dltotal * 100.0;
   if (!std::isfinite(percent) || percent < 0 || percent > 1000000.0)
@@ -63,52 +140,23 @@ int DownloadPercent(double dltotal, double dlnow) {
 }  // namespace zarvik
 
 int DownloadTinyFile(const std::string& url,
-                     const std::string& path,
+                     const std::wstring& path,
                      const std::string& proxy,
                      long long maxBytes) {
-  zarvik::ScopedCurl curl(curl_easy_init());
-  if (!curl)
-    return kDownloadNoHandle;
-  zarvik::CurlOptions options(curl.Get());
-  options.Set(CURLOPT_URL, url.c_str());
-  if (!proxy.empty())
-    options.Set(CURLOPT_PROXY, proxy.c_str());
-  CappedFile sink = {nullptr, 0, maxBytes, false};
-  options.Set(CURLOPT_READFUNCTION, nullptr)
-      .Set(CURLOPT_WRITEFUNCTION, &WriteCapped)
-      .Set(CURLOPT_WRITEDATA, &sink)
-      .Set(CURLOPT_NOSIGNAL, 1L)
-      .Set(CURLOPT_TIMEOUT, kTinyFileSeconds)
-      .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
-      .Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes))
-      .Set(CURLOPT_FOLLOWLOCATION, 1L)
-      .Set(CURLOPT_UNRESTRICTED_AUTH, 1L);
-  if (!options.ok()) {
-    LogLine(ERROR, "cannot prepare the download of ", path, ": ", options.Problem());
-    return kDownloadNoHandle;
-  }
-  zarvik::ScopedStdioFile file(fopen(path.c_str(), "wb+"));
-  if (!file) {
-    LogLine(ERROR, "cannot create file : ", path);
-    return kDownloadCannotWrite;
-  }
-  sink.file = file.Get();
-  long status = 0;
-  CURLcode transfer = curl_easy_perform(curl.Get());
-  if (transfer == CURLE_OK)
-    curl_easy_getinfo(curl.Get(), CURLINFO_RESPONSE_CODE, &status);
-  file.Reset();
-  curl.Reset();
-  if (transfer == CURLE_FILESIZE_EXCEEDED || sink.overflow) {
-    LogLine(ERROR, "the reply from ", url, " is larger than ", maxBytes, " bytes.");
-    return kDownloadTooLarge;
-  }
-  if (transfer == CURLE_OPERATION_TIMEDOUT)
-    return kDownloadTimedOut;
-  return status != 200 ? kDownloadHttpError : kDownloadOk;
+  return DownloadTiny(url, proxy, maxBytes, &path, nullptr);
 }
 
-int DownloadFile(const std::string& url, const std::string& path, long long maxBytes) {
+int DownloadTinyBytes(const std::string& url,
+                      const std::string& proxy,
+                      long long maxBytes,
+                      std::string* bytes) {
+  return DownloadTiny(url, proxy, maxBytes, nullptr, bytes);
+}
+
+int DownloadFile(const std::string& url,
+                 const std::wstring& path,
+                 long long maxBytes,
+                 DWORD deadlineMs) {
   double announced = -1.0;
   if (zarvik::ScopedCurl probe{curl_easy_init()}) {
     zarvik::CurlOptions options(probe.Get());
@@ -145,7 +193,7 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   if (!curl)
     return kDownloadNoTransferHandle;
   static const char kProgressData[] = "* ";
-  CappedFile sink = {nullptr, 0, maxBytes, false};
+  CappedFile sink = {nullptr, 0, maxBytes, false, nullptr};
   zarvik::CurlOptions options(curl.Get());
   options.Set(CURLOPT_URL, url.c_str())
       .Set(CURLOPT_WRITEDATA, &sink)
@@ -158,15 +206,17 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
       .Set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds)
       .Set(CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytes)
       .Set(CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+  if (deadlineMs > 0)
+    options.Set(CURLOPT_TIMEOUT_MS, static_cast<long>(deadlineMs));
   if (!options.ok()) {
     LogLine(ERROR, "cannot prepare the package download from ", url, ": ", options.Problem());
     return kDownloadNoTransferHandle;
   }
   DownloadedBytes = 0;
   g_lastPostedPercent = -1;
-  zarvik::ScopedStdioFile file(fopen(path.c_str(), "wb+"));
+  zarvik::ScopedStdioFile file(_wfopen(path.c_str(), L"wb+"));
   if (!file) {
-    LogLine(ERROR, "cannot create file : ", path);
+    LogLine(ERROR, "cannot create file : ", zarvik::WideToAnsi(path));
     return kDownloadCannotWrite;
   }
   sink.file = file.Get();
@@ -187,9 +237,13 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
     printf("download failed error msg : %s,code : %d\n", curl_easy_strerror(transfer),
            static_cast<int>(transfer));
     file.Reset();  // closed before it can be deleted
-    DeleteFileA(path.c_str());
+    DeleteFileW(path.c_str());
     if (transfer == CURLE_OPERATION_TIMEDOUT) {
-      LogLine(ERROR, "the package download from ", url, " stalled.");
+      if (deadlineMs > 0 && GetTickCount() - start >= deadlineMs)
+        LogLine(ERROR, "the package download from ", url, " passed its deadline of ", deadlineMs,
+                " ms.");
+      else
+        LogLine(ERROR, "the package download from ", url, " stalled.");
       result = kDownloadTimedOut;
     } else if (sink.overflow || transfer == CURLE_FILESIZE_EXCEEDED) {
       LogLine(ERROR, "the package at ", url, " is larger than ", maxBytes, " bytes.");
@@ -205,7 +259,7 @@ int DownloadFile(const std::string& url, const std::string& path, long long maxB
   if (status != 200 && result != kDownloadTimedOut && result != kDownloadTooLarge) {
     // An error page of the right length is no package either.
     if (result == kDownloadOk)
-      DeleteFileA(path.c_str());
+      DeleteFileW(path.c_str());
     return kDownloadHttpError;
   }
   return result;

@@ -1,5 +1,6 @@
-// Blocking HTTP downloads straight into a local file: the small update manifest and the update
-// package (with size check and progress posted to the update window).
+// Blocking HTTP downloads: the small update manifest (into memory or a file) and the update
+// package straight into a local file (with size check and progress posted to the update window).
+// URLs are narrow text; file paths are wide and opened as such.
 #pragma once
 
 #include <windows.h>
@@ -24,9 +25,11 @@ constexpr int kDownloadMismatch = 95;
 
 // Time limits. A connection must be made within kConnectSeconds. The size probe must be answered
 // within kProbeSeconds, and a stalled probe ends the attempt at once. The package transfer ends
-// when it moves less than kLowSpeedBytes per second for kLowSpeedSeconds. So a server that
-// accepts and never answers costs an attempt at most kProbeSeconds; one that answers the probe
-// and then stalls at most kProbeSeconds + kConnectSeconds + kLowSpeedSeconds.
+// when it moves less than kLowSpeedBytes per second for kLowSpeedSeconds, and in any case when
+// its deadline (DownloadFile's `deadlineMs`, PackageTryDeadlineMs below) has passed. So a server
+// that accepts and never answers costs an attempt at most kProbeSeconds, and one that keeps
+// sending slowly at most kProbeSeconds + the deadline; the update procedure also caps its tries
+// together (PackageDeadlines::courseMs).
 constexpr long kConnectSeconds = 10;
 constexpr long kProbeSeconds = 15;
 constexpr long kLowSpeedBytes = 1024;
@@ -36,6 +39,24 @@ constexpr long kTinyFileSeconds = 60;  // the whole transfer of a small file
 constexpr long long kMaxTinyFileBytes = 64 * 1024;
 constexpr long long kMaxPackageBytes = 512LL * 1024 * 1024;
 
+namespace zarvik {
+
+// The deadlines of the package download: each try may take its size at `bytesPerSecond` plus
+// `slackMs` (or `withoutSizeMs` when the manifest names no size), and all tries of one update
+// together at most `courseMs`. Tests make them small.
+struct PackageDeadlines {
+  long long bytesPerSecond = 64 * 1024;
+  DWORD slackMs = 60 * 1000;
+  DWORD withoutSizeMs = 30 * 60 * 1000;
+  DWORD courseMs = 60 * 60 * 1000;
+};
+PackageDeadlines CurrentPackageDeadlines();
+void SetPackageDeadlines(const PackageDeadlines& deadlines);
+// The deadline of one try for a package of `size` bytes (negative: not known), in milliseconds.
+DWORD PackageTryDeadlineMs(long long size, const PackageDeadlines& deadlines);
+
+}  // namespace zarvik
+
 // The window that receives WM_UPDATE_PROGRESS; set by the update procedure.
 extern HWND ProgressWindow;
 // Bytes received so far by the running package download.
@@ -44,14 +65,21 @@ extern double DownloadedBytes;
 // Follows redirects, gives up after kTinyFileSeconds; at most `maxBytes` are accepted (else 63).
 // The file is kept whatever the outcome.
 int DownloadTinyFile(const std::string& url,
-                     const std::string& path,
+                     const std::wstring& path,
                      const std::string& proxy,
                      long long maxBytes = kMaxTinyFileBytes);
+// The same into memory: `bytes` holds the reply when the result is 0.
+int DownloadTinyBytes(const std::string& url,
+                      const std::string& proxy,
+                      long long maxBytes,
+                      std::string* bytes);
 // Probes the size first; counts only an exact byte count with status 200, and never more than
-// `maxBytes` (else 63). A failed download deletes the target file.
+// `maxBytes` (else 63). With `deadlineMs` (0: none) the transfer ends with 28 when it has not
+// finished by then. A failed download deletes the target file.
 int DownloadFile(const std::string& url,
-                 const std::string& path,
-                 long long maxBytes = kMaxPackageBytes);
+                 const std::wstring& path,
+                 long long maxBytes = kMaxPackageBytes,
+                 DWORD deadlineMs = 0);
 // libcurl progress callback; never aborts the transfer.
 int OnDownloadProgress(void* clientp, double dltotal, double dlnow, double ultotal, double ulnow);
 

@@ -15,6 +15,8 @@
 #include "updater/update_journal.h"
 #include "updater/update_messages.h"
 #include "updater/update_steps.h"
+#include "updater/version_check.h"
+#include "updater/version_order.h"
 #include "updater/zip_names.h"
 #include "updater/zip_reader.h"
 
@@ -25,7 +27,6 @@ constexpr int kDownloadAttempts = 5;
 constexpr int kTriesOnSecondUrl = 3;
 // The try number rides in the low word of the failure notification's wParam.
 constexpr WPARAM kAttemptMask = 0xFFFF;
-constexpr DWORD kProfileValueSize = 260;
 // The longest suffix the updater appends to a member's path (".old.undone").
 constexpr size_t kLongestSuffix = 11;
 
@@ -56,12 +57,6 @@ bool DeleteIfExists(const std::wstring& path, const char* step = "delete") {
 bool Rename(const char* step, const std::wstring& from, const std::wstring& to, DWORD flags) {
   return zarvik::UpdateStep(step, to) &&
          MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
-std::wstring ReadProfileText(const std::wstring& path, const wchar_t* key) {
-  wchar_t value[kProfileValueSize] = {};
-  GetPrivateProfileStringW(L"UPDATE", key, L"", value, kProfileValueSize, path.c_str());
-  return value;
 }
 
 std::wstring PackageUrl(const std::wstring& url, const SYSTEMTIME& now) {
@@ -433,40 +428,40 @@ struct PackageSource {
   zarvik::PackageExpectation expected;
 };
 
-// Reads the package URLs from the manifest on disk and checks the manifest's signature again:
-// nothing unverified is ever installed. 0, kUpdateNoManifest or kUpdateManifestRefused.
-int ReadCheckedManifest(const std::wstring& directory, PackageSource* source) {
-  const std::wstring manifest = directory + L"update.ini";
-  if (!PathExists(manifest)) {
+// Takes the package URLs from the manifest the version check accepted (its signature, serial,
+// expiry and edition were checked over the bytes it was parsed from) and checks its version
+// against the running one again: the manifest on disk is never read here, so nothing written
+// there after the check can be installed. 0, kUpdateNoManifest or kUpdateManifestRefused.
+int ReadCheckedManifest(const zarvik::UpdateManifest* manifest, PackageSource* source) {
+  if (!manifest) {
     LogLine(ERROR, "update configure file no exists.");
     return kUpdateNoManifest;
   }
-  const std::wstring url1 = ReadProfileText(manifest, L"URL");
-  const std::wstring url2 = ReadProfileText(manifest, L"URL2");
-  if (url1.empty() && url2.empty()) {
+  if (manifest->url.empty() && manifest->url2.empty()) {
     LogLine(ERROR, "update url section cann't find.");
     return kUpdateNoManifest;
   }
-  std::string problem;
-  if (!zarvik::CheckManifest(manifest, directory + L"update.ini.sig", &source->expected,
-                             &problem)) {
-    LogLine(ERROR, "the update manifest is refused: ", problem, ".");
+  if (zarvik::CompareVersions(manifest->version, LocalVersion) <= 0) {
+    LogLine(ERROR, "the update manifest is refused: its version ", ToAnsi(manifest->version),
+            " is not newer than ", ToAnsi(LocalVersion), ".");
     return kUpdateManifestRefused;
   }
+  source->expected = manifest->expected;
   SYSTEMTIME now;
   GetLocalTime(&now);
-  source->urls[0] = ToAnsi(PackageUrl(url1, now));
-  source->urls[1] = ToAnsi(PackageUrl(url2, now));
+  source->urls[0] = ToAnsi(PackageUrl(manifest->url, now));
+  source->urls[1] = ToAnsi(PackageUrl(manifest->url2, now));
   return 0;
 }
 
-// One download of the package, checked against the manifest before anything is unpacked: a
-// mismatch is a failed download like any other. 0 or a download code.
+// One download of the package within `deadlineMs`, checked against the manifest before anything
+// is unpacked: a mismatch is a failed download like any other. 0 or a download code.
 int DownloadOnce(const std::string& url,
                  const std::wstring& package,
-                 const zarvik::PackageExpectation& expected) {
+                 const zarvik::PackageExpectation& expected,
+                 DWORD deadlineMs) {
   int result =
-      DownloadFile(url, ToAnsi(package), expected.size >= 0 ? expected.size : kMaxPackageBytes);
+      DownloadFile(url, package, expected.size >= 0 ? expected.size : kMaxPackageBytes, deadlineMs);
   if (result == kDownloadTooLarge && expected.size >= 0)
     result = kDownloadMismatch;  // larger than the manifest's "Size"
   std::string problem;
@@ -479,18 +474,29 @@ int DownloadOnce(const std::string& url,
 }
 
 // Downloads the package: the first URL first, the second for the last tries; every failed try
-// is told to the game and followed by a pause of `pauseMs`. 0 or the last download code.
+// is told to the game and followed by a pause of `pauseMs`. Each try has its deadline from the
+// package's size, and all of them together the course's deadline. 0 or the last download code.
 int DownloadCheckedPackage(HWND window,
                            const PackageSource& source,
                            const std::wstring& package,
                            DWORD pauseMs) {
   LogLine(INFO, "update package down load url : ", source.urls[0]);
+  const zarvik::PackageDeadlines deadlines = zarvik::CurrentPackageDeadlines();
+  const DWORD tryDeadline = zarvik::PackageTryDeadlineMs(source.expected.size, deadlines);
+  const ULONGLONG courseStart = GetTickCount64();
   int result = 0;
   int attempt = 1;
   for (int remaining = kDownloadAttempts - 1; remaining >= 0; --remaining) {
+    const ULONGLONG spent = GetTickCount64() - courseStart;
+    if (spent >= deadlines.courseMs) {
+      LogLine(ERROR, "the package download passed the update's deadline of ", deadlines.courseMs,
+              " ms, no more tries.");
+      return result != 0 ? result : kDownloadTimedOut;
+    }
+    const DWORD left = static_cast<DWORD>(deadlines.courseMs - spent);
     const std::string& url = remaining >= kTriesOnSecondUrl ? source.urls[0] : source.urls[1];
     LogLine(INFO, "try to download zarvik.zip from ", url);
-    result = DownloadOnce(url, package, source.expected);
+    result = DownloadOnce(url, package, source.expected, std::min(tryDeadline, left));
     LogLine(INFO, "nRet = ", result);
     if (result == 0)
       return 0;
@@ -669,7 +675,10 @@ void CleanUpAfterUpdate(const std::wstring& directory) {
   }
 }
 
-int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
+int RunUpdateIn(HWND window,
+                const std::wstring& directory,
+                const UpdateManifest* manifest,
+                DWORD pauseMs) {
   ProgressWindow = window;
   // An earlier installation is settled before this one touches anything.
   if (SettleEarlierUpdate(directory) == EarlierUpdate::kStuck) {
@@ -677,7 +686,7 @@ int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
     return kUpdateEarlierUnfinished;
   }
   PackageSource source;
-  int result = ReadCheckedManifest(directory, &source);
+  int result = ReadCheckedManifest(manifest, &source);
   if (result != 0)
     return result;
 
@@ -703,6 +712,10 @@ int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
   }
   LogLine(INFO, "unzip file success.");
   return 0;
+}
+
+int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs) {
+  return RunUpdateIn(window, directory, AcceptedManifest(), pauseMs);
 }
 
 }  // namespace zarvik

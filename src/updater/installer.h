@@ -23,7 +23,7 @@ constexpr int kUpdateScratchFailed = 0x100000;      // "Temp" could not be empti
 constexpr int kUpdateJournalFailed = 0x200000;      // the journal could not be written or committed
 constexpr int kUpdateEarlierUnfinished = 0x400000;  // an earlier installation could not be undone
 constexpr int kUpdateRollBackFailed = 0x800000;     // a failure whose undo failed too: journal kept
-constexpr int kUpdateManifestRefused = 0x1000000;   // unsigned, badly signed or malformed manifest
+constexpr int kUpdateManifestRefused = 0x1000000;   // the manifest's version is not newer
 
 // The update procedure for the running executable; runs on the update worker thread.
 int RunUpdate(HWND window);
@@ -45,8 +45,17 @@ bool DeleteDirectoryTree(const std::wstring& directory);
 
 namespace zarvik {
 
-// RunUpdate for the installation directory `directory` (with a trailing backslash); `pauseMs`
-// is the pause after a failed download.
+struct UpdateManifest;
+
+// RunUpdate for the installation directory `directory` (with a trailing backslash), following
+// `manifest`, the one the version check accepted (null: none, result kUpdateNoManifest); its
+// version must still be newer than LocalVersion (else kUpdateManifestRefused). `pauseMs` is the
+// pause after a failed download.
+int RunUpdateIn(HWND window,
+                const std::wstring& directory,
+                const UpdateManifest* manifest,
+                DWORD pauseMs);
+// The same with the manifest the last version check accepted (AcceptedManifest).
 int RunUpdateIn(HWND window, const std::wstring& directory, DWORD pauseMs);
 
 // Unpacks `package` and puts its files in place in `directory` (with trailing backslash).

@@ -4,9 +4,12 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <vector>
 
+#include "common/encoding.h"
 #include "common/scoped_handle.h"
 #include "updater/update_key.h"
 
@@ -41,13 +44,23 @@ bool FromHex(const std::string& hex, unsigned char* out, size_t size) {
          decoded == size;
 }
 
-std::string ReadProfile(const std::wstring& path, const wchar_t* key) {
-  wchar_t value[260] = {};
-  GetPrivateProfileStringW(L"UPDATE", key, L"", value, 260, path.c_str());
-  std::string text;
-  for (const wchar_t* p = value; *p; ++p)
-    text += *p < 0x80 ? static_cast<char>(*p) : '?';
-  return Trimmed(text);
+// The profile reader hands out at most 259 characters of a value.
+constexpr size_t kLongestProfileValue = 259;
+
+// A number as the profile reader reads one: blanks, a sign, then digits up to the first other
+// character; no digits give 0, and values beyond an int saturate.
+int ProfileNumber(const std::string& text) {
+  size_t at = 0;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+    ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+    negative = text[at++] == '-';
+  int64_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+    value = std::min<int64_t>(value * 10 + (text[at] - '0'), 1LL << 31);
+  value = negative ? -value : value;
+  return static_cast<int>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
 }  // namespace
@@ -102,10 +115,13 @@ bool HashFile(const std::wstring& path, std::string* sha256Hex, uint64_t* size) 
   return true;
 }
 
-bool ReadPackageExpectation(const std::wstring& manifestPath, PackageExpectation* expected) {
+// "Size" and "SHA256" of the manifest, trimmed ASCII text.
+static bool ReadPackageExpectation(const std::string& sizeText,
+                                   const std::string& hashText,
+                                   PackageExpectation* expected) {
   *expected = PackageExpectation();
-  const std::string size = ReadProfile(manifestPath, L"Size");
-  const std::string hash = ReadProfile(manifestPath, L"SHA256");
+  const std::string size = Trimmed(sizeText);
+  const std::string hash = Trimmed(hashText);
   if (!size.empty()) {
     if (size.size() > 15)
       return false;
@@ -149,35 +165,54 @@ bool PackageMatches(const std::wstring& path,
   return true;
 }
 
-bool CheckManifest(const std::wstring& manifestPath,
-                   const std::wstring& signaturePath,
-                   PackageExpectation* expected,
-                   std::string* problem) {
-  const std::string key = UpdatePublicKey();
-  if (!key.empty()) {
-    std::string manifest, signature;
-    if (!ReadSmallFile(manifestPath, 64 * 1024, &manifest)) {
-      *problem = "the manifest cannot be read";
-      return false;
-    }
-    if (!ReadSmallFile(signaturePath, 1024, &signature)) {
-      *problem = "the manifest is not signed";
-      return false;
-    }
-    if (!VerifyManifestSignature(manifest, signature, key)) {
-      *problem = "the manifest's signature is bad";
-      return false;
-    }
+bool ReadManifest(const std::string& bytes,
+                  const std::string& signatureText,
+                  const std::string& publicKeyHex,
+                  const FreshnessContext& freshness,
+                  UpdateManifest* manifest,
+                  std::string* problem) {
+  *manifest = UpdateManifest();
+  if (!publicKeyHex.empty() && !VerifyManifestSignature(bytes, signatureText, publicKeyHex)) {
+    *problem = "the manifest's signature is bad";
+    return false;
   }
-  if (!ReadPackageExpectation(manifestPath, expected)) {
+  // The profile reader takes a file with a UTF-16 byte order mark as UTF-16 and one with a UTF-8
+  // mark as UTF-8; everything else is in the ANSI code page.
+  bool utf8 = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  std::string text = bytes;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    std::wstring wide;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    text = "\xEF\xBB\xBF" + WideToUtf8(wide);
+    utf8 = true;
+  }
+  ManifestText fields;
+  ParseManifestText(text, &fields);
+  auto value = [utf8](const std::string& field) {
+    std::wstring wide = utf8 ? Utf8ToWide(field) : AnsiToWide(field);
+    if (wide.size() > kLongestProfileValue)
+      wide.resize(kLongestProfileValue);
+    return wide;
+  };
+  manifest->version = value(fields.version);
+  manifest->url = value(fields.url);
+  manifest->url2 = value(fields.url2);
+  manifest->reportUrl = value(fields.reportUrl);
+  manifest->report = ProfileNumber(fields.report);
+  if (!ReadPackageExpectation(fields.size, fields.sha256, &manifest->expected)) {
     *problem = "the manifest's Size or SHA256 is malformed";
     return false;
   }
-  if (!key.empty() && expected->sha256.empty()) {
+  if (publicKeyHex.empty())
+    return true;
+  if (manifest->expected.sha256.empty()) {
     *problem = "the signed manifest names no SHA256 of the package";
     return false;
   }
-  return true;
+  return CheckManifestFreshness(fields, freshness, &manifest->serial, problem);
 }
 
 bool ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string* bytes) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "updater/update_manifest.h"
+
 namespace zarvik {
 
 // The public key that signs manifests, as 64 hex digits; empty when none is trusted. The build's
@@ -27,23 +29,35 @@ struct PackageExpectation {
   std::string sha256;  // lower-case hex
 };
 
-// Reads "Size" and "SHA256" of section "UPDATE" of the manifest text. False when a value is
-// present but malformed.
-bool ReadPackageExpectation(const std::wstring& manifestPath, PackageExpectation* expected);
-
 // True when the file matches; else `problem` says how it differs.
 bool PackageMatches(const std::wstring& path,
                     const PackageExpectation& expected,
                     std::string* problem);
 
-// The trust check of a downloaded manifest and its signature file beside it ("update.ini.sig").
-// With a trusted key: the signature must be good over the manifest's exact bytes and the
-// manifest must name the package's SHA256. Always: "Size" and "SHA256", when present, must be
-// well formed. Fills `expected`; false with `problem` set otherwise.
-bool CheckManifest(const std::wstring& manifestPath,
-                   const std::wstring& signaturePath,
-                   PackageExpectation* expected,
-                   std::string* problem);
+// A manifest read once from its bytes and checked: everything the installation and the report
+// need, so nothing reads "update.ini" again to decide.
+struct UpdateManifest {
+  std::wstring version;         // "Version"
+  std::wstring url, url2;       // "URL", "URL2"
+  int report = 0;               // "Report", read as the profile reader reads a number
+  std::wstring reportUrl;       // "ReportURL"
+  PackageExpectation expected;  // "Size", "SHA256"
+  uint64_t serial = 0;          // "Serial" of a signed manifest, else 0
+};
+
+// The trust check of a manifest's bytes and its detached signature text. With a trusted key
+// (`publicKeyHex` not empty): the signature must be good over exactly `bytes`, the manifest must
+// name the package's SHA256 and carry Serial, Expires and Edition that pass
+// CheckManifestFreshness against `freshness`. Always: "Size" and "SHA256", when present, are well
+// formed (a manifest without the section has empty values). The values are taken from the same
+// bytes (in the ANSI code page, or UTF-8/UTF-16 after their byte order marks) and cut to 259
+// characters. Fills `manifest`; false with `problem` set otherwise.
+bool ReadManifest(const std::string& bytes,
+                  const std::string& signatureText,
+                  const std::string& publicKeyHex,
+                  const FreshnessContext& freshness,
+                  UpdateManifest* manifest,
+                  std::string* problem);
 
 // The exact bytes of a small file (at most `maxBytes`); false when it cannot be read or is larger.
 bool ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string* bytes);

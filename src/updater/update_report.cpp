@@ -13,6 +13,32 @@
 
 namespace zarvik {
 
+namespace {
+
+// Starts report.exe of `directory` when the manifest asks for a report.
+bool StartReport(const std::wstring& directory,
+                 int report,
+                 const std::wstring& reportUrl,
+                 bool failed) {
+  if (report == 0 || reportUrl.empty())
+    return false;
+  std::wstring commandLine =
+      UpdateReportCommandLine(reportUrl, LocalVersion, NewestVersion, failed, g_guid);
+  const std::wstring program = directory + L"report.exe";
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION process = {};
+  // A failure to start the report program is not the user's concern.
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process))
+    return false;
+  // The report runs on by itself; nothing here waits for it.
+  ScopedHandle thread(process.hThread);
+  ScopedHandle reportProcess(process.hProcess);
+  return true;
+}
+
+}  // namespace
+
 bool FindInstancesNamed(const std::wstring& exeName, std::vector<DWORD>& processIds) {
   LogLine(INFO, "check the other zarvik instance is runing.");
   processIds.clear();
@@ -52,25 +78,16 @@ bool SendUpdateReportFrom(const std::wstring& directory, bool failed) {
   const std::wstring manifest = directory + L"update.ini";
   if (!FileExists(manifest))
     return false;
-  if (GetPrivateProfileIntW(L"UPDATE", L"Report", 0, manifest.c_str()) == 0)
-    return false;
   wchar_t reportUrl[260] = {};
   GetPrivateProfileStringW(L"UPDATE", L"ReportURL", L"", reportUrl, 260, manifest.c_str());
-  if (!reportUrl[0])
-    return false;
-  std::wstring commandLine =
-      UpdateReportCommandLine(reportUrl, LocalVersion, NewestVersion, failed, g_guid);
-  const std::wstring program = directory + L"report.exe";
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  // A failure to start the report program is not the user's concern.
-  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, nullptr, &startup, &process))
-    return false;
-  // The report runs on by itself; nothing here waits for it.
-  ScopedHandle thread(process.hThread);
-  ScopedHandle reportProcess(process.hProcess);
-  return true;
+  return StartReport(directory, GetPrivateProfileIntW(L"UPDATE", L"Report", 0, manifest.c_str()),
+                     reportUrl, failed);
+}
+
+bool SendUpdateReportFor(const std::wstring& directory,
+                         const UpdateManifest& manifest,
+                         bool failed) {
+  return StartReport(directory, manifest.report, manifest.reportUrl, failed);
 }
 
 }  // namespace zarvik
@@ -80,5 +97,10 @@ bool FindOtherInstances(std::vector<DWORD>& processIds) {
 }
 
 void SendUpdateReport(bool failed) {
-  zarvik::SendUpdateReportFrom(zarvik::ModuleDirectory(), failed);
+  // The manifest the check accepted, when there is one: the copy on disk may have been replaced
+  // since (another client start writes it).
+  if (const zarvik::UpdateManifest* manifest = zarvik::AcceptedManifest())
+    zarvik::SendUpdateReportFor(zarvik::ModuleDirectory(), *manifest, failed);
+  else
+    zarvik::SendUpdateReportFrom(zarvik::ModuleDirectory(), failed);
 }

@@ -12,10 +12,13 @@
 bool FindOtherInstances(std::vector<DWORD>& processIds);
 
 // Starts "report.exe" beside the executable with the report URL of the manifest when the
-// manifest asks for a report; does not wait for it.
+// manifest asks for a report (the manifest the version check accepted, else the file beside the
+// executable); does not wait for it.
 void SendUpdateReport(bool failed);
 
 namespace zarvik {
+
+struct UpdateManifest;
 
 // The process search for another executable name (the tests use their own).
 bool FindInstancesNamed(const std::wstring& exeName, std::vector<DWORD>& processIds);
@@ -27,8 +30,12 @@ std::wstring UpdateReportCommandLine(const std::wstring& reportUrl,
                                      bool failed,
                                      const std::wstring& guid);
 
-// SendUpdateReport for the installation `directory` (with trailing backslash); true when
-// report.exe was started.
+// SendUpdateReport for the installation `directory` (with trailing backslash) from its manifest
+// file; true when report.exe was started.
 bool SendUpdateReportFrom(const std::wstring& directory, bool failed);
+// The same from the manifest the version check accepted ("Report", "ReportURL").
+bool SendUpdateReportFor(const std::wstring& directory,
+                         const UpdateManifest& manifest,
+                         bool failed);
 
 }  // namespace zarvik

@@ -1,6 +1,7 @@
 #include "updater/version_check.h"
 
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 #include "base/endpoints.h"
@@ -8,9 +9,11 @@
 #include "common/encoding.h"
 #include "common/file_version.h"
 #include "common/module_path.h"
+#include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 #include "updater/downloader.h"
 #include "updater/package_integrity.h"
+#include "updater/update_manifest.h"
 #include "updater/version_order.h"
 
 std::wstring LocalVersion;
@@ -23,6 +26,37 @@ constexpr DWORD kProfileValueSize = 260;  // values are cut to 259 characters
 
 std::string Ansi(const std::wstring& text) {
   return zarvik::WideToAnsi(text);
+}
+
+std::unique_ptr<zarvik::UpdateManifest> g_acceptedManifest;
+
+// Seconds since 1970-01-01 UTC.
+int64_t UtcSecondsNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = now.dwLowDateTime;
+  ticks.HighPart = now.dwHighDateTime;
+  return static_cast<int64_t>((ticks.QuadPart - 116444736000000000ULL) / 10000000ULL);
+}
+
+std::string TrimmedLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
+// Writes `bytes` as the whole file, flushed to the disk before it is closed.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  zarvik::ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    return false;
+  DWORD written = 0;
+  return (bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                      &written, nullptr) &&
+                            written == bytes.size())) &&
+         FlushFileBuffers(file.Get());
 }
 
 std::wstring ReadProfileText(const std::wstring& path, const wchar_t* key) {
@@ -70,6 +104,7 @@ std::wstring ManifestRequestUrl(const std::wstring& url, const SYSTEMTIME& now) 
 
 bool CheckNewVersionFor(const std::wstring& exePath, DWORD pauseMs) {
   LogLine(INFO, "start to check new version.");
+  SetAcceptedManifest(nullptr);
   LocalVersion = ReadFileVersionText(exePath);
   LogLine(INFO, "local version is : ", Ansi(LocalVersion));
 
@@ -95,11 +130,13 @@ bool CheckNewVersionFor(const std::wstring& exePath, DWORD pauseMs) {
   const std::wstring requestUrl = ManifestRequestUrl(manifestUrl, now);
   LogLine(INFO, "update configure file url : ", Ansi(requestUrl));
 
+  // The manifest is read once, into memory; everything below is decided from these bytes.
   const std::string url = Ansi(requestUrl);
   const std::string path = Ansi(manifestPath);
+  std::string manifestBytes;
   for (int counter = kManifestAttempts;;) {
     LogLine(INFO, "try to down load update.ini  ", " from ", url, "  to ", path, " ", counter);
-    int result = DownloadTinyFile(url, path, std::string());
+    int result = DownloadTinyBytes(url, std::string(), kMaxTinyFileBytes, &manifestBytes);
     LogLine(INFO, "call down load tiny file proc return code : ", result);
     if (result == 0)
       break;
@@ -110,31 +147,75 @@ bool CheckNewVersionFor(const std::wstring& exePath, DWORD pauseMs) {
     if (counter < 1)
       return false;
   }
+  // The copy on disk is for the update report; nothing decides from it.
+  if (!WriteWholeFile(manifestPath, manifestBytes))
+    LogLine(ERROR, "cannot write ", path, ", error : ", GetLastError());
 
   // With a trusted key the manifest counts only with its signature, fetched from the same place.
   const std::wstring signaturePath = directory + L"update.ini.sig";
   DeleteFileW(signaturePath.c_str());
-  if (!UpdatePublicKey().empty()) {
+  const std::string key = UpdatePublicKey();
+  std::string signature;
+  FreshnessContext freshness;
+  if (!key.empty()) {
     const std::string signatureUrl = Ansi(ManifestRequestUrl(manifestUrl + L".sig", now));
-    int result = DownloadTinyFile(signatureUrl, Ansi(signaturePath), std::string(), 1024);
+    int result = DownloadTinyBytes(signatureUrl, std::string(), 1024, &signature);
     if (result != 0) {
       LogLine(ERROR, "no signature of the update manifest (code ", result, "), no update.");
-      DeleteFileW(signaturePath.c_str());
       return false;
     }
+    WriteWholeFile(signaturePath, signature);  // beside the manifest, as downloaded
+    freshness.storedSerial = StoredManifestSerial(directory);
+    freshness.now = UtcSecondsNow();
+    freshness.edition = static_cast<int>(g_editionIndex);
   }
-  PackageExpectation expected;
+  UpdateManifest manifest;
   std::string problem;
-  if (!CheckManifest(manifestPath, signaturePath, &expected, &problem)) {
+  if (!ReadManifest(manifestBytes, signature, key, freshness, &manifest, &problem)) {
     LogLine(ERROR, "the update manifest is refused: ", problem, ", no update.");
     return false;
   }
+  if (!key.empty() && manifest.serial > freshness.storedSerial &&
+      !StoreManifestSerial(directory, manifest.serial))
+    LogLine(ERROR, "cannot store the manifest's serial ", manifest.serial,
+            ", error : ", GetLastError());
+  SetAcceptedManifest(&manifest);
 
-  NewestVersion = ReadProfileText(manifestPath, L"Version");
+  NewestVersion = manifest.version;
   if (NewestVersion.empty())
     return false;
   LogLine(INFO, "the newest version : ", Ansi(NewestVersion));
   return IsNewerVersion(NewestVersion, LocalVersion);
+}
+
+const UpdateManifest* AcceptedManifest() {
+  return g_acceptedManifest.get();
+}
+
+void SetAcceptedManifest(const UpdateManifest* manifest) {
+  g_acceptedManifest.reset(manifest ? new UpdateManifest(*manifest) : nullptr);
+}
+
+uint64_t StoredManifestSerial(const std::wstring& directory) {
+  const std::wstring path = directory + kSerialFileName;
+  if (!FileExists(path))
+    return 0;
+  std::string text;
+  uint64_t serial = 0;
+  if (!ReadSmallFile(path, 64, &text) || !ParseManifestSerial(TrimmedLine(text), &serial)) {
+    LogLine(ERROR, "the stored manifest serial is unreadable, taken as 0.");
+    return 0;
+  }
+  return serial;
+}
+
+bool StoreManifestSerial(const std::wstring& directory, uint64_t serial) {
+  const std::wstring path = directory + kSerialFileName;
+  const std::wstring next = path + L".new";
+  if (!WriteWholeFile(next, std::to_string(serial) + "\r\n"))
+    return false;
+  return MoveFileExW(next.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace zarvik

@@ -11,8 +11,9 @@ from harness import (GAME_NOTIFY_EXIT, GAME_NOTIFY_UPDATE_BEGIN, GAME_NOTIFY_UPD
                      GAME_NOTIFY_UPDATE_OK, ClientTestCase, demo_env, wait_for)
 from test_update import NEW_VERSION, OPEN_SWITCH, file_version, make_next_version
 
-# Left by every update course or start: not part of the installation.
-VOLATILE = ("zarvik.log", "update.ini", "update.ini.sig")
+# Left by every update course or start: not part of the installation (the serial is the highest
+# one the client accepted).
+VOLATILE = ("zarvik.log", "update.ini", "update.ini.sig", "update.serial")
 
 
 def snapshot(folder):
@@ -39,7 +40,8 @@ class UpdateIntegrity(ClientTestCase):
         values = {"update_version": ".".join(map(str, NEW_VERSION)),
                   "update_source": self.package_dir, "switch_reply": OPEN_SWITCH,
                   "update_package": "ok", "update_signature": "ok", "update_tamper": "",
-                  "update_hash": "ok"}
+                  "update_hash": "ok", "update_serial": 10, "update_expires": "fresh",
+                  "update_edition": 0}
         values.update(switches)
         self.service.set_switches(**values)
 
@@ -54,9 +56,13 @@ class UpdateIntegrity(ClientTestCase):
         self.assertEqual(file_version(self.client.exe), NEW_VERSION)
 
     def test_forged_damaged_or_stalled_updates_leave_the_old_version(self):
+        # The client has seen serial 7; the service's sound manifests carry 10.
+        with open(self.client.path("update.serial"), "w", newline="") as f:
+            f.write("7\r\n")
         before = snapshot(self.client.dir)
         # (what, switches, whether the update course runs: the manifest itself is sound)
         bad_signature = "the update manifest is refused: the manifest's signature is bad, no update."
+        refused = "the update manifest is refused: {}, no update.".format
         cases = [
             ("one flipped byte in the package", {"update_package": "flipped"}, True, "nRet = 95"),
             ("a member swapped for other bytes of the same length", {"update_package": "swapped"},
@@ -69,6 +75,16 @@ class UpdateIntegrity(ClientTestCase):
             ("a badly signed manifest", {"update_signature": "bad"}, False, bad_signature),
             ("a lower version", {"update_version": "1.0.0.1"}, False,
              "the newest version : 1.0.0.1"),
+            ("a replayed manifest: a serial below the one seen", {"update_serial": 3}, False,
+             refused("the manifest's Serial 3 is lower than 10, the highest one accepted (a replay)")),
+            ("an expired manifest", {"update_expires": "past"}, False,
+             refused("the manifest expired at 2020-01-01T00:00:00Z")),
+            ("a manifest for the other edition", {"update_edition": 1}, False,
+             refused("the manifest is for edition 1, this client is edition 0")),
+            ("a manifest without a serial", {"update_serial": "none"}, False,
+             refused("the signed manifest lacks Serial, Expires or Edition")),
+            ("a manifest without an expiry", {"update_expires": "none"}, False,
+             refused("the signed manifest lacks Serial, Expires or Edition")),
         ]
         for what, switches, course, logged in cases:
             with self.subTest(what):
@@ -113,6 +129,9 @@ class UpdateIntegrity(ClientTestCase):
                     for trace in (".old", "Temp", "update.journal", "zarvik.zip"):
                         self.assertNotIn(trace, name)
                 self.assertEqual(file_version(self.client.exe), self.old_version)
+        # The sound manifests of the first rows raised the stored serial.
+        with open(self.client.path("update.serial")) as f:
+            self.assertEqual(f.read().strip(), "10")
 
 
 if __name__ == "__main__":

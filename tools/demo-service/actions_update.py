@@ -19,6 +19,11 @@ Switches (DemoService.set_switches in the tests):
     update_manifest    "ok" (default), "missing" (404) or a number of seconds to stall
     update_hash        "ok" (default): the manifest names the package's Size and SHA256; "none"
     update_signature   "ok" (default), "missing" (404) or "bad" (one digit changed)
+    update_serial      "Serial" of the manifest (default 1); "none" leaves the line out
+    update_expires     "Expires" of the manifest: "fresh" (default: two days after the service
+                       started), "past" (2020-01-01T00:00:00Z), "none" (no line) or a time
+    update_edition     "Edition" of the manifest (default: the edition of the host asked);
+                       "none" leaves the line out
     update_tamper      "url": the manifest is served with URL/URL2 pointing at another host but
                        with the signature of the untouched manifest, as a forger on the path would
     update_package     how the package is served:
@@ -38,6 +43,7 @@ a free port of 127.0.0.1; the manifest then points "URL"/"URL2" there. Its reque
 in the request log like all others.
 """
 
+import datetime
 import hashlib
 import io
 import os
@@ -208,6 +214,10 @@ def register(service):
                 return f.read()
 
     faults = FaultServer(service, package_bytes)
+    # One expiry for the whole run: the manifest and its signature are made in two requests and
+    # must carry the same bytes.
+    fresh_until = (datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(days=2)
+                   ).strftime("%Y-%m-%dT%H:%M:%SZ")
 
     def edition_of(request):
         return 0 if request.local_address == "127.0.0.1" else 1
@@ -230,6 +240,13 @@ def register(service):
         data = package_bytes()
         if service.switch("update_hash", "ok") == "ok" and data is not None:
             text += f"Size={len(data)}\r\nSHA256={hashlib.sha256(data).hexdigest()}\r\n"
+        # What keeps a signed manifest from being replayed, frozen or used by the other edition.
+        expires = {"fresh": fresh_until, "past": "2020-01-01T00:00:00Z"}.get(
+            str(service.switch("update_expires", "fresh")), service.switch("update_expires", "fresh"))
+        for key, value in (("Serial", service.switch("update_serial", 1)), ("Expires", expires),
+                           ("Edition", service.switch("update_edition", edition_of(request)))):
+            if str(value) != "none":
+                text += f"{key}={value}\r\n"
         return text
 
     def manifest(request):

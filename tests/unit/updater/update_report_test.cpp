@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/globals.h"
+#include "common/encoding.h"
 #include "common/module_path.h"
 #include "support/child_process.h"
 #include "support/loopback_http_server.h"
@@ -94,6 +95,19 @@ TEST(UpdateReport, ReportProgramRequestsTheUrlWithVersionsAndOutcome) {
   EXPECT_EQ(server.Requests()[0].requestLine,
             "GET /report?oldVersion=1.0.6.18&newVersion=1.0.6.19&errcode=0"
             "&guid={0E4C1D2B-55AA-4F00-9C11-ABCDEF012345} HTTP/1.1");
+
+  // From the manifest the check accepted, whatever the file on disk says now.
+  zarvik::UpdateManifest accepted;
+  accepted.report = 0;
+  accepted.reportUrl = zarvik::AnsiToWide(server.Url("/accepted"));
+  EXPECT_FALSE(zarvik::SendUpdateReportFor(dir, accepted, true));
+  accepted.report = 1;
+  ASSERT_TRUE(zarvik::SendUpdateReportFor(dir, accepted, true));
+  for (int i = 0; i < 200 && server.Requests().size() < 2; ++i)
+    Sleep(50);
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests()[1].requestLine.rfind("GET /accepted?oldVersion=1.0.6.18&", 0), 0u)
+      << server.Requests()[1].requestLine;
   // Let report.exe end before its folder goes.
   for (int i = 0; i < 100 && !DeleteFileW((dir + L"report.exe").c_str()); ++i)
     Sleep(50);

@@ -9,8 +9,11 @@
 #include "common/encoding.h"
 #include "common/module_path.h"
 #include "diagnostics/log.h"
+#include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
+#include "updater/installer.h"
 #include "updater/package_integrity.h"
 #include "updater/update_key.h"
 
@@ -109,6 +112,7 @@ class VersionCheck : public testing::Test {
     CLog::Destroy();
     g_editionIndex = 0;
     zarvik::SetUpdatePublicKey(zarvik::kBuiltInUpdateKeyHex);
+    zarvik::SetAcceptedManifest(nullptr);
   }
   void WriteConfig(const std::string& text) {
     ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"conf.cfg"), text));
@@ -194,12 +198,36 @@ struct TestKey {
   }
 };
 
+// "YYYY-MM-DDThh:mm:ssZ" of now plus `seconds`.
+std::string UtcIn(int64_t seconds) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = now.dwLowDateTime;
+  ticks.HighPart = now.dwHighDateTime;
+  ticks.QuadPart += seconds * 10000000LL;
+  FILETIME then = {ticks.LowPart, ticks.HighPart};
+  SYSTEMTIME t;
+  FileTimeToSystemTime(&then, &t);
+  char text[32];
+  snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", t.wYear, t.wMonth, t.wDay, t.wHour,
+           t.wMinute, t.wSecond);
+  return text;
+}
+
+// The lines that keep a signed manifest from being replayed, frozen or used by the other edition.
+std::string Fresh(int serial = 5, int64_t expiresIn = 86400, int edition = 0) {
+  return "Serial=" + std::to_string(serial) + "\r\nExpires=" + UtcIn(expiresIn) +
+         "\r\nEdition=" + std::to_string(edition) + "\r\n";
+}
+
 TEST_F(VersionCheck, WithAKeyOnlyASignedNewerManifestWithAHashAnswersYes) {
   ASSERT_EQ(sodium_init() < 0, false);
   TestKey key, other;
   zarvik::SetUpdatePublicKey(key.Public());
   WriteConfig("[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n");
-  const std::string hash = "SHA256=" + std::string(64, 'a') + "\r\n";
+  const std::string fresh = Fresh();
+  const std::string hash = "SHA256=" + std::string(64, 'a') + "\r\n" + fresh;
   const std::string newer = "[UPDATE]\r\nVersion=1.0.6.19\r\nURL=http://x/zarvik.zip\r\n" + hash;
   struct Case {
     const char* what;
@@ -213,10 +241,10 @@ TEST_F(VersionCheck, WithAKeyOnlyASignedNewerManifestWithAHashAnswersYes) {
       {"signature of other bytes", newer, key.Sign(newer + " "), false},
       {"signature text cut", newer, key.Sign(newer).substr(0, 100), false},
       {"not a signature", newer, std::string(128, 'z'), false},
-      {"no package hash", "[UPDATE]\r\nVersion=1.0.6.19\r\n",
-       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\n"), false},
-      {"malformed hash", "[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n",
-       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n"), false},
+      {"no package hash", "[UPDATE]\r\nVersion=1.0.6.19\r\n" + fresh,
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\n" + fresh), false},
+      {"malformed hash", "[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n" + fresh,
+       key.Sign("[UPDATE]\r\nVersion=1.0.6.19\r\nSHA256=xyz\r\n" + fresh), false},
       {"signed but older", "[UPDATE]\r\nVersion=1.0.6.17\r\n" + hash,
        key.Sign("[UPDATE]\r\nVersion=1.0.6.17\r\n" + hash), false},
       {"signed but the same", "[UPDATE]\r\nVersion=1.0.6.18\r\n" + hash,
@@ -238,6 +266,126 @@ TEST_F(VersionCheck, WithAKeyOnlyASignedNewerManifestWithAHashAnswersYes) {
   EXPECT_TRUE(fetched);
   EXPECT_NE(Log().find("the update manifest is refused: the manifest's signature is bad"),
             std::string::npos);
+}
+
+// A signed manifest that is a replay of an older one, has expired or is for the other edition
+// is a failed check: no update, the reason logged. The highest serial accepted is kept beside
+// the executable and a lower one is refused from then on.
+TEST_F(VersionCheck, ReplayedStaleOrForeignSignedManifestIsRefused) {
+  ASSERT_GE(sodium_init(), 0);
+  TestKey key;
+  zarvik::SetUpdatePublicKey(key.Public());
+  WriteConfig("[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n");
+  auto manifest = [](const std::string& lines) {
+    return "[UPDATE]\r\nVersion=1.0.6.19\r\nURL=http://x/zarvik.zip\r\nSHA256=" +
+           std::string(64, 'b') + "\r\n" + lines;
+  };
+  struct Case {
+    const char* what;
+    std::string lines;
+    bool newer;
+    const char* logged;      // part of the refusal, empty for an accepted manifest
+    const char* serialKept;  // the stored serial afterwards
+  } cases[] = {
+      {"fresh, serial 7", Fresh(7), true, "", "7"},
+      {"the same serial again", Fresh(7), true, "", "7"},
+      {"a replayed serial 6", Fresh(6), false, "the manifest's Serial 6 is lower than 7", "7"},
+      {"expired an hour ago", Fresh(8, -3600), false, "the manifest expired at ", "7"},
+      {"for the other edition", Fresh(8, 86400, 1), false, "the manifest is for edition 1", "7"},
+      {"without the three keys", "", false, "the signed manifest lacks Serial, Expires or Edition",
+       "7"},
+      {"a higher serial", Fresh(12), true, "", "12"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    zarvik_test::LogCapture log;
+    const std::string text = manifest(c.lines);
+    server.SetFile("/m/update.ini", text);
+    server.SetFile("/m/update.ini.sig", key.Sign(text));
+    EXPECT_EQ(zarvik::CheckNewVersionFor(exe, 0), c.newer);
+    EXPECT_EQ(zarvik::AcceptedManifest() != nullptr, c.newer);
+    if (!c.newer) {
+      EXPECT_TRUE(log.HasError(std::string("the update manifest is refused: ") + c.logged));
+    }
+    EXPECT_EQ(zarvik_test::ReadFileBytes(temp.File(zarvik::kSerialFileName)),
+              std::string(c.serialKept) + "\r\n");
+  }
+  // An unreadable stored serial counts as none, and is replaced by the next accepted one.
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(zarvik::kSerialFileName), "garbage"));
+  const std::string text = manifest(Fresh(3));
+  server.SetFile("/m/update.ini", text);
+  server.SetFile("/m/update.ini.sig", key.Sign(text));
+  EXPECT_TRUE(zarvik::CheckNewVersionFor(exe, 0));
+  EXPECT_EQ(zarvik_test::ReadFileBytes(temp.File(zarvik::kSerialFileName)), "3\r\n");
+}
+
+// The installer follows the manifest the check accepted. A signed manifest of an older version
+// written to disk after the check (as another client start would) is never installed.
+TEST_F(VersionCheck, ManifestWrittenToDiskAfterTheCheckIsNotFollowed) {
+  ASSERT_GE(sodium_init(), 0);
+  TestKey key;
+  zarvik::SetUpdatePublicKey(key.Public());
+  WriteConfig("[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n");
+  auto package = [&](const char* exeBytes) {
+    const std::wstring zip = temp.File(L"built.zip");
+    EXPECT_TRUE(zarvik_test::BuildZip(zip, {zarvik_test::Member("zarvik.exe", exeBytes)}));
+    return zarvik_test::ReadFileBytes(zip);
+  };
+  auto manifest = [&](const char* version, const char* path, const std::string& zip) {
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(zip.data()), zip.size());
+    return std::string("[UPDATE]\r\nVersion=") + version + "\r\nURL=" + server.Url(path) +
+           "\r\nSize=" + std::to_string(zip.size()) + "\r\nSHA256=" + Hex(digest, sizeof(digest)) +
+           "\r\n" + Fresh(9);
+  };
+  const std::string newer = package("exe of 1.0.6.19"), older = package("exe of 1.0.6.1");
+  server.SetFile("/new/zarvik.zip", newer);
+  server.SetFile("/old/zarvik.zip", older);
+  const std::string checked = manifest("1.0.6.19", "/new/zarvik.zip", newer);
+  server.SetFile("/m/update.ini", checked);
+  server.SetFile("/m/update.ini.sig", key.Sign(checked));
+  ASSERT_TRUE(zarvik::CheckNewVersionFor(exe, 0));
+
+  const std::string replaced = manifest("1.0.6.1", "/old/zarvik.zip", older);
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"update.ini"), replaced));
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(temp.File(L"update.ini.sig"), key.Sign(replaced)));
+  EXPECT_EQ(zarvik::RunUpdateIn(nullptr, temp.path(), 0), 0);
+  EXPECT_TRUE(zarvik_test::ReadFileBytes(exe) == "exe of 1.0.6.19") << "the checked package";
+  for (const zarvik_test::HttpRequestRecord& request : server.Requests())
+    EXPECT_EQ(request.target.find("/old/"), std::string::npos) << request.requestLine;
+}
+
+// An installation folder whose name is outside the ANSI code page: the manifest, its signature,
+// the serial and the package are all written and read there.
+TEST_F(VersionCheck, InstallationFolderOutsideTheAnsiCodePage) {
+  ASSERT_GE(sodium_init(), 0);
+  const std::wstring folder =
+      temp.File(L"\u041e\u0431\u043d\u043e\u0432\u043b\u0435\u043d\u0438\u0435 \u66f4\u65b0\\");
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring copy = folder + L"zarvik.exe";
+  ASSERT_TRUE(CopyFileW(exe.c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(zarvik_test::WriteFileBytes(
+      folder + L"conf.cfg", "[UPDATE]\r\nURL_#0=" + server.Url("/m/update.ini") + "\r\n"));
+  const std::wstring zip = temp.File(L"built.zip");
+  ASSERT_TRUE(zarvik_test::BuildZip(zip, {zarvik_test::Member("zarvik.exe", "new exe")}));
+  const std::string package = zarvik_test::ReadFileBytes(zip);
+  server.SetFile("/p/zarvik.zip", package);
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(package.data()),
+                     package.size());
+  const std::string text = "[UPDATE]\r\nVersion=1.0.6.19\r\nURL=" + server.Url("/p/zarvik.zip") +
+                           "\r\nSHA256=" + Hex(digest, sizeof(digest)) + "\r\n" + Fresh(4);
+  TestKey key;
+  zarvik::SetUpdatePublicKey(key.Public());
+  server.SetFile("/m/update.ini", text);
+  server.SetFile("/m/update.ini.sig", key.Sign(text));
+
+  EXPECT_TRUE(zarvik::CheckNewVersionFor(copy, 0));
+  EXPECT_EQ(zarvik_test::ReadFileBytes(folder + L"update.ini"), text);
+  EXPECT_EQ(zarvik_test::ReadFileBytes(folder + L"update.ini.sig"), key.Sign(text));
+  EXPECT_EQ(zarvik_test::ReadFileBytes(folder + zarvik::kSerialFileName), "4\r\n");
+  EXPECT_EQ(zarvik::RunUpdateIn(nullptr, folder, 0), 0);
+  EXPECT_TRUE(zarvik_test::ReadFileBytes(copy) == "new exe") << "the package is installed";
 }
 
 TEST_F(VersionCheck, OversizedManifestIsRefused) {
