@@ -12,3 +12,5 @@ add_test(NAME update_signing_fails_closed
                  -DWORK=${CMAKE_BINARY_DIR}/update-signing-check
                  -P ${CMAKE_SOURCE_DIR}/tests/cmake/update_signing_check.cmake)
 set_tests_properties(update_signing_fails_closed PROPERTIES TIMEOUT 120 LABELS unit)
+# The kill-at-every-step table starts the installed client once per step: a test entry of its own.
+set(unit_long_suites InstallKilled)
