@@ -2,7 +2,8 @@
 # Builds the native libFuzzer targets under fuzz/ (clang, ASan and UBSan) and runs each for
 # SECONDS (default 60), starting from its seed corpus in fuzz/corpus/<target>. The targets cover
 # the client's pure parsers: channel framing and the frame rule, the renderer pipe frames, join
-# texts, service replies and their escapes, zip member names, the update manifest's text.
+# texts, service replies and their escapes, zip member names and package lists, the update
+# journal, the update manifest's text.
 #   scripts/fuzz.sh [SECONDS]
 # Prints the executions and time of each target; exits non-zero when a target finds a crash (the
 # input is kept in build-fuzz/artifacts/). New inputs found during a run go to build-fuzz/, not
@@ -44,11 +45,18 @@ build fz_join_text "$root/fuzz/fz_join_text.cpp" "$root/src/bridge/common/join_t
   "$root/fuzz/shims/encoding_native.cpp" -include "$root/fuzz/shims/native_windows.h"
 build fz_server_reply "$root/fuzz/fz_server_reply.cpp" "$root/src/web/server_reply.cpp" \
   -I/usr/include/jsoncpp -ljsoncpp
-build fz_zip_names "$root/fuzz/fz_zip_names.cpp" "$root/src/updater/zip_names.cpp"
+build fz_zip_names "$root/fuzz/fz_zip_names.cpp" "$root/src/updater/zip_names.cpp" \
+  "$root/fuzz/shims/name_case_native.cpp"
+build fz_zip_rules "$root/fuzz/fz_zip_rules.cpp" "$root/src/updater/zip_names.cpp" \
+  "$root/fuzz/shims/name_case_native.cpp"
+build fz_journal "$root/fuzz/fz_journal.cpp" "$root/src/updater/update_journal.cpp" \
+  "$root/src/updater/zip_names.cpp" "$root/fuzz/shims/name_case_native.cpp" \
+  "$root/fuzz/shims/encoding_native.cpp"
 build fz_manifest "$root/fuzz/fz_manifest.cpp" "$root/src/updater/update_manifest.cpp"
 
 status=0
-for target in fz_channel fz_ipc fz_join_text fz_server_reply fz_zip_names fz_manifest; do
+for target in fz_channel fz_ipc fz_join_text fz_server_reply fz_zip_names fz_zip_rules \
+  fz_journal fz_manifest; do
   corpus="$out/corpus/$target"
   mkdir -p "$corpus"
   log="$out/$target.log"

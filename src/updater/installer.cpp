@@ -54,9 +54,14 @@ bool DeleteIfExists(const std::wstring& path, const char* step = "delete") {
   return DeleteFileW(path.c_str()) != FALSE;
 }
 
-bool Rename(const char* step, const std::wstring& from, const std::wstring& to, DWORD flags) {
+bool Rename(const char* step,
+            const std::wstring& from,
+            const std::wstring& to,
+            DWORD flags,
+            bool writeThrough = true) {
   return zarvik::UpdateStep(step, to) &&
-         MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH) != FALSE;
+         MoveFileExW(from.c_str(), to.c_str(),
+                     flags | (writeThrough ? MOVEFILE_WRITE_THROUGH : 0)) != FALSE;
 }
 
 std::wstring PackageUrl(const std::wstring& url, const SYSTEMTIME& now) {
@@ -80,7 +85,7 @@ char AnsiOf(wchar_t c) {
 }
 
 bool IsExecutableName(const std::wstring& name) {
-  return zarvik::FoldZipName(name) == L"zarvik.exe";
+  return zarvik::FoldZipName(name) == zarvik::FoldZipName(L"zarvik.exe");
 }
 
 // --- The journal on disk ---------------------------------------------------------------------
@@ -89,18 +94,46 @@ std::wstring JournalPath(const std::wstring& directory) {
   return directory + zarvik::kJournalName;
 }
 
-bool WriteJournal(const std::wstring& path, const std::string& text, bool append) {
-  if (!zarvik::UpdateStep(append ? "commit journal" : "write journal", path))
-    return false;
-  zarvik::ScopedFileHandle file(
-      CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                  append ? OPEN_EXISTING : CREATE_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
-  if (!file)
-    return false;
-  DWORD written = 0;
-  return WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-         written == text.size() && FlushFileBuffers(file.Get());
+// Where the journal is written before it is renamed into place; never read.
+std::wstring TemporaryJournalPath(const std::wstring& directory) {
+  return directory + zarvik::kTemporaryJournalName;
+}
+
+// The step names of one journal write; each system call that changes the journal has its own.
+struct JournalSteps {
+  const char* create;
+  const char* write;
+  const char* place;
+};
+constexpr JournalSteps kStartSteps = {"create journal", "write journal", "place journal"};
+constexpr JournalSteps kCommitSteps = {"create committed journal", "write committed journal",
+                                       "commit journal"};
+
+// Writes `journal` whole under the temporary name, flushes it and renames it over the journal:
+// the journal on disk is always the old one or the new one, never a part. True when it is in
+// place; on failure the temporary file is gone again (as far as it can be deleted).
+bool WriteJournal(const std::wstring& directory,
+                  const zarvik::UpdateJournal& journal,
+                  const JournalSteps& steps) {
+  const std::wstring temporary = TemporaryJournalPath(directory);
+  const std::string text = zarvik::FormatJournal(journal);
+  bool written = false;
+  if (zarvik::UpdateStep(steps.create, temporary)) {
+    zarvik::ScopedFileHandle file(
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    DWORD count = 0;
+    written =
+        file && zarvik::UpdateStep(steps.write, temporary) &&
+        WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &count, nullptr) &&
+        count == text.size() && FlushFileBuffers(file.Get());
+  }
+  if (written && Rename(steps.place, temporary, JournalPath(directory), MOVEFILE_REPLACE_EXISTING))
+    return true;
+  const DWORD error = GetLastError();
+  DeleteIfExists(temporary, "delete temporary journal");
+  SetLastError(error);
+  return false;
 }
 
 // 0: read; 1: no journal; -1: unreadable or too large.
@@ -127,9 +160,14 @@ int ReadJournal(const std::wstring& path, std::string* text) {
 // The old file replaces the new one in one rename, so the name never goes missing. Where the new
 // file cannot be replaced (the running executable can be renamed but not deleted), it is moved to
 // a ".old.undone" name that a later clean-up removes, and moved back if the old one cannot come.
+// A folder where the file should be is never moved: the journal names files there.
 bool RestoreOld(const std::wstring& prefix, const std::wstring& name) {
   const std::wstring target = prefix + name;
   const std::wstring old = target + L".old";
+  if (IsDirectory(target) || IsDirectory(old)) {
+    LogLine(ERROR, "restore file : ", ToAnsi(target), " failed, a folder stands there.");
+    return false;
+  }
   if (!PathExists(old))
     return PathExists(target);  // never set aside: the old file is still where it was
   SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -151,6 +189,11 @@ bool RemoveNew(const std::wstring& prefix, const std::wstring& name) {
   const std::wstring target = prefix + name;
   if (!PathExists(target))
     return true;
+  if (IsDirectory(target)) {
+    // The installation adds files by N lines, never folders: this folder was there before.
+    LogLine(ERROR, "not removed, a folder and not a new file : ", ToAnsi(target));
+    return true;
+  }
   if (DeleteIfExists(target, "remove new file") ||
       Rename("move new file away", target, target + L".old.undone", MOVEFILE_REPLACE_EXISTING))
     return true;
@@ -158,8 +201,11 @@ bool RemoveNew(const std::wstring& prefix, const std::wstring& name) {
   return false;
 }
 
-// Undoes what `journal` records; true when every old file is back.
-bool RollBack(const std::wstring& prefix, const zarvik::UpdateJournal& journal) {
+// Undoes what `journal` records; true when every old file is back. The names whose new file
+// could only be moved to "<name>.old.undone" are added to `undone`.
+bool RollBack(const std::wstring& prefix,
+              const zarvik::UpdateJournal& journal,
+              std::vector<std::wstring>* undone) {
   bool ok = true;
   for (const std::wstring& name : journal.added)
     ok = RemoveNew(prefix, name) && ok;
@@ -171,6 +217,39 @@ bool RollBack(const std::wstring& prefix, const zarvik::UpdateJournal& journal) 
     if (IsDirectory(folder) && zarvik::UpdateStep("remove folder", folder))
       RemoveDirectoryW(folder.c_str());
   }
+  for (const auto* names : {&journal.added, &journal.replaced}) {
+    for (const std::wstring& name : *names) {
+      if (PathExists(prefix + name + L".old.undone"))
+        undone->push_back(name);
+    }
+  }
+  return ok;
+}
+
+// Deletes what a committed journal names: the backups of the replaced files and what a roll-back
+// left, with the clean-up's log lines. True when none of them is left.
+bool DeleteNamedBackups(const std::wstring& prefix, const zarvik::UpdateJournal& journal) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& name : journal.replaced)
+    found.push_back(prefix + name + L".old");
+  for (const std::wstring& name : journal.undone)
+    found.push_back(prefix + name + L".old.undone");
+  // The updater sets aside files only: a folder of that name is not one of its backups.
+  found.erase(std::remove_if(
+                  found.begin(), found.end(),
+                  [](const std::wstring& path) { return !PathExists(path) || IsDirectory(path); }),
+              found.end());
+  LogLine(INFO, "find old file number : ", found.size());
+  bool ok = true;
+  for (const std::wstring& path : found) {
+    LogLine(INFO, "delete file : ", ToAnsi(path));
+    if (DeleteIfExists(path, "delete backup")) {
+      LogLine(INFO, "file : ", ToAnsi(path), " delete succ.");
+    } else {
+      LogLine(ERROR, "file : ", ToAnsi(path), " delete failed,error : ", GetLastError());
+      ok = false;
+    }
+  }
   return ok;
 }
 
@@ -178,25 +257,6 @@ bool RollBack(const std::wstring& prefix, const zarvik::UpdateJournal& journal) 
 
 bool IsDotEntry(const wchar_t* name) {
   return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
-}
-
-void FindOldFiles(const std::wstring& directory, std::vector<std::wstring>* found) {
-  WIN32_FIND_DATAW data;
-  zarvik::ScopedFindHandle find(FindFirstFileW((directory + L"\\*").c_str(), &data));
-  if (!find)
-    return;
-  do {
-    if (IsDotEntry(data.cFileName))
-      continue;
-    const std::wstring path = directory + L"\\" + data.cFileName;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // A link may point anywhere: never searched.
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        FindOldFiles(path, found);
-    } else if (wcsstr(data.cFileName, L".old")) {
-      found->push_back(path);
-    }
-  } while (FindNextFileW(find.Get(), &data));
 }
 
 // One member of the package as the installation sees it.
@@ -220,7 +280,7 @@ int ListPackage(ZipReader* reader,
                 const std::wstring& base,
                 std::vector<Member>* members) {
   const int count = reader->EntryCount();
-  std::set<std::wstring> names, folders;
+  std::vector<zarvik::ZipListedName> names;
   for (int i = 0; i < count; ++i) {
     ZipEntry entry;
     int code = reader->ReadEntry(i, &entry);
@@ -228,30 +288,18 @@ int ListPackage(ZipReader* reader,
       LogLine(ERROR, "cannot read package member ", i, ", zip code : ", code);
       return code;
     }
-    const char* problem = zarvik::ZipNameProblem(entry.name, &AnsiOf);
-    const size_t longest = std::max(scratch.size(), base.size()) + 1 + entry.name.size();
-    if (!problem && longest + kLongestSuffix >= MAX_PATH)
-      problem = "name too long for the installation folder";
-    const std::wstring folded = zarvik::FoldZipName(entry.name);
-    if (!problem && !names.insert(folded).second)
-      problem = "two members with the same name";
-    if (problem) {
-      LogLine(ERROR, "package member refused (", problem, ") : ", zarvik::WideToUtf8(entry.name));
-      return ZR_ARGS;
-    }
-    for (size_t at = folded.find(L'\\'); at != std::wstring::npos; at = folded.find(L'\\', at + 1))
-      folders.insert(folded.substr(0, at));
-    members->push_back(
-        {i, BackslashName(entry.name), (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    names.push_back({entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   }
-  // A file where another member needs a folder.
-  for (const Member& member : *members) {
-    if (!member.directory && folders.count(zarvik::FoldZipName(member.name))) {
-      LogLine(ERROR, "package member refused (a file where a folder is needed) : ",
-              zarvik::WideToUtf8(member.name));
-      return ZR_ARGS;
-    }
+  // Every path the updater makes of a member, with its longest suffix, stays below MAX_PATH.
+  const size_t used = std::max(scratch.size(), base.size()) + 1 + kLongestSuffix;
+  const size_t maxLength = used < MAX_PATH ? MAX_PATH - 1 - used : 0;
+  size_t at = 0;
+  if (const char* problem = zarvik::ZipListProblem(names, maxLength, &AnsiOf, &at)) {
+    LogLine(ERROR, "package member refused (", problem, ") : ", zarvik::WideToUtf8(names[at].name));
+    return ZR_ARGS;
   }
+  for (size_t i = 0; i < names.size(); ++i)
+    members->push_back({static_cast<int>(i), BackslashName(names[i].name), names[i].directory});
   return ZR_OK;
 }
 
@@ -369,17 +417,19 @@ int PlanInstallation(const std::wstring& prefix,
 }
 
 // Writes the journal of the plan; without it no rename may start. 0 or kUpdateJournalFailed.
-int StartJournal(const std::wstring& journalPath, const zarvik::UpdateJournal& journal) {
-  if (WriteJournal(journalPath, zarvik::FormatJournal(journal), false))
+int StartJournal(const std::wstring& prefix, const zarvik::UpdateJournal& journal) {
+  if (WriteJournal(prefix, journal, kStartSteps))
     return 0;
   LogLine(ERROR, "cannot write the update journal, error : ", GetLastError());
-  DeleteIfExists(journalPath, "delete journal");
+  DeleteIfExists(JournalPath(prefix), "delete journal");
   return kUpdateJournalFailed;
 }
 
 // Creates the planned folders, then sets aside and moves in one file at a time: the set-aside
-// and the move of a file (the executable's too) are adjacent renames. 0, kUpdateCopyFailed or
-// kUpdateSetAsideFailed; the caller undoes a failure from the journal.
+// and the move of a file are adjacent renames. The executable comes last, and between its two
+// renames nothing else happens (no flush, no log line, no other file), so that it is missing
+// for as short a time as the system allows. 0, kUpdateCopyFailed or kUpdateSetAsideFailed; the
+// caller undoes a failure from the journal.
 int SetAsideAndMoveIn(const std::wstring& prefix,
                       const std::wstring& scratch,
                       const zarvik::UpdateJournal& journal,
@@ -393,12 +443,16 @@ int SetAsideAndMoveIn(const std::wstring& prefix,
   }
   const std::set<std::wstring> replaced(journal.replaced.begin(), journal.replaced.end());
   for (const std::wstring& name : files) {
+    // Every path is made before the first rename.
     const std::wstring target = prefix + name;
-    if (replaced.count(name) && !Rename("set aside", target, target + L".old", 0)) {
+    const std::wstring backup = target + L".old";
+    const std::wstring unpacked = scratch + L"\\" + name;
+    // A rename within one folder: write-through would only matter for a copy.
+    if (replaced.count(name) && !Rename("set aside", target, backup, 0, false)) {
       LogLine(ERROR, "rename file : ", ToAnsi(target), " failed,error : ", GetLastError());
       return kUpdateSetAsideFailed;
     }
-    if (!Rename("move in", scratch + L"\\" + name, target, MOVEFILE_REPLACE_EXISTING)) {
+    if (!Rename("move in", unpacked, target, MOVEFILE_REPLACE_EXISTING)) {
       LogLine(ERROR, "move file : ", ToAnsi(target), " failed,error : ", GetLastError());
       return kUpdateCopyFailed;
     }
@@ -406,17 +460,54 @@ int SetAsideAndMoveIn(const std::wstring& prefix,
   return 0;
 }
 
+// A journal that cannot be settled blocks the update that finds it: that update fails and is
+// reported. So that it cannot block every later one too, it is then renamed out of the way (kept
+// for a look at it); the next update installs over what it left, and its own plan deletes the
+// stale backups of the files it replaces. At a normal start it stays, for another try.
+zarvik::EarlierUpdate SetAsideIfAsked(const std::wstring& prefix, zarvik::StuckJournal stuck) {
+  if (stuck == zarvik::StuckJournal::kSetAside) {
+    const std::wstring aside = prefix + zarvik::kStuckJournalName;
+    if (Rename("set aside journal", JournalPath(prefix), aside, MOVEFILE_REPLACE_EXISTING))
+      LogLine(ERROR, "the update journal is set aside as ", ToAnsi(aside),
+              ", the next update installs over it.");
+    else
+      LogLine(ERROR, "cannot set the update journal aside, error : ", GetLastError());
+  }
+  return zarvik::EarlierUpdate::kStuck;
+}
+
+// Rolls the installation of `journal` back. When the old files are back, the journal goes; if
+// the roll-back could only move some new files to "<name>.old.undone", a committed journal that
+// names just those replaces it, so that a later start deletes them. False, with the journal and
+// the backups kept for another try, when an old file could not be put back.
+bool RolledBack(const std::wstring& prefix, const zarvik::UpdateJournal& journal) {
+  zarvik::UpdateJournal left;
+  if (!RollBack(prefix, journal, &left.undone)) {
+    LogLine(ERROR, "the roll-back failed: the journal and the backups stay for the next start.");
+    return false;
+  }
+  if (!left.undone.empty()) {
+    left.committed = true;
+    if (!WriteJournal(prefix, left, kCommitSteps)) {
+      // Rolling back again at the next start changes nothing and names them again.
+      LogLine(ERROR, "cannot write the update journal, error : ", GetLastError());
+    }
+    return true;
+  }
+  if (!DeleteIfExists(JournalPath(prefix), "delete journal")) {
+    // Rolling back again at the next start changes nothing: the old files are in place.
+    LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
+  }
+  return true;
+}
+
 // Rolls a failed installation back from its journal; `failure` when the old version is back (and
 // the journal gone), kUpdateRollBackFailed when the journal and the backups must stay.
 int UndoInstallation(const std::wstring& prefix,
                      const zarvik::UpdateJournal& journal,
                      int failure) {
-  if (!RollBack(prefix, journal)) {
-    LogLine(ERROR, "the roll-back failed: the journal and the backups stay for the next start.");
+  if (!RolledBack(prefix, journal))
     return kUpdateRollBackFailed;
-  }
-  if (!DeleteIfExists(JournalPath(prefix), "delete journal"))
-    LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
   return failure;
 }
 
@@ -574,27 +665,37 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
 
 namespace zarvik {
 
-EarlierUpdate SettleEarlierUpdate(const std::wstring& directory) {
+EarlierUpdate SettleEarlierUpdate(const std::wstring& directory, StuckJournal stuck) {
   const std::wstring path = JournalPath(directory);
+  // A journal still under its temporary name was never in place: nothing was renamed for it.
+  if (!DeleteIfExists(TemporaryJournalPath(directory), "delete temporary journal"))
+    LogLine(ERROR, "cannot delete the temporary update journal, error : ", GetLastError());
   std::string text, problem;
   const int read = ReadJournal(path, &text);
   if (read == 1)
     return EarlierUpdate::kNone;
   UpdateJournal journal;
-  if (read < 0 || !ParseJournal(text, &journal, &problem)) {
+  const JournalText kind =
+      read < 0 ? JournalText::kRefused : ParseJournal(text, &journal, &problem);
+  if (kind == JournalText::kIncomplete) {
+    LogLine(ERROR, "the update journal is incomplete (", problem,
+            "): nothing was renamed for it, it is discarded.");
+    if (DeleteIfExists(path, "delete journal"))
+      return EarlierUpdate::kDiscarded;
+    LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
+    return SetAsideIfAsked(directory, stuck);
+  }
+  if (kind == JournalText::kRefused) {
     if (read < 0)
       problem = "journal unreadable";
     LogLine(ERROR, "the update journal is not used (", problem, "), it stays with the backups.");
-    return EarlierUpdate::kStuck;
+    return SetAsideIfAsked(directory, stuck);
   }
   if (journal.committed) {
     // The new version has started: its backups are no longer needed, then the journal.
-    bool ok = true;
-    for (const std::wstring& name : journal.replaced)
-      ok = DeleteIfExists(directory + name + L".old", "delete backup") && ok;
-    if (!ok) {
+    if (!DeleteNamedBackups(directory, journal)) {
       LogLine(ERROR, "cannot delete every backup of the last update, error : ", GetLastError());
-      return EarlierUpdate::kStuck;
+      return SetAsideIfAsked(directory, stuck);
     }
     if (!DeleteIfExists(path, "delete journal"))
       LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
@@ -602,14 +703,8 @@ EarlierUpdate SettleEarlierUpdate(const std::wstring& directory) {
     return EarlierUpdate::kFinished;
   }
   LogLine(ERROR, "the last update did not finish, roll back ", journal.replaced.size(), " files.");
-  if (!RollBack(directory, journal)) {
-    LogLine(ERROR, "the roll-back failed: the journal and the backups stay for the next start.");
-    return EarlierUpdate::kStuck;
-  }
-  if (!DeleteIfExists(path, "delete journal")) {
-    // Rolling back again at the next start changes nothing: the old files are in place.
-    LogLine(ERROR, "cannot delete the update journal, error : ", GetLastError());
-  }
+  if (!RolledBack(directory, journal))
+    return SetAsideIfAsked(directory, stuck);
   return EarlierUpdate::kRolledBack;
 }
 
@@ -627,9 +722,8 @@ int InstallPackage(const std::wstring& directory, const std::wstring& package) {
   std::vector<std::wstring> files;
   if (result == ZR_OK)
     result = PlanInstallation(prefix, members, &journal, &files);
-  const std::wstring journalPath = JournalPath(prefix);
   if (result == 0)
-    result = StartJournal(journalPath, journal);
+    result = StartJournal(prefix, journal);
   if (result != 0) {
     // Nothing of the installation was touched yet.
     DeleteDirectoryTree(scratch);
@@ -638,9 +732,13 @@ int InstallPackage(const std::wstring& directory, const std::wstring& package) {
 
   // From here on every failure is undone from the journal.
   result = SetAsideAndMoveIn(prefix, scratch, journal, files);
-  if (result == 0 && !WriteJournal(journalPath, JournalCommitLine(), true)) {
-    LogLine(ERROR, "cannot commit the update journal, error : ", GetLastError());
-    result = kUpdateJournalFailed;
+  if (result == 0) {
+    UpdateJournal committed = journal;
+    committed.committed = true;
+    if (!WriteJournal(prefix, committed, kCommitSteps)) {
+      LogLine(ERROR, "cannot commit the update journal, error : ", GetLastError());
+      result = kUpdateJournalFailed;
+    }
   }
   if (result != 0) {
     // Half a new version is a broken client: put the old one back.
@@ -658,21 +756,12 @@ int InstallPackage(const std::wstring& directory, const std::wstring& package) {
 
 void CleanUpAfterUpdate(const std::wstring& directory) {
   const std::wstring base = WithoutSeparator(directory);
+  // Only what a journal names is deleted: a file of the installation may well contain ".old".
   const EarlierUpdate earlier = SettleEarlierUpdate(base + L"\\");
+  if (earlier != EarlierUpdate::kFinished)
+    LogLine(INFO, "find old file number : ", 0);
   DeleteDirectoryTree(base + L"\\Temp");
   DeleteIfExists(base + L"\\zarvik.zip", "delete package");
-  if (earlier == EarlierUpdate::kStuck || PathExists(JournalPath(base + L"\\")))
-    return;  // every ".old" file may be needed to undo it
-  std::vector<std::wstring> found;
-  FindOldFiles(base, &found);
-  LogLine(INFO, "find old file number : ", found.size());
-  for (const std::wstring& path : found) {
-    LogLine(INFO, "delete file : ", ToAnsi(path));
-    if (DeleteIfExists(path))
-      LogLine(INFO, "file : ", ToAnsi(path), " delete succ.");
-    else
-      LogLine(ERROR, "file : ", ToAnsi(path), " delete failed,error : ", GetLastError());
-  }
 }
 
 int RunUpdateIn(HWND window,
@@ -681,7 +770,7 @@ int RunUpdateIn(HWND window,
                 DWORD pauseMs) {
   ProgressWindow = window;
   // An earlier installation is settled before this one touches anything.
-  if (SettleEarlierUpdate(directory) == EarlierUpdate::kStuck) {
+  if (SettleEarlierUpdate(directory, StuckJournal::kSetAside) == EarlierUpdate::kStuck) {
     LogLine(ERROR, "an earlier update is not settled, this one does not start.");
     return kUpdateEarlierUnfinished;
   }

@@ -3,11 +3,12 @@
 // size), then, file by file, set each replaced file aside as "<name>.old" and move the new one
 // in, the executable last. The ".old" files stay until the first start of the new version.
 //
-// The journal ("update.journal", see update_journal.h) is written and flushed before the first
-// rename and marked committed after the last move. At the next start a committed journal means
-// the new version runs: its backups and then the journal are deleted. A journal that is not
-// committed means the installation was interrupted: it is rolled back from the backups, and if
-// that fails the journal and the backups stay for another try.
+// The journal ("update.journal", see update_journal.h) is written whole and flushed before the
+// first rename and replaced by the committed one after the last move. At the next start a
+// committed journal means the new version runs: the backups it names and then the journal are
+// deleted. A journal that is not committed means the installation was interrupted: it is rolled
+// back from the backups, and if that fails the journal and the backups stay for another try. A
+// journal whose writing never finished is discarded: nothing was renamed for it.
 #pragma once
 
 #include <windows.h>
@@ -29,9 +30,9 @@ constexpr int kUpdateManifestRefused = 0x1000000;   // the manifest's version is
 int RunUpdate(HWND window);
 
 // The clean-up at a normal start for `directory` (no trailing separator): finishes or rolls back
-// an earlier installation by its journal, then, when no journal is left, removes every file
-// whose name contains ".old"; the scratch folder and a left package are removed too. The path
-// stays wide: an installation folder outside the ANSI code page is settled all the same.
+// an earlier installation by its journal, which deletes the backups the journal names and
+// nothing else; the scratch folder and a left package are removed too. The path stays wide: an
+// installation folder outside the ANSI code page is settled all the same.
 void DeleteOldFiles(const std::wstring& directory);
 
 // Copies the tree `source` over `destination`; true when every file arrived. With `moveFiles`
@@ -66,14 +67,26 @@ enum class EarlierUpdate {
   kNone,        // no journal
   kFinished,    // committed: backups and journal deleted (or the journal could not be deleted)
   kRolledBack,  // not committed: the old files are back and the journal is gone
-  kStuck,       // unreadable, unsafe, or the roll-back failed: journal and backups kept
+  kDiscarded,   // its writing never finished, so nothing was renamed: the journal was deleted
+  kStuck,       // unreadable, unsafe, or the roll-back failed: journal and backups kept (or the
+                // journal set aside, see StuckJournal)
 };
-// Settles the journal in `directory`, see above.
-EarlierUpdate SettleEarlierUpdate(const std::wstring& directory);
+// What becomes of a journal that cannot be settled: kept for the next start, or, in the update
+// that finds it (which then fails and is reported), renamed to kStuckJournalName so that the
+// next update can install over it.
+enum class StuckJournal { kKeep, kSetAside };
+// Settles the journal in `directory`, see above. A journal left under its temporary name is
+// deleted first.
+EarlierUpdate SettleEarlierUpdate(const std::wstring& directory,
+                                  StuckJournal stuck = StuckJournal::kKeep);
 
 // The clean-up of a normal start for `directory` (with trailing backslash).
 void CleanUpAfterUpdate(const std::wstring& directory);
 
 constexpr wchar_t kJournalName[] = L"update.journal";
+// The journal while it is written, before it is renamed into place.
+constexpr wchar_t kTemporaryJournalName[] = L"update.journal.new";
+// A journal that could not be settled, out of the way of later updates.
+constexpr wchar_t kStuckJournalName[] = L"update.journal.stuck";
 
 }  // namespace zarvik

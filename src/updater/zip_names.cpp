@@ -1,6 +1,6 @@
 #include "updater/zip_names.h"
 
-#include <cwctype>
+#include <set>
 
 namespace zarvik {
 
@@ -84,14 +84,41 @@ bool IsDeviceName(const std::wstring& component) {
   std::wstring base = component.substr(0, component.find(L'.'));
   while (!base.empty() && base.back() == L' ')
     base.pop_back();
-  for (wchar_t& c : base)
-    c = static_cast<wchar_t>(std::towupper(c));
+  UppercaseLikeTheFileSystem(&base);
   if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
       base == L"CONOUT$")
     return true;
   if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0)) {
     wchar_t d = base[3];
     return (d >= L'1' && d <= L'9') || d == 0xB9 || d == 0xB2 || d == 0xB3;  // also superscripts
+  }
+  return false;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* tail) {
+  const std::wstring end = tail;
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A short-name alias has the form "BASE~N.EXT"; whatever follows the digit, it may name
+// another file of the folder.
+bool MayBeShortNameAlias(const std::wstring& component) {
+  for (size_t i = 0; i + 1 < component.size(); ++i) {
+    if (component[i] == L'~' && component[i + 1] >= L'0' && component[i + 1] <= L'9')
+      return true;
+  }
+  return false;
+}
+
+// The updater's own files at the top of the installation, uppercased.
+bool IsUpdaterFileName(const std::wstring& folded) {
+  static const wchar_t* const kNames[] = {
+      L"UPDATE.JOURNAL", L"UPDATE.JOURNAL.NEW", L"UPDATE.JOURNAL.STUCK", L"ZARVIK.ZIP",
+      L"UPDATE.INI",     L"UPDATE.INI.SIG",     L"UPDATE.SERIAL",        L"UPDATE.SERIAL.NEW",
+  };
+  for (const wchar_t* name : kNames) {
+    if (folded == name)
+      return true;
   }
   return false;
 }
@@ -134,14 +161,17 @@ const char* ZipNameProblem(const std::wstring& name, char (*ansiOf)(wchar_t)) {
       return "component ends in a dot or a blank";
     if (IsDeviceName(part))
       return "device name";
+    if (MayBeShortNameAlias(part))
+      return "may be a short-name alias";
+    std::wstring folded = part;
+    UppercaseLikeTheFileSystem(&folded);
+    // The updater sets replaced files aside under these names and puts them back from there.
+    if (EndsWith(folded, L".OLD") || EndsWith(folded, L".OLD.UNDONE"))
+      return "named like the updater's backups";
     if (first) {
-      std::wstring folded = part;
-      for (wchar_t& c : folded)
-        c = static_cast<wchar_t>(std::towlower(c));
-      if (folded == L"temp")
+      if (folded == L"TEMP")
         return "the updater's scratch folder";
-      if (end == trimmed.size() && (folded == L"update.journal" || folded == L"zarvik.zip" ||
-                                    folded == L"update.ini" || folded == L"update.ini.sig"))
+      if (end == trimmed.size() && IsUpdaterFileName(folded))
         return "the updater's own file";
     }
     first = false;
@@ -152,11 +182,42 @@ const char* ZipNameProblem(const std::wstring& name, char (*ansiOf)(wchar_t)) {
 
 std::wstring FoldZipName(const std::wstring& name) {
   std::wstring folded = name;
-  for (wchar_t& c : folded)
-    c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+  for (wchar_t& c : folded) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  UppercaseLikeTheFileSystem(&folded);
   while (!folded.empty() && folded.back() == L'\\')
     folded.pop_back();
   return folded;
+}
+
+const char* ZipListProblem(const std::vector<ZipListedName>& names,
+                           size_t maxLength,
+                           char (*ansiOf)(wchar_t),
+                           size_t* at) {
+  std::set<std::wstring> seen, folders;
+  std::vector<std::wstring> folded(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    *at = i;
+    const char* problem = ZipNameProblem(names[i].name, ansiOf);
+    if (problem)
+      return problem;
+    if (names[i].name.size() > maxLength)
+      return "name too long for the installation folder";
+    folded[i] = FoldZipName(names[i].name);
+    if (!seen.insert(folded[i]).second)
+      return "two members with the same name";
+    for (size_t slash = folded[i].find(L'\\'); slash != std::wstring::npos;
+         slash = folded[i].find(L'\\', slash + 1))
+      folders.insert(folded[i].substr(0, slash));
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    *at = i;
+    if (!names[i].directory && folders.count(folded[i]))
+      return "a file where a folder is needed";
+  }
+  return nullptr;
 }
 
 uint32_t DeriveZipAttributes(unsigned host, uint32_t a) {

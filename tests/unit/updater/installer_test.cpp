@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -10,11 +11,13 @@
 #include "common/encoding.h"
 #include "common/scoped_handle.h"
 #include "support/file_tree.h"
+#include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 #include "updater/downloader.h"
 #include "updater/package_integrity.h"
+#include "updater/update_journal.h"
 #include "updater/update_key.h"
 #include "updater/update_messages.h"
 #include "updater/update_steps.h"
@@ -144,11 +147,11 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
       {L"evil.dll", "lands inside"},
       {L"update.ini", ReadFileBytes(dir + L"update.ini")},
   };
-  // The journal stays, committed, until the new version has started once.
+  // The journal stays, committed and whole, until the new version has started once.
   FileTree tree = TreeOf(dir);
   const std::string journal = tree[zarvik::kJournalName];
-  EXPECT_EQ(journal.rfind("zarvik update journal\n", 0), 0u) << journal;
-  EXPECT_EQ(journal.substr(journal.size() - 12), "C\tcommitted\n") << journal;
+  EXPECT_EQ(journal.rfind("zarvik update journal 2\n", 0), 0u) << journal;
+  EXPECT_EQ(journal.substr(journal.size() - 18), "C\tcommitted\nE\tend\n") << journal;
   tree.erase(zarvik::kJournalName);
   EXPECT_EQ(tree, expected);  // no Temp, no package, no left-overs
   EXPECT_FALSE(Exists(temp.File(L"evil.dll")));
@@ -156,12 +159,17 @@ TEST_F(Installer, NewFilesInPlaceOldOnesSetAside) {
   ASSERT_FALSE(posted.empty());
   EXPECT_EQ(posted.back().message, WM_UPDATE_INSTALLING);
 
-  // The next start removes the set-aside files, wherever they are and whatever follows ".old".
-  Put(L"readme.older.txt", "x");
+  // The next start removes the backups the journal names, wherever they are, and nothing else.
+  CreateDirectoryW((dir + L"fonts").c_str(), nullptr);
+  for (const wchar_t* name : {L"readme.older.txt", L"fonts\\title.oldstyle.ttf", L"notes.old"}) {
+    Put(name, "the player's");
+    expected[name] = "the player's";
+  }
+  expected[L"fonts\\"] = "";
   DeleteOldFiles(dir.substr(0, dir.size() - 1));
   expected.erase(L"zarvik.exe.old");
   expected.erase(L"lib\\a.dll.old");
-  EXPECT_EQ(TreeOf(dir), expected);  // backups, journal and the other ".old" file are gone
+  EXPECT_EQ(TreeOf(dir), expected);  // backups and journal are gone
 }
 
 TEST_F(Installer, LockedTargetUndoesEveryRename) {
@@ -255,6 +263,47 @@ TEST_F(Installer, BadPackagesLeaveTheInstallationAlone) {
        "",
        ZR_ARGS},
       {"file and folder", {Member("lib", "a file"), Member("lib/a.dll", "x")}, "", ZR_ARGS},
+      // A backup's name would take the place of the real backup.
+      {"a backup's name",
+       {Member("lib/a.dll", "new a"), Member("lib/a.dll.old", "x"), Member("zarvik.exe", "new")},
+       "",
+       ZR_ARGS},
+      {"a backup's name in capitals",
+       {Member("zarvik.exe", "new"), Member("x.dll.OLD", "x")},
+       "",
+       ZR_ARGS},
+      {"an undone file's name",
+       {Member("zarvik.exe", "new"), Member("zarvik.exe.old.undone", "x")},
+       "",
+       ZR_ARGS},
+      {"a backup folder", {Member("zarvik.exe", "new"), Member("lib.old/x.dll", "x")}, "", ZR_ARGS},
+      {"short-name alias", {Member("zarvik.exe", "new"), Member("UPDATE~1.JOU", "x")}, "", ZR_ARGS},
+      {"short-name alias in a folder",
+       {Member("zarvik.exe", "new"), Member("LIB~1/x.dll", "x")},
+       "",
+       ZR_ARGS},
+      {"the stored serial",
+       {Member("zarvik.exe", "new"), Member("update.serial", "9")},
+       "",
+       ZR_ARGS},
+      {"the journal's temporary name",
+       {Member("zarvik.exe", "new"), Member("update.journal.new", "x")},
+       "",
+       ZR_ARGS},
+      {"the set-aside journal",
+       {Member("zarvik.exe", "new"), Member("Update.Journal.Stuck", "x")},
+       "",
+       ZR_ARGS},
+      // Names the file system takes for one, though they differ beyond ASCII.
+      {"accented letters in two cases",
+       {Member("zarvik.exe", "new"), Member("skin/\xc3\x89.png", "E"),
+        Member("skin/\xc3\xa9.png", "e")},
+       "",
+       ZR_ARGS},
+      {"cyrillic file and folder",
+       {Member("zarvik.exe", "new"), Member("\xd0\x80", "file"), Member("\xd1\x90/x", "x")},
+       "",
+       ZR_ARGS},
       {"too long", {Member("zarvik.exe", "new"), Member(std::string(250, 'n'), "x")}, "", ZR_ARGS},
       {"no entries",
        {},
@@ -318,12 +367,14 @@ TEST_F(Installer, InterruptedInstallationIsRolledBackAtTheNextStart) {
   DeleteFileW((dir + L"lib\\a.dll.old").c_str());
   MoveFileW((dir + L"lib\\a.dll").c_str(), (dir + L"lib\\a.dll.old").c_str());
   Put(L"added.txt", "new file");
-  Put(L"other.dll.old", "from an earlier, finished update");
+  Put(L"other.dll.old", "no journal names it");
+  // As the earlier clients wrote it: no end line, the last line break written.
   Put(zarvik::kJournalName,
-      "zarvik update journal\nN\tadded.txt\nN\tnot-yet-copied.txt\nR\tzarvik.exe\nR\tlib\\a.dll");
+      "zarvik update journal\nN\tadded.txt\nN\tnot-yet-copied.txt\nR\tzarvik.exe\nR\tlib\\a.dll\n");
   DeleteOldFiles(dir.substr(0, dir.size() - 1));
   FileTree expected = Untouched();
   expected.erase(L"lib\\a.dll.old");
+  expected[L"other.dll.old"] = "no journal names it";
   expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately
   expected[L"duilib.dll.org"] = "left-over";
   EXPECT_EQ(TreeOf(dir), expected);
@@ -384,6 +435,214 @@ TEST_F(Installer, PackageThatDiffersFromTheManifestIsNeverUnpacked) {
   WriteManifest("/pkg/zarvik.zip", "", size + hash);
   EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
   EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
+}
+
+// --- The journal ------------------------------------------------------------------------------
+
+std::string Step(const char* step, const std::wstring& path) {
+  return std::string(step) + " " + zarvik::WideToUtf8(path);
+}
+
+TEST_F(Installer, HalfWrittenJournalsAreDiscardedAndBlockNothing) {
+  // What a kill or a power cut leaves while the journal is written: nothing was renamed yet.
+  CreateDirectoryW((dir + L"skin").c_str(), nullptr);
+  Put(L"skin\\main.xml", "old skin");
+  Put(L"duilib.dll", "old duilib");
+  const std::string header = "zarvik update journal\n";
+  struct Case {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"empty", ""},
+      {"a new file's name cut", header + "N\tskin\\new.png\nN\tskin"},
+      {"a replaced file's name cut", header + "R\tduilib.dll\nR\tskin\\ma"},
+      {"zero-filled tail", header + "R\tduilib.dll\n" + std::string(16, '\0')},
+      {"no end line", "zarvik update journal 2\nR\tduilib.dll\nR\tskin\\main.xml\n"},
+  };
+  ServePackage(NewVersion());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FileTree before = TreeOf(dir);
+    Put(zarvik::kJournalName, c.text);
+    zarvik_test::LogCapture log;
+    const zarvik::EarlierUpdate settled = zarvik::SettleEarlierUpdate(dir);
+    EXPECT_NE(settled, zarvik::EarlierUpdate::kStuck);
+    EXPECT_NE(settled, zarvik::EarlierUpdate::kRolledBack);
+    EXPECT_TRUE(log.HasError("journal is incomplete"));
+    EXPECT_EQ(TreeOf(dir), before);  // the skin folder is where it was; the journal is gone
+    // A second time, and in the update that follows, it blocks nothing.
+    Put(zarvik::kJournalName, c.text);
+    EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+    EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
+    // Back to the old version for the next row.
+    zarvik::CleanUpAfterUpdate(dir);
+    Put(L"zarvik.exe", "old exe");
+    Put(L"lib\\a.dll", "old a");
+    for (const wchar_t* name : {L"new.txt", L"evil.dll"})
+      DeleteFileW((dir + name).c_str());
+  }
+}
+
+TEST_F(Installer, JournalThatCannotBeSettledBlocksOnlyTheUpdateThatFindsIt) {
+  ServePackage(NewVersion());
+  struct Case {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"unsafe name", "zarvik update journal 2\nR\t..\\outside.dll\nE\tend\n"},
+      {"not a journal", "something else\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(L"lib\\a.dll.old", "a backup");
+    Put(zarvik::kJournalName, c.text);
+    // At a normal start it stays, with the backups.
+    zarvik::CleanUpAfterUpdate(dir);
+    EXPECT_EQ(ReadFileBytes(dir + zarvik::kJournalName), c.text);
+    EXPECT_TRUE(Exists(dir + L"lib\\a.dll.old"));
+    // The update that finds it fails (and is reported); it is set aside for a look at it.
+    EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), kUpdateEarlierUnfinished);
+    EXPECT_FALSE(Exists(dir + zarvik::kJournalName));
+    EXPECT_EQ(ReadFileBytes(dir + L"update.journal.stuck"), c.text);
+    EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "old exe");
+    // The next one installs.
+    EXPECT_EQ(zarvik::RunUpdateIn(window, dir, 0), 0);
+    EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "new exe");
+    zarvik::CleanUpAfterUpdate(dir);
+    Put(L"zarvik.exe", "old exe");
+  }
+}
+
+std::vector<std::string> g_journalSeen;
+std::wstring g_journalPath;
+bool RecordStepAndJournal(const char* step, const std::wstring& path) {
+  RecordStep(step, path);
+  // What lies at the journal's name before every step.
+  g_journalSeen.push_back(Exists(g_journalPath) ? ReadFileBytes(g_journalPath) : "-");
+  return true;
+}
+
+TEST_F(Installer, JournalIsWholeWheneverItIsThereAndTheExecutableGoesLast) {
+  ServePackage(NewVersion());
+  const std::wstring package = dir + L"zarvik.zip";
+  ASSERT_TRUE(WriteFileBytes(package, ReadFileBytes(temp.File(L"built.zip"))));
+  g_steps.clear();
+  g_journalSeen.clear();
+  g_journalPath = dir + zarvik::kJournalName;
+  zarvik::SetUpdateStepHook(&RecordStepAndJournal);
+  ASSERT_EQ(zarvik::InstallPackage(dir, package), 0);
+  zarvik::SetUpdateStepHook(nullptr);
+  const std::wstring temporary = dir + L"update.journal.new";
+  const auto at = [&](const std::string& step) {
+    return std::find(g_steps.begin(), g_steps.end(), step) - g_steps.begin();
+  };
+  const ptrdiff_t create = at(Step("create journal", temporary));
+  const ptrdiff_t write = at(Step("write journal", temporary));
+  const ptrdiff_t place = at(Step("place journal", dir + zarvik::kJournalName));
+  const ptrdiff_t exeAside = at(Step("set aside", dir + L"zarvik.exe.old"));
+  const ptrdiff_t commit = at(Step("commit journal", dir + zarvik::kJournalName));
+  ASSERT_LT(commit, static_cast<ptrdiff_t>(g_steps.size())) << testing::PrintToString(g_steps);
+  EXPECT_TRUE(create < write && write < place) << testing::PrintToString(g_steps);
+  // Every rename comes after the journal is in place; the executable's two renames are the last
+  // ones, back to back, before the commit.
+  std::vector<std::string> renames;
+  for (size_t i = 0; i < g_steps.size(); ++i) {
+    if (g_steps[i].rfind("set aside ", 0) == 0 || g_steps[i].rfind("move in ", 0) == 0) {
+      EXPECT_GT(static_cast<ptrdiff_t>(i), place) << g_steps[i];
+      renames.push_back(g_steps[i]);
+    }
+  }
+  ASSERT_GE(renames.size(), 2u);
+  EXPECT_EQ(renames[renames.size() - 2], Step("set aside", dir + L"zarvik.exe.old"));
+  EXPECT_EQ(renames.back(), Step("move in", dir + L"zarvik.exe"));
+  EXPECT_EQ(g_steps[exeAside + 1], renames.back());
+  EXPECT_LT(exeAside, commit);
+  // Whenever a journal lay at its name, it was whole: the plan before the commit, the committed
+  // one after it.
+  for (size_t i = 0; i < g_journalSeen.size(); ++i) {
+    SCOPED_TRACE(g_steps[i]);
+    if (g_journalSeen[i] == "-") {
+      EXPECT_LE(static_cast<ptrdiff_t>(i), place);
+      continue;
+    }
+    const std::string& seen = g_journalSeen[i];
+    EXPECT_EQ(seen.rfind("zarvik update journal 2\n", 0), 0u) << seen;
+    EXPECT_TRUE(seen.size() > 6 && seen.substr(seen.size() - 6) == "E\tend\n") << seen;
+    EXPECT_EQ(seen.find("C\tcommitted\n") != std::string::npos, static_cast<ptrdiff_t>(i) > commit)
+        << seen;
+  }
+  EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(Installer, JournalThatCannotBeWrittenWholeRenamesNothing) {
+  ServePackage(NewVersion());
+  const std::wstring package = dir + L"zarvik.zip";
+  for (const char* failing : {"create journal", "write journal", "place journal"}) {
+    SCOPED_TRACE(failing);
+    ASSERT_TRUE(WriteFileBytes(package, ReadFileBytes(temp.File(L"built.zip"))));
+    static const char* s_failing;
+    s_failing = failing;
+    zarvik::SetUpdateStepHook(
+        [](const char* step, const std::wstring&) { return std::string(step) != s_failing; });
+    EXPECT_EQ(zarvik::InstallPackage(dir, package), kUpdateJournalFailed);
+    zarvik::SetUpdateStepHook(nullptr);
+    FileTree tree = TreeOf(dir);
+    tree.erase(L"zarvik.zip");
+    FileTree expected = Untouched();
+    expected.erase(L"lib\\a.dll.old");  // stale: deleted by the plan
+    expected[L"zarvik.bin"] = "left-over";
+    expected[L"duilib.dll.org"] = "left-over";
+    EXPECT_EQ(tree, expected);  // no journal, no temporary journal, nothing renamed
+    Put(L"lib\\a.dll.old", "stale from an earlier update");
+  }
+}
+
+TEST_F(Installer, JournalLeftUnderItsTemporaryNameIsNeverActedOn) {
+  Put(L"update.journal.new", "zarvik update journal 2\nN\tkeep.txt\nR\tlib\\a.dll\nE\tend\n");
+  DeleteOldFiles(dir.substr(0, dir.size() - 1));
+  FileTree expected = Untouched();
+  expected[L"zarvik.bin"] = "left-over";  // start-up removes these separately
+  expected[L"duilib.dll.org"] = "left-over";
+  EXPECT_EQ(TreeOf(dir), expected);
+}
+
+TEST_F(Installer, RollBackNeverMovesAFolderAway) {
+  // A whole journal of an earlier client whose N line names a folder that stands there.
+  CreateDirectoryW((dir + L"skin").c_str(), nullptr);
+  Put(L"skin\\main.xml", "old skin");
+  Put(zarvik::kJournalName, "zarvik update journal\nN\tskin\nN\tlib\n");
+  const FileTree before = TreeOf(dir);
+  DeleteOldFiles(dir.substr(0, dir.size() - 1));
+  FileTree expected = before;
+  expected.erase(zarvik::kJournalName);
+  EXPECT_EQ(TreeOf(dir), expected);
+}
+
+bool g_restoreFailed = false;
+TEST_F(Installer, WhatARollBackCouldOnlyMoveAsideIsDeletedByALaterStart) {
+  // The new executable cannot be replaced (it runs): the roll-back moves it aside and names it
+  // in a journal of its own, which a later start settles.
+  Put(L"zarvik.exe.old", "old exe");
+  Put(L"zarvik.exe", "new exe");
+  Put(L"readme.old", "the player's");
+  Put(zarvik::kJournalName, "zarvik update journal\nR\tzarvik.exe\n");
+  g_restoreFailed = false;
+  zarvik::SetUpdateStepHook([](const char* step, const std::wstring&) {
+    if (std::string(step) != "restore" || g_restoreFailed)
+      return true;
+    g_restoreFailed = true;  // the first, replacing rename
+    return false;
+  });
+  EXPECT_EQ(zarvik::SettleEarlierUpdate(dir), zarvik::EarlierUpdate::kRolledBack);
+  zarvik::SetUpdateStepHook(nullptr);
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe"), "old exe");
+  EXPECT_EQ(ReadFileBytes(dir + L"zarvik.exe.old.undone"), "new exe");
+  DeleteOldFiles(dir.substr(0, dir.size() - 1));
+  FileTree tree = TreeOf(dir);
+  EXPECT_EQ(tree.count(L"zarvik.exe.old.undone"), 0u);
+  EXPECT_EQ(tree.count(zarvik::kJournalName), 0u);
+  EXPECT_EQ(tree[L"readme.old"], "the player's");
+  EXPECT_EQ(tree[L"zarvik.exe"], "old exe");
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 #include "common/encoding.h"
 #include "support/temp_dir.h"
-#include "updater/zip_names.h"
 #include "support/zip_builder.h"
+#include "updater/zip_names.h"
 
 using zarvik_test::BuildZip;
 using zarvik_test::ReadFileBytes;
@@ -118,6 +118,24 @@ TEST(ZipNames, HostileNamesAreRefused) {
       {L"Temp/zarvik.exe", true, nullptr},
       {L"TEMP/", true, nullptr},
       {L"bin/update.journal", false, nullptr},  // only the top-level names are the updater's
+      {L"update.serial", true, nullptr},
+      {L"update.serial.new", true, nullptr},
+      {L"UPDATE.JOURNAL.NEW", true, nullptr},
+      {L"update.journal.stuck", true, nullptr},
+      // Names like the updater's backups, at any depth and in any case.
+      {L"duilib.dll.old", true, nullptr},
+      {L"skin/a.png.OLD", true, nullptr},
+      {L"x.old.undone", true, nullptr},
+      {L"backup.old/x.dll", true, nullptr},
+      {L"fonts/title.oldstyle.ttf", false, nullptr},
+      {L"readme.older.txt", false, nullptr},
+      {L"old/x.dll", false, nullptr},
+      // Short-name aliases.
+      {L"UPDATE~1.JOU", true, nullptr},
+      {L"bin/PROGRA~2/x.dll", true, nullptr},
+      {L"a~b.txt", false, nullptr},
+      {L"~1", true, nullptr},
+      {L"tilde~", false, nullptr},
       {L"a<b", true, nullptr},
       {L"a?b", true, nullptr},
       {L"a|b", true, nullptr},
@@ -134,7 +152,11 @@ TEST(ZipNames, HostileNamesAreRefused) {
   }
   // A name cut at an embedded NUL would name another file.
   EXPECT_NE(zarvik::ZipNameProblem(std::wstring(L"x.dll\0.txt", 11)), nullptr);
-  EXPECT_EQ(zarvik::FoldZipName(L"Bin/Tool.DLL/"), L"bin\\tool.dll");
+  EXPECT_EQ(zarvik::FoldZipName(L"Bin/Tool.DLL/"), L"BIN\\TOOL.DLL");
+  // Case beyond ASCII, as the file system compares names.
+  EXPECT_EQ(zarvik::FoldZipName(L"skin/\u00e9\u0450.png"),
+            zarvik::FoldZipName(L"SKIN\\\u00c9\u0400.PNG"));
+  EXPECT_NE(zarvik::FoldZipName(L"\u00e9"), zarvik::FoldZipName(L"e"));
 }
 
 TEST(ZipNames, AttributesFollowTheHostSystem) {
