@@ -27,7 +27,7 @@ if [ "$(uname -m)" != x86_64 ]; then log "a WoW64 Wine is built on x86-64 only";
 # GDI, fonts). Nothing for sound, video, printing, scanners, network directories, Vulkan or
 # OpenGL: the client and its tests use none of them.
 packages=(
-  gcc make autoconf flex bison gettext pkgconf perl libxml-libxml-perl unzip dpkg-dev
+  gcc make autoconf flex bison gettext libgettextpo-dev pkgconf perl libxml-libxml-perl unzip dpkg-dev
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
   unicode-data unicode-idna unicode-cldr-core khronos-api libvulkan-dev
   icoutils librsvg2-bin imagemagick fontforge-nox
@@ -87,8 +87,7 @@ configure_args=(
   --without-usb --without-v4l2 --without-vulkan --without-wayland
   ZLIB_PE_LIBS=z
 )
-key=$(printf '%s\n' "${configure_args[@]}" "${disabled[@]}" | cat - "$here/build-wine-wow64.sh" \
-  | sha256sum | cut -c1-10)
+key=$(printf '%s\n' "${configure_args[@]}" "${disabled[@]}" | sha256sum | cut -c1-10)
 prefix=$cache/$version-$key
 stamp=$prefix/.complete
 if [ -f "$stamp" ]; then log "already built"; echo "$prefix"; exit 0; fi
@@ -99,12 +98,18 @@ if [ -f "$stamp" ]; then log "already built"; echo "$prefix"; exit 0; fi
 
 start=$(date +%s)
 work=$cache/build-$version-$key
+src=$work/src
 log "wine $version, WoW64 (i386 and x86_64), into $prefix; building in $work"
+# The build takes hours on a busy machine: a run that was stopped goes on from where make was.
+if [ -f "$work/.configured" ] && [ "$(cat "$work/.configured")" = "$key" ] && [ -f "$src/Makefile" ]; then
+  log "going on with the configured tree in $work"
+  cd "$src"
+else
+# (Not indented up to the matching "fi": the block holds here-documents.)
 rm -rf "$work"; mkdir -p "$work"
 (cd "$work" && apt-get source --download-only -q "wine=$version" >/dev/null 2>&1) \
   || { log "apt-get source wine=$version failed"; exit 1; }
 (cd "$work" && dpkg-source -x ./*.dsc src >/dev/null)
-src=$work/src
 cd "$src"
 
 log "generating the files the source package leaves out"
@@ -173,13 +178,14 @@ for pattern in "${disabled[@]}"; do
   done
 done
 log "configure ${configure_args[*]} (and ${#disable_args[@]} modules left out)"
-mkdir -p "$work/build"
-cd "$work/build"
+# In the source tree: the rules that make the icons and fonts (maintainer mode) need it there.
 "$src/configure" --prefix="$prefix" --enable-maintainer-mode "${configure_args[@]}" \
   "${disable_args[@]}" >"$work/configure.log" 2>&1 \
   || { tail -30 "$work/configure.log" >&2; exit 1; }
+echo "$key" >"$work/.configured"
+fi
 log "make -j$jobs (nice 19; the log is $work/make.log)"
-nice -n 19 make -j"$jobs" >"$work/make.log" 2>&1 || { tail -40 "$work/make.log" >&2; exit 1; }
+nice -n 19 make -j"$jobs" >>"$work/make.log" 2>&1 || { tail -40 "$work/make.log" >&2; exit 1; }
 rm -rf "$prefix"
 nice -n 19 make install-lib >"$work/install.log" 2>&1 || { tail -20 "$work/install.log" >&2; exit 1; }
 # Only what runs programs: no headers, manuals or development tools; the Unix side stripped.
