@@ -9,7 +9,7 @@
 # scripts/machine.sh finds it there. Prints the build's wall time and installed size, and the
 # folder on its last line.
 #
-# Only the Debian 13 ("trixie") *source* entry is added, in a file of its own; no trixie binary
+# Only a Debian 13 ("trixie") *source* entry is used, in an apt configuration of its own; no trixie binary
 # package is installed. The build dependencies come from Debian 12's packages. The source package
 # leaves out every generated file (configure, the NLS tables, the OpenGL and Vulkan thunks, the
 # fonts and icons), so they are generated here first, as Debian's own build does.
@@ -38,31 +38,28 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-src_list=/etc/apt/sources.list.d/zarvik-deb-src-trixie.sources
-if [ ! -f "$src_list" ]; then
-  cat >"$src_list" <<'SRC'
-# Source packages only (Types: deb-src): the WoW64 Wine is built from Debian 13's wine source.
-# No binary package comes from this suite.
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: trixie
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  apt-get update -q >/dev/null
-elif [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -q >/dev/null
-fi
+# The Debian 13 ("trixie") source entry lives in an apt configuration of this script's own (its
+# own source list and package lists under the cache), never in /etc/apt: there it would make every
+# other `apt-get source` (the dependency build's among them) take trixie's versions.
+apt_dir=${ZARVIK_WINE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zarvik-wine}/apt
+mkdir -p "$apt_dir/lists/partial"
+rm -f /etc/apt/sources.list.d/zarvik-deb-src-trixie.sources  # left by an earlier version
+echo 'deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main' \
+  >"$apt_dir/sources.list"
+trixie_apt=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/none"
+  -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=")
+apt-get "${trixie_apt[@]}" update -q >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then apt-get update -q >/dev/null; fi
 if [ ${#missing[@]} -gt 0 ]; then
   log "installing: ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The newest 10.0 source the archive offers (or ZARVIK_WINE_SOURCE_VERSION).
-version=${ZARVIK_WINE_SOURCE_VERSION:-$(apt-cache showsrc wine 2>/dev/null \
+version=${ZARVIK_WINE_SOURCE_VERSION:-$(apt-cache "${trixie_apt[@]}" showsrc wine 2>/dev/null \
   | sed -n 's/^Version: //p' | grep '^10\.0' | sort -V | tail -n 1)}
 if [ -z "$version" ]; then
-  log "no wine 10.0 source package found (is $src_list there and apt-get update done?)"
+  log "no wine 10.0 source package found (the trixie source list in $apt_dir)"
   exit 1
 fi
 
@@ -109,7 +106,7 @@ if [ -f "$work/.configured" ] && [ "$(cat "$work/.configured")" = "$key" ] && [ 
 else
 # (Not indented up to the matching "fi": the block holds here-documents.)
 rm -rf "$work"; mkdir -p "$work"
-(cd "$work" && apt-get source --download-only -q "wine=$version" >/dev/null 2>&1) \
+(cd "$work" && apt-get "${trixie_apt[@]}" source --download-only -q "wine=$version" >/dev/null 2>&1) \
   || { log "apt-get source wine=$version failed"; exit 1; }
 (cd "$work" && dpkg-source -x ./*.dsc src >/dev/null)
 cd "$src"
