@@ -3,23 +3,24 @@
 # Xvfb display. Extra arguments go to ctest, e.g. scripts/test.sh -R unit_app
 #
 # Which build runs the whole suite depends on the machine (scripts/machine.sh): the i686 build
-# where 32-bit programs run (the x86-64 build then runs the unit tests too), the x86-64 build
-# under wine64 where they don't (the i686 build is then compiled and its executable checked).
+# where 32-bit programs run under wine32 or a cached WoW64 Wine (the x86-64 build then runs the
+# unit tests too), the x86-64 build under wine64 where neither does (the i686 build is then
+# compiled and its executable checked).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=machine.sh
 . "$root/scripts/machine.sh"
+# shellcheck source=wine-env.sh
+. "$root/scripts/wine-env.sh"
 zarvik_machine
-echo "[route] full suite on the $ZARVIK_RUN_ARCH build: $ZARVIK_ROUTE_REASON"
+echo "[route] full suite on the $ZARVIK_RUN_ARCH build under $(zarvik_wine_name "$ZARVIK_RUN_ARCH"): $ZARVIK_ROUTE_REASON"
 if [ "$ZARVIK_RUN_ARCH" = i686 ]; then
-  echo "[route] the x86-64 build runs the unit tests under wine64"
+  echo "[route] the x86-64 build runs the unit tests under $(zarvik_wine_name x86_64)"
 else
   echo "[route] the i686 build (the shipped client) is compiled and its executable checked, not run"
 fi
 
 bash "$root/scripts/build.sh"
-# shellcheck source=wine-env.sh
-. "$root/scripts/wine-env.sh"
 
 # run_suite ARCH [CTEST ARGS...]: one build's tests in its own prefix and display.
 run_suite() {

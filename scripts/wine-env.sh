@@ -1,7 +1,8 @@
 # Sourced by the test and demo commands: the project's own Wine prefix and a private X display.
 #   zarvik_wine_env BUILD_DIR [ARCH]  sets WINEPREFIX and friends for the i686 build (win32 prefix,
-#                                     the default) or the x86_64 build (win64 prefix, wine64), and
-#                                     creates the prefix once
+#                                     the default; a win64 prefix of the WoW64 Wine when
+#                                     ZARVIK_WOW64_WINE names one) or the x86_64 build (win64
+#                                     prefix, wine64), and creates the prefix once per Wine
 #   zarvik_session_start              starts Xvfb and a persistent, warmed-up wineserver
 #   zarvik_session_stop               stops both again (also on exit)
 
@@ -11,7 +12,19 @@ zarvik_wine_env() {
   export WINEPREFIX=${ZARVIK_WINEPREFIX:-$build_dir/wineprefix}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ "$arch" = x86_64 ]; then
+  # A call for the other build (test.sh prepares both in one shell) takes back this one's `wine`.
+  if [ -n "${ZARVIK_WINE_PATH_ENTRY:-}" ]; then
+    PATH=$(printf '%s' ":$PATH:" | sed "s#:$ZARVIK_WINE_PATH_ENTRY:#:#g; s#^:##; s#:\$##")
+    ZARVIK_WINE_PATH_ENTRY=
+  fi
+  if [ "$arch" = i686 ] && [ -n "${ZARVIK_WOW64_WINE:-}" ]; then
+    # The WoW64 Wine: its own `wine` and `wineserver` first on PATH, a win64 prefix (32-bit
+    # programs run from its syswow64).
+    export WINEARCH=win64
+    unset WINELOADER
+    export ZARVIK_WINE_PATH_ENTRY=$ZARVIK_WOW64_WINE/bin
+    export PATH="$ZARVIK_WINE_PATH_ENTRY:$PATH"
+  elif [ "$arch" = x86_64 ]; then
     # /usr/bin/wine starts the 32-bit loader whenever wine32 is installed. A `wine` of our own,
     # first on PATH, always starts the 64-bit one: CTest, the end-to-end tests and these scripts
     # all call plain `wine`.
@@ -24,7 +37,8 @@ zarvik_wine_env() {
     printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
       >"$build_dir/wine-bin/wine"
     chmod +x "$build_dir/wine-bin/wine"
-    case ":$PATH:" in *":$build_dir/wine-bin:"*) ;; *) export PATH="$build_dir/wine-bin:$PATH" ;; esac
+    export ZARVIK_WINE_PATH_ENTRY=$build_dir/wine-bin
+    export PATH="$ZARVIK_WINE_PATH_ENTRY:$PATH"
   else
     export WINEARCH=win32
     unset WINELOADER
@@ -36,8 +50,11 @@ zarvik_wine_env() {
     echo "[wine] wine cannot start on this machine for the $arch build: $(wine --version 2>&1 | head -n 1)" >&2
     return 1
   fi
-  if [ ! -f "$WINEPREFIX/.zarvik-ready" ]; then
-    echo "[wine] creating $WINEARCH prefix $WINEPREFIX" >&2
+  # A prefix belongs to the Wine that made it: another Wine (wine32, then a WoW64 Wine) gets a
+  # new one.
+  local made_by; made_by="$WINEARCH $(wine --version 2>&1 | head -n 1) $(command -v wine)"
+  if [ ! -f "$WINEPREFIX/.zarvik-ready" ] || [ "$(cat "$WINEPREFIX/.zarvik-ready")" != "$made_by" ]; then
+    echo "[wine] creating $WINEARCH prefix $WINEPREFIX ($(wine --version 2>&1 | head -n 1))" >&2
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     wine wineboot -i </dev/null >/dev/null 2>&1 || true
@@ -49,7 +66,7 @@ zarvik_wine_env() {
       echo "[wine] the $WINEARCH prefix could not be created in $WINEPREFIX" >&2
       return 1
     fi
-    touch "$WINEPREFIX/.zarvik-ready"
+    echo "$made_by" >"$WINEPREFIX/.zarvik-ready"
   fi
 }
 
@@ -112,12 +129,23 @@ zarvik_prepare_run() {
   # shellcheck source=machine.sh
   . "$root/scripts/machine.sh"
   zarvik_machine
-  echo "[route] running the $ZARVIK_RUN_ARCH build: $ZARVIK_ROUTE_REASON"
+  echo "[route] running the $ZARVIK_RUN_ARCH build under $(zarvik_wine_name "$ZARVIK_RUN_ARCH"): $ZARVIK_ROUTE_REASON"
   if [ "${1:-}" != --no-build ]; then bash "$root/scripts/build.sh" --run-only; fi
   build_dir=$(zarvik_build_dir "$ZARVIK_RUN_ARCH")
   export ZARVIK_RUN_DIR=$build_dir
   if ! zarvik_wine_env "$build_dir" "$ZARVIK_RUN_ARCH"; then
     echo "[route] Wine cannot run the $ZARVIK_RUN_ARCH build on this machine" >&2
     exit 3
+  fi
+}
+
+# Which Wine runs the build of architecture ARCH, for the route lines.
+zarvik_wine_name() {
+  if [ "$1" = x86_64 ]; then
+    echo "wine64 (/usr/lib/wine/wine64)"
+  elif [ -n "${ZARVIK_WOW64_WINE:-}" ]; then
+    echo "the WoW64 Wine ($ZARVIK_WOW64_WINE/bin/wine)"
+  else
+    echo "wine32 (/usr/lib/wine/wine)"
   fi
 }
