@@ -33,10 +33,8 @@ bool WriteUpdate(const std::wstring& dir, const std::wstring& replaced, bool com
   zarvik::UpdateJournal journal;
   journal.added = {L"added.txt"};
   journal.replaced = {replaced};
-  std::string text = zarvik::FormatJournal(journal);
-  if (committed)
-    text += zarvik::JournalCommitLine();
-  return WriteFileBytes(dir + zarvik::kJournalName, text) &&
+  journal.committed = committed;
+  return WriteFileBytes(dir + zarvik::kJournalName, zarvik::FormatJournal(journal)) &&
          WriteFileBytes(dir + replaced + L".old", "old") && WriteFileBytes(dir + replaced, "new") &&
          WriteFileBytes(dir + L"added.txt", "added");
 }
