@@ -14,18 +14,11 @@ namespace {
 
 using namespace channel_protocol;
 using zarvik_bench::Now;
+using zarvik_bench::Stats;
+using zarvik_bench::Summarise;
 
 constexpr int kReads = 50;
 constexpr int kRounds = 9;
-
-struct Stats {
-  double median, min, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return {v[v.size() / 2], v.front(), v.back()};
-}
 
 // Seconds per read through the Framer; |messages| gets the messages of one read.
 double ThroughFramer(const std::string& read, size_t& messages) {

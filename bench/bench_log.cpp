@@ -19,6 +19,8 @@ constexpr int kRounds = 9;
 const char kMessage[] = "voice: member 1234567 joined channel 42 from 127.0.0.1:18381, 3 in channel";
 
 using zarvik_bench::Now;
+using zarvik_bench::Stats;
+using zarvik_bench::Summarise;
 
 template <typename Work>
 double PerLine(int threads, Work work) {
@@ -29,15 +31,6 @@ double PerLine(int threads, Work work) {
   for (auto& w : workers)
     w.join();
   return (Now() - start) / (static_cast<double>(kLines) * threads);
-}
-
-struct Stats {
-  double median, min, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return {v[v.size() / 2], v.front(), v.back()};
 }
 
 long long FileSize(const char* path) {

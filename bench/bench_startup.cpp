@@ -25,6 +25,8 @@
 namespace {
 
 using zarvik_bench::Now;
+using zarvik_bench::Stats;
+using zarvik_bench::Summarise;
 
 constexpr UINT WM_CLIENT_EXIT = 0x7E8;
 constexpr double kMandatedPause = 0.5;  // the task queue's pause after starting its worker
@@ -255,15 +257,6 @@ Times Measure(std::wstring command, const wchar_t* topClass, const wchar_t* pain
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return times;
-}
-
-struct Stats {
-  double median, min, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return {v[v.size() / 2], v.front(), v.back()};
 }
 
 int Run(int rounds, const std::wstring& game, const std::wstring& client, const std::wstring& url) {

@@ -28,20 +28,13 @@ namespace {
 
 using namespace channel_protocol;
 using zarvik_bench::Now;
+using zarvik_bench::Stats;
+using zarvik_bench::Summarise;
 
 constexpr uint16_t kWidth = 160, kHeight = 120;
 constexpr int kWindow = 4;
 constexpr int kRounds = 5;
 constexpr double kWaitSeconds = 10;
-
-struct Stats {
-  double median, min, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return {v[v.size() / 2], v.front(), v.back()};
-}
 
 bool SendAll(SOCKET socket, const std::string& bytes) {
   size_t sent = 0;

@@ -32,17 +32,10 @@
 namespace {
 
 using zarvik_bench::Now;
+using zarvik_bench::Stats;
+using zarvik_bench::Summarise;
 
 constexpr int kMembers = 300;
-
-struct Stats {
-  double median, min, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return {v[v.size() / 2], v.front(), v.back()};
-}
 
 // Deterministic member contents: random bytes for even members, numbered text lines for odd ones.
 std::string MemberData(int index, size_t size) {
