@@ -2,8 +2,9 @@
 # Builds the client's third-party libraries as static MinGW libraries from Debian's source
 # packages: libcurl (HTTP only), jsoncpp, minizip (from zlib's source), Duktape, tinyxml2,
 # libsodium (minimal: Ed25519 and SHA-256 for the updater; also built for the build machine under
-# <prefix>/host, for the update signing tool) and GoogleTest/GoogleMock, for one architecture
-# (i686, the default, or x86_64):
+# <prefix>/host, for the update signing tool), libopus (the voice engine's codec), litehtml with its
+# bundled gumbo (the browser engine's layout; not in Debian 12, built from an unmodified release,
+# see below) and GoogleTest/GoogleMock, for one architecture (i686, the default, or x86_64):
 #   scripts/build-deps.sh [i686|x86_64]
 # The result goes to a cache directory outside the checkout, one per architecture, and is reused
 # when its stamp says it is complete. Prints the prefix on its last line.
@@ -112,6 +113,37 @@ sodium_build() { # sodium_build <name> <install prefix> [configure args...]
 }
 sodium_build sodium "$prefix" --host="$arch-w64-mingw32" CC="$cc"
 sodium_build sodium-host "$prefix/host" CFLAGS="-O2 -fPIC"
+
+log "opus"
+osrc=$(fetch opus)
+# No stack protector or fortify: MinGW would need libssp for them, and nothing else here uses it.
+cmake_build "$osrc" opus -DBUILD_SHARED_LIBS=OFF -DOPUS_BUILD_PROGRAMS=OFF -DBUILD_TESTING=OFF \
+  -DOPUS_STACK_PROTECTOR=OFF -DOPUS_FORTIFY_SOURCE=OFF -DOPUS_INSTALL_PKG_CONFIG_MODULE=OFF
+
+log "litehtml"
+# Debian 12 has no usable litehtml, so it is built from its v0.10 release, unmodified: a copy kept
+# beside the checkouts (ZARVIK_THIRD_PARTY, else ../shared/third_party next to this checkout's
+# folder), else upstream's tag when the network reaches it. Either way the tree must match the
+# release's check sum (upstream's CI files and Visual Studio projects left out).
+litehtml_sum=e87bbf4527644aafb139f4a88adee37a88498c6fc316519d742a7c29465edfdb
+tree_sum() { (cd "$1" && find . -type f | LC_ALL=C sort | xargs sha256sum | sha256sum | cut -d' ' -f1); }
+lsrc=""
+for d in "${ZARVIK_THIRD_PARTY:-}" "$here/../../shared/third_party" /work/shared/third_party; do
+  if [ -n "$d" ] && [ -d "$d/litehtml-0.10" ]; then lsrc=$d/litehtml-0.10; break; fi
+done
+if [ -z "$lsrc" ]; then
+  lsrc=$work/src/litehtml-0.10
+  if ! git clone -q --depth 1 --branch v0.10 https://github.com/litehtml/litehtml "$lsrc" >/dev/null 2>&1; then
+    log "litehtml 0.10 is missing: no third_party/litehtml-0.10 beside the checkout (set ZARVIK_THIRD_PARTY) and github.com is not reachable"
+    exit 1
+  fi
+  rm -rf "$lsrc/.git" "$lsrc/.github" "$lsrc/litehtml.vcxproj" "$lsrc/litehtml.vcxproj.filters"
+fi
+if [ "$(tree_sum "$lsrc")" != "$litehtml_sum" ]; then
+  log "$lsrc is not the unmodified litehtml 0.10 release (its tree check sum differs)"
+  exit 1
+fi
+cmake_build "$lsrc" litehtml -DBUILD_SHARED_LIBS=OFF -DLITEHTML_BUILD_TESTING=OFF -DBUILD_TESTING=OFF
 
 log "googletest"
 cmake_build /usr/src/googletest googletest -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
