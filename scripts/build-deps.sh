@@ -116,9 +116,14 @@ sodium_build sodium-host "$prefix/host" CFLAGS="-O2 -fPIC"
 
 log "opus"
 osrc=$(fetch opus)
-# No stack protector or fortify: MinGW would need libssp for them, and nothing else here uses it.
-cmake_build "$osrc" opus -DBUILD_SHARED_LIBS=OFF -DOPUS_BUILD_PROGRAMS=OFF -DBUILD_TESTING=OFF \
-  -DOPUS_STACK_PROTECTOR=OFF -DOPUS_FORTIFY_SOURCE=OFF -DOPUS_INSTALL_PKG_CONFIG_MODULE=OFF
+# The release's own configure (its CMake files lack one of their includes in this release). No
+# stack protector: MinGW would need libssp for it, and nothing else here uses it.
+mkdir -p "$work/build-opus"
+(cd "$work/build-opus" && "$osrc/configure" --host="$arch-w64-mingw32" CC="$cc" CFLAGS=-O2 \
+   --disable-shared --enable-static --disable-doc --disable-extra-programs \
+   --disable-stack-protector --disable-dependency-tracking --prefix="$prefix" >configure.log 2>&1 \
+   && make -j "$jobs" >make.log 2>&1 && make install >install.log 2>&1) \
+  || { tail -30 "$work/build-opus/"*.log >&2; exit 1; }
 
 log "litehtml"
 # Debian 12 has no usable litehtml, so it is built from its v0.10 release, unmodified: a copy kept
