@@ -11,6 +11,7 @@
 #include "common/scoped_handle.h"
 #include "diagnostics/log.h"
 #include "updater/downloader.h"
+#include "updater/flush_pool.h"
 #include "updater/package_integrity.h"
 #include "updater/update_journal.h"
 #include "updater/update_messages.h"
@@ -348,11 +349,19 @@ int UnpackPackage(const std::wstring& package,
     return kUpdateEmptyPackage;
   }
   int result = ListPackage(reader.get(), scratch, base, members);
-  for (size_t i = 0; result == ZR_OK && i < members->size(); ++i) {
+  // Each member is flushed on the pool while the next ones are written; the unpacking ends only
+  // when every flush is done, so nothing is renamed before all members are on disk.
+  zarvik::FlushPool flushes;
+  for (size_t i = 0; result == ZR_OK && i < members->size() && !flushes.Failed(); ++i) {
     const Member& member = (*members)[i];
-    result = reader->ExtractEntry(member.index, member.name);
+    result = reader->ExtractEntry(member.index, member.name, &flushes);
     if (result != ZR_OK)
       LogLine(ERROR, "cannot unpack ", zarvik::WideToUtf8(member.name), ", zip code : ", result);
+  }
+  std::wstring unflushed;
+  if (flushes.Finish(&unflushed) && result == ZR_OK) {
+    result = ZR_WRITE;
+    LogLine(ERROR, "cannot unpack ", zarvik::WideToUtf8(unflushed), ", zip code : ", result);
   }
   if (result != ZR_OK)
     LogLine(INFO, "extract return code : ", result);

@@ -10,6 +10,7 @@
 
 #include "common/encoding.h"
 #include "common/scoped_handle.h"
+#include "updater/flush_pool.h"
 #include "updater/update_steps.h"
 #include "updater/zip_names.h"
 
@@ -93,7 +94,12 @@ int CopyOpenMember(unzFile archive, HANDLE out, uint64_t* total) {
 }
 
 // Writes the current member of `archive` to `path`: complete, checked and on disk, or not at all.
-int WriteCurrentMember(unzFile archive, const ZipEntry& entry, const std::wstring& path) {
+// With `flushes` the flush (and the close) is left to that pool.
+int WriteCurrentMember(unzFile archive,
+                       const ZipEntry& entry,
+                       const std::wstring& path,
+                       const std::wstring& label,
+                       zarvik::FlushPool* flushes) {
   if (unzOpenCurrentFile(archive) != UNZ_OK)
     return ZR_FLATE;
   zarvik::ScopedFileHandle out(CreateMemberFile(path, entry.attributes));
@@ -110,13 +116,19 @@ int WriteCurrentMember(unzFile archive, const ZipEntry& entry, const std::wstrin
   // would pass as a short file.
   if (code == ZR_OK && total != entry.declaredSize)
     code = ZR_SIZE;
-  // The file must be on disk before anything of the installation is renamed for it.
-  if (code == ZR_OK && !FlushFileBuffers(out.Get()))
-    code = ZR_WRITE;
   if (code == ZR_OK) {
+    // Set before the flush, so that the times reach the disk with the data.
     SetFileTime(out.Get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
-    return ZR_OK;
+    if (flushes) {
+      flushes->Submit(std::move(out), path, label);
+      return ZR_OK;
+    }
+    // The file must be on disk before anything of the installation is renamed for it.
+    if (!FlushFileBuffers(out.Get()))
+      code = ZR_WRITE;
   }
+  if (code == ZR_OK)
+    return ZR_OK;
   // A half-written member is of no use to anybody.
   out.Reset();
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -246,7 +258,7 @@ int ZipReader::ReadEntry(int index, ZipEntry* entry) {
   return SetResult(code);
 }
 
-int ZipReader::ExtractEntry(int index, const std::wstring& name) {
+int ZipReader::ExtractEntry(int index, const std::wstring& name, zarvik::FlushPool* flushes) {
   if (index < 0 || index >= m_count)
     return SetResult(ZR_ARGS);
   // A name that still climbs after cleaning would land outside the root: never written.
@@ -280,5 +292,5 @@ int ZipReader::ExtractEntry(int index, const std::wstring& name) {
     return SetResult(ZR_ARGS);
   if (flags & kEncryptedFlag)  // no password is ever given
     return SetResult(ZR_PASSWORD);
-  return SetResult(WriteCurrentMember(m_archive.Get(), entry, path));
+  return SetResult(WriteCurrentMember(m_archive.Get(), entry, path, name, flushes));
 }

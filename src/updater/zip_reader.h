@@ -11,6 +11,10 @@
 
 #include "common/scoped_handle.h"
 
+namespace zarvik {
+class FlushPool;
+}
+
 // Result codes of the reader; 0 is success.
 constexpr int ZR_OK = 0;
 constexpr int ZR_NOFILE = 0x200;     // the archive or an output file could not be opened/created
@@ -51,8 +55,11 @@ class ZipReader {
   int ReadEntry(int index, ZipEntry* entry);
   // Writes member `index` as `name` below the root directory (or at `name` when it is absolute).
   // Names that still climb out with ".." are refused with ZR_ARGS. The file is flushed to disk
-  // and must hold exactly the declared number of bytes (else ZR_SIZE, and it is deleted).
-  int ExtractEntry(int index, const std::wstring& name);
+  // and must hold exactly the declared number of bytes (else ZR_SIZE, and it is deleted). With
+  // `flushes` the checked file is handed to that pool instead, which flushes and closes it while
+  // the next members are written: ZR_OK then means written and checked, and only the pool's
+  // Finish says whether it reached the disk.
+  int ExtractEntry(int index, const std::wstring& name, zarvik::FlushPool* flushes = nullptr);
   void Close();
 
   const std::wstring& RootDirectory() const { return m_root; }

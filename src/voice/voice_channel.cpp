@@ -41,6 +41,11 @@ std::unique_ptr<Record> TakeRecord(WPARAM wParam) {
 
 }  // namespace
 
+CVoiceChannel::~CVoiceChannel() {
+  if (m_audioDeviceManager)
+    m_audioDeviceManager->release();
+}
+
 int CVoiceChannel::JoinChannel(const JoinParams* params) {
   REQUIRE_OWN_THREAD(m_thread);
   LogLine(INFO, "call JoinChannel from web client side.");

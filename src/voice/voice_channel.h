@@ -19,6 +19,8 @@ constexpr int kVoiceWndHeight = 360;
 class CVoiceChannel {
  public:
   CVoiceChannel() = default;
+  // Gives the audio device manager back to the engine.
+  ~CVoiceChannel();
   CVoiceChannel(const CVoiceChannel&) = delete;
   CVoiceChannel& operator=(const CVoiceChannel&) = delete;
 

@@ -2,9 +2,15 @@
 
 #include <windows.h>
 // after windows.h
+#include <dbt.h>
 #include <mmsystem.h>
 
 #include <stdlib.h>
+
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "rtc_engine.h"
 
@@ -42,28 +48,151 @@ int RecordingDeviceCount() {
   return static_cast<int>(waveInGetNumDevs());
 }
 
-AudioDeviceCollection::AudioDeviceCollection(RtcEngine* engine, bool recording) : m_engine(engine) {
-  int count = recording ? RecordingDeviceCount() : static_cast<int>(waveOutGetNumDevs());
-  int system = recording ? static_cast<int>(waveInGetNumDevs()) : count;
-  for (int i = 0; i < count; ++i) {
+AudioDeviceNames QueryAudioDevices() {
+  AudioDeviceNames devices;
+  const int recording = RecordingDeviceCount();
+  const int wavesIn = static_cast<int>(waveInGetNumDevs());
+  for (int i = 0; i < recording; ++i) {
     std::string name;
-    if (i < system) {
-      if (recording) {
-        WAVEINCAPSW caps = {};
-        if (waveInGetDevCapsW(static_cast<UINT_PTR>(i), &caps, sizeof(caps)) == MMSYSERR_NOERROR)
-          name = ToUtf8(caps.szPname);
-      } else {
-        WAVEOUTCAPSW caps = {};
-        if (waveOutGetDevCapsW(static_cast<UINT_PTR>(i), &caps, sizeof(caps)) == MMSYSERR_NOERROR)
-          name = ToUtf8(caps.szPname);
-      }
-    }
-    if (name.empty())
-      name = std::string(recording ? "Microphone " : "Speaker ") + std::to_string(i + 1);
-    m_names.push_back(name);
+    WAVEINCAPSW caps = {};
+    if (i < wavesIn &&
+        waveInGetDevCapsW(static_cast<UINT_PTR>(i), &caps, sizeof(caps)) == MMSYSERR_NOERROR)
+      name = ToUtf8(caps.szPname);
+    devices.recording.push_back(name.empty() ? "Microphone " + std::to_string(i + 1) : name);
   }
-  m_engine->Log(std::string(recording ? "recording" : "playback") +
-                " devices: " + std::to_string(count));
+  const int playback = static_cast<int>(waveOutGetNumDevs());
+  for (int i = 0; i < playback; ++i) {
+    std::string name;
+    WAVEOUTCAPSW caps = {};
+    if (waveOutGetDevCapsW(static_cast<UINT_PTR>(i), &caps, sizeof(caps)) == MMSYSERR_NOERROR)
+      name = ToUtf8(caps.szPname);
+    devices.playback.push_back(name.empty() ? "Speaker " + std::to_string(i + 1) : name);
+  }
+  return devices;
+}
+
+// ---- The kept device list ----
+
+const wchar_t kDeviceWatchClass[] = L"RtcEngineDeviceWatch";
+
+namespace {
+
+struct DeviceWatch {
+  std::once_flag started;
+  std::mutex lock;  // guards the state below
+  AudioDeviceNames devices;
+  unsigned reading = 0;
+  bool running = false;
+  // The last reading each engine's log has named, so a log line comes only with a change.
+  std::map<const RtcEngine*, unsigned> logged;
+};
+
+// Never destroyed, and its thread never ends: the list serves every engine of the process for
+// its whole life (the DLL is never unloaded), and a thread must not be joined while the loader
+// tears a DLL down.
+DeviceWatch& Watch() {
+  static DeviceWatch* watch = new DeviceWatch;
+  return *watch;
+}
+
+void ReadDevices(DeviceWatch& watch) {
+  AudioDeviceNames devices = QueryAudioDevices();
+  std::lock_guard<std::mutex> guard(watch.lock);
+  watch.devices = std::move(devices);
+  ++watch.reading;
+}
+
+LRESULT CALLBACK DeviceWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DEVICECHANGE) {
+    // A device node came or went (the system names the device only to windows that registered
+    // for its class): the list is read again before the broadcast returns.
+    if (wParam == DBT_DEVNODES_CHANGED || wParam == DBT_DEVICEARRIVAL ||
+        wParam == DBT_DEVICEREMOVECOMPLETE)
+      ReadDevices(Watch());
+    return TRUE;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The watch's thread: its window, the first reading, then the window's messages. `ready` is
+// signalled once the list has been read (or the window could not be made).
+void RunDeviceWatch(DeviceWatch* watch, HANDLE ready) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = DeviceWatchProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kDeviceWatchClass;
+  RegisterClassW(&wc);
+  // Top-level, never shown: the system's WM_DEVICECHANGE broadcasts reach top-level windows only,
+  // not message-only ones.
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kDeviceWatchClass, L"",
+                                WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  if (window) {
+    ReadDevices(*watch);
+    std::lock_guard<std::mutex> guard(watch->lock);
+    watch->running = true;
+  }
+  SetEvent(ready);
+  if (!window)
+    return;
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+    DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+void StartDeviceWatch() {
+  DeviceWatch& watch = Watch();
+  std::call_once(watch.started, [&watch] {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ready)
+      return;  // no watch: every question asks the system
+    try {
+      std::thread(RunDeviceWatch, &watch, ready).detach();
+      WaitForSingleObject(ready, INFINITE);
+    } catch (const std::exception&) {
+    }
+    CloseHandle(ready);
+  });
+}
+
+AudioDeviceNames KeptAudioDevices(unsigned* reading) {
+  DeviceWatch& watch = Watch();
+  {
+    std::lock_guard<std::mutex> guard(watch.lock);
+    if (watch.running) {
+      if (reading)
+        *reading = watch.reading;
+      return watch.devices;
+    }
+  }
+  // Each answer is a reading of its own.
+  AudioDeviceNames devices = QueryAudioDevices();
+  std::lock_guard<std::mutex> guard(watch.lock);
+  if (reading)
+    *reading = ++watch.reading;
+  return devices;
+}
+
+AudioDeviceManager::AudioDeviceManager(RtcEngine* engine) : m_engine(engine) {
+  StartDeviceWatch();
+}
+
+AudioDeviceNames AudioDeviceManager::Devices() {
+  unsigned reading = 0;
+  AudioDeviceNames devices = KeptAudioDevices(&reading);
+  bool changed = false;
+  {
+    DeviceWatch& watch = Watch();
+    std::lock_guard<std::mutex> guard(watch.lock);
+    unsigned& logged = watch.logged[m_engine];
+    changed = logged != reading;
+    logged = reading;
+  }
+  if (changed)
+    m_engine->Log("recording devices: " + std::to_string(devices.recording.size()) +
+                  ", playback devices: " + std::to_string(devices.playback.size()));
+  return devices;
 }
 
 int AudioDeviceCollection::getCount() {
@@ -113,20 +242,20 @@ int AudioDeviceCollection::isApplicationMute(bool& mute) {
 }
 
 IAudioDeviceCollection* AudioDeviceManager::enumeratePlaybackDevices() {
-  return new AudioDeviceCollection(m_engine, false);
+  return new AudioDeviceCollection(Devices().playback);
 }
 
 IAudioDeviceCollection* AudioDeviceManager::enumerateRecordingDevices() {
-  return new AudioDeviceCollection(m_engine, true);
+  return new AudioDeviceCollection(Devices().recording);
 }
 
 int AudioDeviceManager::setPlaybackDevice(const char deviceId[MAX_DEVICE_ID_LENGTH]) {
-  AudioDeviceCollection devices(m_engine, false);
+  AudioDeviceCollection devices(Devices().playback);
   return devices.setDevice(deviceId);
 }
 
 int AudioDeviceManager::setRecordingDevice(const char deviceId[MAX_DEVICE_ID_LENGTH]) {
-  AudioDeviceCollection devices(m_engine, true);
+  AudioDeviceCollection devices(Devices().recording);
   return devices.setDevice(deviceId);
 }
 

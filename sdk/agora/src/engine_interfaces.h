@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IAgoraRtcEngine.h"
@@ -29,9 +30,33 @@ class StringValue : public agora::util::IString {
 // (for machines without a sound device), otherwise the system's wave-in device count.
 int RecordingDeviceCount();
 
+// The audio devices' names (UTF-8), as the system gives them.
+struct AudioDeviceNames {
+  std::vector<std::string> recording;
+  std::vector<std::string> playback;
+};
+
+// Asks the system for its audio devices: the recording count of RecordingDeviceCount, names from
+// the wave-in and wave-out capabilities ("Microphone N" / "Speaker N" where there is none).
+AudioDeviceNames QueryAudioDevices();
+
+// The device list the engine keeps, so that asking for the devices (every join asks for the
+// microphones, and without one it asks again at each join) costs no system query: with no sound
+// device, Wine's wave-in count takes milliseconds a call. The first audio device manager starts
+// the watch, which lasts as long as the process: a hidden top-level window of class
+// kDeviceWatchClass, on a thread of its own, receives the system's WM_DEVICECHANGE broadcasts,
+// and each one reads the list again before the window answers, so a device plugged in is in the
+// list for the next question after the broadcast.
+extern const wchar_t kDeviceWatchClass[];
+
+void StartDeviceWatch();
+// The kept devices, and the number of their reading (it grows with each re-reading). Without a
+// running watch (the system refused the thread or the window) the system is asked now.
+AudioDeviceNames KeptAudioDevices(unsigned* reading);
+
 class AudioDeviceCollection : public agora::rtc::IAudioDeviceCollection {
  public:
-  AudioDeviceCollection(RtcEngine* engine, bool recording);
+  explicit AudioDeviceCollection(std::vector<std::string> names) : m_names(std::move(names)) {}
   int getCount() override;
   int getDevice(int index,
                 char deviceName[agora::rtc::MAX_DEVICE_ID_LENGTH],
@@ -44,7 +69,6 @@ class AudioDeviceCollection : public agora::rtc::IAudioDeviceCollection {
   void release() override { delete this; }
 
  private:
-  RtcEngine* m_engine;
   std::vector<std::string> m_names;  // UTF-8
   int m_volume = 255;
   bool m_mute = false;
@@ -52,7 +76,8 @@ class AudioDeviceCollection : public agora::rtc::IAudioDeviceCollection {
 
 class AudioDeviceManager : public agora::rtc::IAudioDeviceManager {
  public:
-  explicit AudioDeviceManager(RtcEngine* engine) : m_engine(engine) {}
+  // Starts the device watch (once per process).
+  explicit AudioDeviceManager(RtcEngine* engine);
   agora::rtc::IAudioDeviceCollection* enumeratePlaybackDevices() override;
   agora::rtc::IAudioDeviceCollection* enumerateRecordingDevices() override;
   int setPlaybackDevice(const char deviceId[agora::rtc::MAX_DEVICE_ID_LENGTH]) override;
@@ -64,6 +89,9 @@ class AudioDeviceManager : public agora::rtc::IAudioDeviceManager {
   void release() override { delete this; }
 
  private:
+  // The kept devices; the engine's log names the counts of each reading it sees.
+  AudioDeviceNames Devices();
+
   RtcEngine* m_engine;
   int m_playbackVolume = 255;
   int m_recordingVolume = 255;

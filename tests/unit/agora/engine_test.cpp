@@ -316,6 +316,13 @@ TEST(EngineFrames, RemoteFramesThatBreakTheFrameRuleAreIgnoredAndCounted) {
   EXPECT_EQ(log.find("(3 refused so far)"), std::string::npos);  // only powers of two are logged
 }
 
+// What the system broadcasts to every top-level window when a device comes or goes.
+void AnnounceDeviceChange() {
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */, 0,
+                      SMTO_ABORTIFHUNG, 5000, &answer);
+}
+
 TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
   IRtcEngine* engine = createAgoraRtcEngine();
   ASSERT_NE(engine, nullptr);
@@ -326,6 +333,7 @@ TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
     SCOPED_TRACE(count);
     std::string setting = "AGORA_RTC_RECORDING_DEVICES=" + std::to_string(count);
     _putenv(setting.c_str());
+    AnnounceDeviceChange();  // the engine keeps its list until the system says it changed
     IAudioDeviceCollection* devices = manager->enumerateRecordingDevices();
     ASSERT_NE(devices, nullptr);
     EXPECT_EQ(devices->getCount(), count);
@@ -340,6 +348,7 @@ TEST(EngineDevices, RecordingDeviceCountFollowsTheOverride) {
   }
   // Without the override (or with a value that is not a count) the system's wave-in devices count.
   _putenv("AGORA_RTC_RECORDING_DEVICES=lots");
+  AnnounceDeviceChange();
   IAudioDeviceCollection* devices = manager->enumerateRecordingDevices();
   EXPECT_EQ(devices->getCount(), static_cast<int>(waveInGetNumDevs()));
   devices->release();

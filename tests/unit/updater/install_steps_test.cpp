@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,29 @@ void ExpectSettledByTheNextStart(Scene& scene, const Package& p, bool mustBeNew)
   EXPECT_EQ(scene.Beside(), kBeside) << ShowTree(scene.Beside());
 }
 
+// The durability order in the steps of one installation: every member written is flushed, and
+// every flush comes before the journal, which comes before the first rename.
+void ExpectEveryMemberFlushedBeforeTheJournal(const std::vector<std::string>& steps) {
+  size_t journal = steps.size();
+  for (size_t i = 0; i < steps.size() && journal == steps.size(); ++i) {
+    if (steps[i].rfind("create journal ", 0) == 0)
+      journal = i;
+  }
+  ASSERT_LT(journal, steps.size());
+  std::multiset<std::string> written, flushed;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const std::string& step = steps[i];
+    if (step.rfind("write member ", 0) == 0)
+      written.insert(step.substr(13));
+    if (step.rfind("flush member ", 0) == 0) {
+      flushed.insert(step.substr(13));
+      EXPECT_LT(i, journal) << step;
+    }
+  }
+  EXPECT_FALSE(written.empty());
+  EXPECT_EQ(flushed, written);
+}
+
 TEST(InstallKilled, TheInstalledExecutableSettlesTheNextStartAfterAKillAtEveryStep) {
   ASSERT_GT(RealExe("old exe").size(), 1000u) << "zarvik.exe is built beside the tests";
   for (const Package& p : Packages()) {
@@ -283,6 +307,7 @@ TEST(InstallKilled, TheInstalledExecutableSettlesTheNextStartAfterAKillAtEverySt
       ASSERT_FALSE(steps.empty());
       ASSERT_EQ(steps[0], "result 0");
       steps.erase(steps.begin());
+      ExpectEveryMemberFlushedBeforeTheJournal(steps);
       DeleteFileW(report.c_str());
       ExpectSettledByTheNextStart(scene, p, true);
     }

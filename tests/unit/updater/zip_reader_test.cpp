@@ -9,6 +9,7 @@
 #include "common/encoding.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
+#include "updater/flush_pool.h"
 #include "updater/zip_names.h"
 
 using zarvik_test::BuildZip;
@@ -215,20 +216,23 @@ uint64_t ToUint64(const FILETIME& t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-std::vector<ZipEntry> ExtractAll(ZipReader* reader, std::vector<int>* codes) {
+std::vector<ZipEntry> ExtractAll(ZipReader* reader,
+                                 std::vector<int>* codes,
+                                 zarvik::FlushPool* flushes) {
   ZipEntry count;
   EXPECT_EQ(reader->ReadEntry(-1, &count), ZR_OK);
   std::vector<ZipEntry> entries;
   for (int i = 0; i < count.index; ++i) {
     ZipEntry entry;
     EXPECT_EQ(reader->ReadEntry(i, &entry), ZR_OK);
-    codes->push_back(reader->ExtractEntry(i, entry.name));
+    codes->push_back(reader->ExtractEntry(i, entry.name, flushes));
     entries.push_back(entry);
   }
   return entries;
 }
 
-TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
+// Flushed one by one, or handed to a flush pool (as the installation does): the same files.
+void ExpectMembersBelowTheRootWithAttributesAndTimes(zarvik::FlushPool* flushes) {
   TempDir temp;
   std::wstring package = temp.File(L"package.zip");
   std::wstring root = temp.File(L"root");
@@ -273,9 +277,12 @@ TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
   EXPECT_EQ(ZipLastResult(), ZR_OK);
   EXPECT_EQ(reader->RootDirectory(), root + L"\\");
   std::vector<int> codes;
-  std::vector<ZipEntry> entries = ExtractAll(reader.get(), &codes);
+  std::vector<ZipEntry> entries = ExtractAll(reader.get(), &codes, flushes);
   ASSERT_EQ(entries.size(), members.size());
   reader.reset();
+  if (flushes) {
+    ASSERT_EQ(flushes->Finish(), 0u);
+  }
 
   const std::wstring r = root + L"\\";
   EXPECT_EQ(entries[0].attributes, 0x30u);
@@ -319,6 +326,16 @@ TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
   // Leave the read-only files deletable for the temporary folder's clean-up.
   SetFileAttributesW((r + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   SetFileAttributesW((r + L"locked.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(ZipReaderExtract, MembersLandBelowTheRootWithAttributesAndTimes) {
+  {
+    SCOPED_TRACE("flushed one by one");
+    ExpectMembersBelowTheRootWithAttributesAndTimes(nullptr);
+  }
+  SCOPED_TRACE("flushed on a pool");
+  zarvik::FlushPool flushes;
+  ExpectMembersBelowTheRootWithAttributesAndTimes(&flushes);
 }
 
 TEST(ZipReaderExtract, BadIndexPasswordAndDamageGiveTheirCodes) {
@@ -519,18 +536,23 @@ TEST(ZipReaderCrafted, MemberShorterOrLongerThanDeclaredIsNotKept) {
       {{"short.dll", "12345", 1000}, ZR_SIZE},  // the data ends early: no CRC check happens
       {{"empty.dll", "", 7}, ZR_SIZE},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.member.name);
-    const std::wstring path = temp.File(L"sizes.zip");
-    ASSERT_TRUE(zarvik_test::WriteFileBytes(path, RawZip({c.member})));
-    std::unique_ptr<ZipReader> reader = ZipReader::Open(path, root);
-    ASSERT_TRUE(reader);
-    ZipEntry entry;
-    ASSERT_EQ(reader->ReadEntry(0, &entry), ZR_OK);
-    EXPECT_EQ(entry.declaredSize, c.member.declaredSize);
-    EXPECT_EQ(reader->ExtractEntry(0, entry.name), c.code);
-    const std::wstring out = root + zarvik::Utf8ToWide(c.member.name);
-    EXPECT_EQ(GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES, c.code == ZR_OK);
+  for (bool pooled : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.member.name << (pooled ? ", pooled" : ""));
+      const std::wstring path = temp.File(L"sizes.zip");
+      ASSERT_TRUE(zarvik_test::WriteFileBytes(path, RawZip({c.member})));
+      std::unique_ptr<ZipReader> reader = ZipReader::Open(path, root);
+      ASSERT_TRUE(reader);
+      ZipEntry entry;
+      ASSERT_EQ(reader->ReadEntry(0, &entry), ZR_OK);
+      EXPECT_EQ(entry.declaredSize, c.member.declaredSize);
+      zarvik::FlushPool flushes;
+      EXPECT_EQ(reader->ExtractEntry(0, entry.name, pooled ? &flushes : nullptr), c.code);
+      EXPECT_EQ(flushes.Finish(), 0u);
+      const std::wstring out = root + zarvik::Utf8ToWide(c.member.name);
+      EXPECT_EQ(GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES, c.code == ZR_OK);
+      DeleteFileW(out.c_str());
+    }
   }
 }
 

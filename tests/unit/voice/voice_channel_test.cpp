@@ -79,9 +79,18 @@ int Windows::closeMicCount = 0;
 bool Windows::visibleAtCloseMic = false;
 HWND Windows::voiceWindow = nullptr;
 
-void SetMicrophones(int count) {
+// The system's microphones change: the override stands in for them, and the engine, which keeps
+// its device list, hears of it from the broadcast the system sends to every top-level window.
+void SetMicrophonesQuietly(int count) {
   std::string setting = "AGORA_RTC_RECORDING_DEVICES=" + std::to_string(count);
   _putenv(setting.c_str());
+}
+
+void SetMicrophones(int count) {
+  SetMicrophonesQuietly(count);
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */, 0,
+                      SMTO_ABORTIFHUNG, 5000, &answer);
 }
 
 class VoiceChannelTest : public testing::Test {
@@ -180,6 +189,32 @@ TEST_F(VoiceChannelTest, NoMicrophoneThenOneIsPluggedIn) {
   EXPECT_TRUE(Logged("voice_channel.cpp,set d2d video rendertype success."));
   EXPECT_TRUE(Logged(zarvik::WideToAnsi(L"观众(uid) : ") + "11" +
                      zarvik::WideToAnsi(L" 成功进入频道：") + "4242"));
+}
+
+TEST_F(VoiceChannelTest, JoinsUseTheKeptDeviceListUntilTheSystemAnnouncesAChange) {
+  const std::string noMic =
+      "[ERROR]:" + zarvik::WideToAnsi(L"检测不到麦克风设备，请检查电脑上的麦克风是否完好。");
+  JoinParams params = Params(6161, 12);
+  EXPECT_EQ(m_channel.JoinChannel(&params), 0);
+  m_channel.LeaveChannel();
+
+  // The microphone is unplugged but nobody has said so: the join asks no system and goes on.
+  SetMicrophonesQuietly(0);
+  EXPECT_EQ(m_channel.JoinChannel(&params), 0);
+  m_channel.LeaveChannel();
+  EXPECT_FALSE(Logged(noMic));
+
+  // The system's broadcast: the next join finds no microphone.
+  SetMicrophones(0);
+  EXPECT_EQ(m_channel.JoinChannel(&params), 1);
+  EXPECT_TRUE(Logged(noMic));
+
+  // Plugged in again: joins without a microphone ask no system either, until the broadcast,
+  // after which the very next join has the microphone.
+  SetMicrophonesQuietly(1);
+  EXPECT_EQ(m_channel.JoinChannel(&params), 1);
+  SetMicrophones(1);
+  EXPECT_EQ(m_channel.JoinChannel(&params), 0);
 }
 
 TEST_F(VoiceChannelTest, EngineRefusals) {
