@@ -9,6 +9,7 @@
 #include "common/file_version.h"
 #include "diagnostics/log.h"
 #include "diagnostics/system_profile.h"
+#include "diagnostics/trace.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ bool InstallCrashReporter(const std::wstring& webBaseUrl) {
   }
 
   crAddScreenshot2(kScreenshotFlags, kScreenshotQuality);
+  zarvik::trace::Span profileSpan("system profile");
   for (const auto& property : zarvik::CollectCrashProperties(version))
     crAddPropertyW(property.first.c_str(), property.second.c_str());
   return true;
