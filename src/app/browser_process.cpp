@@ -72,6 +72,10 @@ POINT MainWindowOrigin() {
 
 // Creates and shows the main window at `origin`, then starts the main browser in it.
 void OpenMainWindow(CMainWnd& mainWnd, POINT origin) {
+  // The machine profile was read meanwhile; a crash report from the first window on carries it.
+  zarvik::trace::Span profileSpan("machine profile awaited");
+  WaitForCrashProfile();
+  profileSpan.End();
   zarvik::trace::Span createSpan("main window created");
   mainWnd.Create(nullptr, L"Zarvik", kMainWndCreateStyle, 0, origin.x, origin.y,
                  zarvik::view::kCompleteWidth, zarvik::view::kCompleteHeight, nullptr);
@@ -81,6 +85,30 @@ void OpenMainWindow(CMainWnd& mainWnd, POINT origin) {
   mainWnd.CenterWindow();
   shownSpan.End();
   mainWnd.InitBrowser();
+}
+
+// The engine creates the browser on its own thread: its window, a child of the main window
+// (whose creation waits for this thread to answer its messages), then its renderer process, then
+// the client's OnAfterCreated. So before this thread builds the voice window it answers those
+// messages (sent messages only: posted ones stay queued for the message loop, in their order)
+// until the main browser exists, and the renderer and the page's request start meanwhile. An
+// engine that makes no browser costs at most this long.
+constexpr DWORD kMainBrowserWaitMs = 3000;
+
+void AnswerTheMainBrowsersCreation(CMainWnd& mainWnd) {
+  CefRefPtr<SimpleHandler> client = mainWnd.GetBrowserClient();
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (!client || client->GetBrowser())
+      return;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= kMainBrowserWaitMs)
+      return;
+    const DWORD left = kMainBrowserWaitMs - elapsed;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_SENDMESSAGE);
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 }  // namespace
@@ -100,6 +128,9 @@ int RunBrowserProcess(HINSTANCE instance, CURLcode curlReady, ProcessScope& proc
     return 0;
   }
 
+  // The machine profile is read meanwhile, on a thread of its own; it joins the reporter's
+  // properties before the main window is created.
+  StartCrashProfile();
   // The update course uninstalls the reporter only when this installed it.
   zarvik::trace::Span reporterSpan("crash reporter installed");
   const bool crashReporterInstalled =
@@ -134,6 +165,10 @@ int RunBrowserProcess(HINSTANCE instance, CURLcode curlReady, ProcessScope& proc
   constructSpan.End();
   g_browserClient = mainWnd.GetBrowserClient();
   OpenMainWindow(mainWnd, origin);
+
+  zarvik::trace::Span answerSpan("main browser awaited");
+  AnswerTheMainBrowsersCreation(mainWnd);
+  answerSpan.End();
 
   // The voice window, hidden over the main window until remote video arrives.
   zarvik::trace::Span voiceSpan("voice window");

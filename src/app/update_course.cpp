@@ -109,6 +109,8 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
     RemoveLeftOvers(steps);
     return false;
   }
+  // An update runs: a crash report from here on carries the machine profile.
+  WaitForCrashProfile();
 
   DWORD error = 0;
   zarvik::trace::Span mutexSpan("update mutex");
