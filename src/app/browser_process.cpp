@@ -14,6 +14,7 @@
 #include "common/module_path.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
+#include "diagnostics/trace.h"
 #include "toolkit/ui_library.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_styles.h"
@@ -71,50 +72,110 @@ POINT MainWindowOrigin() {
 
 // Creates and shows the main window at `origin`, then starts the main browser in it.
 void OpenMainWindow(CMainWnd& mainWnd, POINT origin) {
+  // The machine profile was read meanwhile; a crash report from the first window on carries it.
+  zarvik::trace::Span profileSpan("machine profile awaited");
+  WaitForCrashProfile();
+  profileSpan.End();
+  zarvik::trace::Span createSpan("main window created");
   mainWnd.Create(nullptr, L"Zarvik", kMainWndCreateStyle, 0, origin.x, origin.y,
                  zarvik::view::kCompleteWidth, zarvik::view::kCompleteHeight, nullptr);
+  createSpan.End();
+  zarvik::trace::Span shownSpan("window shown");
   mainWnd.ShowWindow(true, true);
   mainWnd.CenterWindow();
+  shownSpan.End();
   mainWnd.InitBrowser();
+}
+
+// The engine creates the browser on its own thread: its window, a child of the main window
+// (whose creation waits for this thread to answer its messages), then its renderer process, then
+// the client's OnAfterCreated. So before this thread builds the voice window it answers those
+// messages (sent messages only: posted ones stay queued for the message loop, in their order)
+// until the main browser exists, and the renderer and the page's request start meanwhile. An
+// engine that makes no browser costs at most this long.
+constexpr DWORD kMainBrowserWaitMs = 3000;
+
+void AnswerTheMainBrowsersCreation(CMainWnd& mainWnd) {
+  CefRefPtr<SimpleHandler> client = mainWnd.GetBrowserClient();
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (!client || client->GetBrowser())
+      return;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= kMainBrowserWaitMs)
+      return;
+    const DWORD left = kMainBrowserWaitMs - elapsed;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_SENDMESSAGE);
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 }  // namespace
 
 int RunBrowserProcess(HINSTANCE instance, CURLcode curlReady, ProcessScope& process) {
   std::wstring exeDirectory = zarvik::ModuleDirectory(instance);
+  zarvik::trace::Span logSpan("log opened");
   StartLog(exeDirectory, curlReady);
+  logSpan.End();
 
-  if (!ParseStartArguments()) {
+  zarvik::trace::Span argumentSpan("start arguments");
+  const bool argumentsGood = ParseStartArguments();
+  argumentSpan.End();
+  if (!argumentsGood) {
     LogLine(ERROR, "invalid start argument.");
     CLog::Destroy();
     return 0;
   }
 
+  // The machine profile is read meanwhile, on a thread of its own; it joins the reporter's
+  // properties before the main window is created.
+  StartCrashProfile();
   // The update course uninstalls the reporter only when this installed it.
+  zarvik::trace::Span reporterSpan("crash reporter installed");
   const bool crashReporterInstalled =
       InstallCrashReporter(zarvik::AnsiToWide(g_webBaseUrl[g_editionIndex]));
+  reporterSpan.End();
+  zarvik::trace::Span uiSpan("UI library and skin");
   SetUpUiLibrary(instance);
+  uiSpan.End();
+  zarvik::trace::Span gameSpan("game window lookup");
   FindTheGameWindow();
+  gameSpan.End();
 
   // Update course: either an update runs (or another process is running one) and this process
   // ends, or the left-overs of an earlier update are removed and the normal start goes on. The
   // log is left to the process's end, and COM with it.
-  if (RunUpdateCourse(crashReporterInstalled)) {
+  zarvik::trace::Span courseSpan("update course");
+  const bool updateCourseTaken = RunUpdateCourse(crashReporterInstalled);
+  courseSpan.End();
+  if (updateCourseTaken) {
     process.KeepComOnExit();
     return 0;
   }
 
+  zarvik::trace::Span placeholderSpan("placeholder command interpreter");
   SetPlaceholderCommandInterpreter(exeDirectory);
+  placeholderSpan.End();
 
   // The main window lives in this frame until the process ends itself.
   POINT origin = MainWindowOrigin();
+  zarvik::trace::Span constructSpan("main window object");
   CMainWnd mainWnd;
+  constructSpan.End();
   g_browserClient = mainWnd.GetBrowserClient();
   OpenMainWindow(mainWnd, origin);
 
+  zarvik::trace::Span answerSpan("main browser awaited");
+  AnswerTheMainBrowsersCreation(mainWnd);
+  answerSpan.End();
+
   // The voice window, hidden over the main window until remote video arrives.
+  zarvik::trace::Span voiceSpan("voice window");
   if (!mainWnd.GetVoiceWnd())
     mainWnd.SetVoiceWnd(CreateVoiceWindow(mainWnd.GetHWND()));
+  voiceSpan.End();
+  zarvik::trace::Instant("message loop");
 
   DuiLib::CPaintManagerUI::MessageLoop();
 

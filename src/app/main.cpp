@@ -11,12 +11,19 @@
 #include "app/process_scope.h"
 #include "app/update_course.h"
 #include "common/module_path.h"
+#include "diagnostics/trace.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  // The start-up trace (ZARVIK_TRACE), off unless asked for: this process's start so far.
+  zarvik::trace::SinceProcessStart("process start");
+  const bool browserProcess = StartsBrowserProcess(GetCommandLineW());
+
   // Before anything else, and before any stand-in DLL is loaded: the browser process settles
   // what an earlier update left (early_settle.h). Its log lines wait for the log file.
-  if (StartsBrowserProcess(GetCommandLineW()))
+  if (browserProcess) {
+    zarvik::trace::Span span("earlier update settled");
     SettleUpdateFirst(zarvik::ModuleDirectory(instance), kUpdateMutexName);
+  }
 
   if (FAILED(CoInitialize(nullptr)))
     return 0;

@@ -6,6 +6,7 @@
 
 #include "base/globals.h"
 #include "bridge/browser/client_app_browser.h"
+#include "diagnostics/trace.h"
 #include "include/cef_sandbox_win.h"
 
 ProcessScope::ProcessScope(HINSTANCE instance) : m_instance(instance) {
@@ -18,6 +19,10 @@ ProcessScope::ProcessScope(HINSTANCE instance) : m_instance(instance) {
   m_commandLine = CefCommandLine::CreateCommandLine();
   m_commandLine->InitFromString(GetCommandLineW());
   m_role = ChooseProcessRole(m_commandLine);
+  zarvik::trace::NameProcess(m_role == ProcessRole::kBrowser    ? "zarvik browser"
+                             : m_role == ProcessRole::kRenderer ? "zarvik renderer"
+                                                                : "zarvik sub-process");
+  zarvik::trace::NameThread("main");
   m_app = CreateApplicationObject(m_role);
   if (m_role == ProcessRole::kBrowser)
     g_appBrowser = static_cast<ClientAppBrowser*>(m_app.get());

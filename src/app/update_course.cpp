@@ -11,6 +11,7 @@
 #include "common/scoped_handle.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/log.h"
+#include "diagnostics/trace.h"
 #include "updater/installer.h"
 #include "updater/update_report.h"
 #include "updater/update_wnd.h"
@@ -33,11 +34,18 @@ void OpenInBrowser(const wchar_t* url) {
 }
 
 bool UpdateAllowed(const UpdateCourseSteps& steps) {
-  if (!steps.checkNewVersion || !steps.checkNewVersion())
+  zarvik::trace::Span checkSpan("manifest request and signature check");
+  const bool newer = steps.checkNewVersion && steps.checkNewVersion();
+  checkSpan.End();
+  if (!newer)
     return false;
-  if (steps.queryUpdateSwitch && steps.queryUpdateSwitch())
+  zarvik::trace::Span switchSpan("update switch query");
+  const bool open = steps.queryUpdateSwitch && steps.queryUpdateSwitch();
+  switchSpan.End();
+  if (open)
     return true;
   LogLine(INFO, "try to get update privilege.");
+  zarvik::trace::Span permissionSpan("update permission query");
   return steps.queryUpdatePermission && steps.queryUpdatePermission();
 }
 
@@ -56,7 +64,10 @@ void RemoveLeftOvers(const UpdateCourseSteps& steps) {
   std::wstring directory = steps.exeDirectory;
   // Another client that holds the update lock is installing right now: its ".old" files are its
   // way back and must stay.
+  zarvik::trace::Span mutexSpan("update mutex");
   zarvik::ScopedHandle running(OpenMutexW(SYNCHRONIZE, FALSE, steps.mutexName));
+  mutexSpan.End();
+  zarvik::trace::Span leftOverSpan("left-overs removed");
   if (running) {
     LogLine(INFO, "another zarvik is updating, keep the update files.");
     return;
@@ -98,9 +109,13 @@ bool RunUpdateCourse(bool crashReporterInstalled, const UpdateCourseSteps& steps
     RemoveLeftOvers(steps);
     return false;
   }
+  // An update runs: a crash report from here on carries the machine profile.
+  WaitForCrashProfile();
 
   DWORD error = 0;
+  zarvik::trace::Span mutexSpan("update mutex");
   zarvik::ScopedHandle mutex(CreateUpdateMutex(steps.mutexName, &error));
+  mutexSpan.End();
   LogLine(INFO, "createmutex ret code : ", error);
   if (error == ERROR_ALREADY_EXISTS) {
     PostGameNotify(GAME_NOTIFY_UPDATE_BUSY);

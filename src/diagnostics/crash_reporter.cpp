@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shlobj.h>
+
+#include <memory>
 
 #include <CrashRpt.h>
 
 #include "common/file_version.h"
 #include "diagnostics/log.h"
 #include "diagnostics/system_profile.h"
+#include "diagnostics/trace.h"
 
 namespace {
 
@@ -24,6 +28,33 @@ constexpr int kScreenshotQuality = 10;
 constexpr WORD kInstallRecordSize = sizeof(CR_INSTALL_INFOW);
 static_assert(kInstallRecordSize == 100 || sizeof(void*) != 4,
               "installation record of CrashRpt 1.4.2");
+
+// The machine profile is read on a thread of its own: its WMI queries take seconds on some
+// machines, and nothing on the way to the window needs them. The start-up thread adds what was
+// read to the reporter, in the properties' order, when it waits for it (WaitForCrashProfile).
+struct ProfileRead {
+  std::wstring version;
+  std::vector<std::pair<std::wstring, std::wstring>> properties;
+};
+HANDLE g_profileThread = nullptr;
+ProfileRead* g_profile = nullptr;  // the thread's result once the thread has ended
+bool g_reporterInstalled = false;
+
+// How long the wait for the profile lasts before the client goes on without it.
+constexpr DWORD kProfileWaitMs = 30000;
+
+DWORD WINAPI ReadProfile(void* parameter) {
+  auto* read = static_cast<ProfileRead*>(parameter);
+  // WMI needs COM on the thread; without it the profile texts keep their labels only.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
+  {
+    zarvik::trace::Span span("system profile");
+    read->properties = zarvik::CollectCrashProperties(read->version);
+  }
+  if (com)
+    CoUninitialize();
+  return 0;
+}
 
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
@@ -98,11 +129,59 @@ bool InstallCrashReporter(const std::wstring& webBaseUrl) {
   }
 
   crAddScreenshot2(kScreenshotFlags, kScreenshotQuality);
-  for (const auto& property : zarvik::CollectCrashProperties(version))
-    crAddPropertyW(property.first.c_str(), property.second.c_str());
+  g_reporterInstalled = true;
+  StartCrashProfile();  // unless start-up started it already
   return true;
 }
 
+void StartCrashProfile() {
+  if (g_profileThread || g_profile)
+    return;
+  auto* read = new ProfileRead;
+  read->version = GetFileVersionText();
+  g_profileThread = CreateThread(nullptr, 0, ReadProfile, read, 0, nullptr);
+  if (!g_profileThread) {
+    // No thread: the profile is read when it is waited for, as it always could be.
+    LogLine(ERROR, "cannot start the machine profile thread, error : ", GetLastError());
+    delete read;
+    return;
+  }
+  g_profile = read;
+}
+
+void WaitForCrashProfile() {
+  if (!g_profileThread && !g_profile && g_reporterInstalled) {
+    StartCrashProfile();  // a failed start: read it here after all
+    if (!g_profileThread) {
+      ProfileRead read;
+      read.version = GetFileVersionText();
+      read.properties = zarvik::CollectCrashProperties(read.version);
+      for (const auto& property : read.properties)
+        crAddPropertyW(property.first.c_str(), property.second.c_str());
+      return;
+    }
+  }
+  if (!g_profileThread)
+    return;
+  const bool ended = WaitForSingleObject(g_profileThread, kProfileWaitMs) == WAIT_OBJECT_0;
+  CloseHandle(g_profileThread);
+  g_profileThread = nullptr;
+  if (!ended) {
+    // The thread still writes into its record: the record is left to it.
+    LogLine(ERROR, "the machine profile was not read in time; crash reports go without it.");
+    g_profile = nullptr;
+    return;
+  }
+  std::unique_ptr<ProfileRead> read(g_profile);
+  g_profile = nullptr;
+  if (!g_reporterInstalled)
+    return;
+  for (const auto& property : read->properties)
+    crAddPropertyW(property.first.c_str(), property.second.c_str());
+}
+
 void UninstallCrashReporter() {
+  WaitForCrashProfile();
+  g_reporterInstalled = false;
   crUninstall();
 }

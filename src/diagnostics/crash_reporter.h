@@ -7,9 +7,17 @@
 #include <vector>
 
 // Installs the reporter for this process; true when it is active. Runs once on the start-up
-// thread after COM is initialised.
+// thread after COM is initialised. The machine profile's five properties are read on a thread
+// of their own (started here unless StartCrashProfile started it) and added to the reporter by
+// WaitForCrashProfile.
 bool InstallCrashReporter(const std::wstring& webBaseUrl);
-// Removes the reporter again (the update course, when InstallCrashReporter returned true).
+// Starts reading the machine profile on a thread of its own (once per process).
+void StartCrashProfile();
+// Waits (at most 30 s) for the machine profile and adds its properties, in their order, to the
+// installed reporter. Start-up calls it before the main window is created.
+void WaitForCrashProfile();
+// Removes the reporter again (the update course, when InstallCrashReporter returned true), after
+// the machine profile's thread has ended.
 void UninstallCrashReporter();
 
 // The folder the reports go to, created with every missing level:

@@ -52,24 +52,21 @@ std::wstring GetOsName(OsVersionQuery query) {
   return OsNameForVersion(version);
 }
 
+// Each device class is asked once for all of its values: every WMI query costs a few hundred
+// milliseconds under some systems.
 std::wstring GetSoundCardText() {
   CWmiQuery wmi;
   std::wstring caption, status;
-  wmi.Query(L"Win32_SoundDevice", L"Caption", caption);
-  std::wstring text = L"声卡名称 " + caption;
-  wmi.Query(L"Win32_SoundDevice", L"Status", status);
-  text += L" 状态 " + status;
-  return text;
+  wmi.QueryFirst(L"Win32_SoundDevice", {{L"Caption", &caption}, {L"Status", &status}});
+  return L"声卡名称 " + caption + L" 状态 " + status;
 }
 
 std::wstring GetVideoCardText() {
   CWmiQuery wmi;
   std::wstring caption, processor, ram;
-  wmi.Query(L"Win32_VideoController", L"Caption", caption);
-  std::wstring text = L"显卡名称 " + caption;
-  wmi.Query(L"Win32_VideoController", L"VideoProcessor", processor);
-  text += L" 芯片类型 " + processor;
-  wmi.Query(L"Win32_VideoController", L"AdapterRAM", ram);
+  wmi.QueryFirst(L"Win32_VideoController",
+                 {{L"Caption", &caption}, {L"VideoProcessor", &processor}, {L"AdapterRAM", &ram}});
+  std::wstring text = L"显卡名称 " + caption + L" 芯片类型 " + processor;
   text += zarvik::FormatVideoMemory(ram);
   std::wstring directx =
       zarvik::ReadMachineRegistryText(L"SOFTWARE\\Microsoft\\DirectX", L"Version", 8192);

@@ -131,6 +131,35 @@ void CWmiQuery::ReleaseResult() {
   }
 }
 
+bool CWmiQuery::QueryFirst(
+    const std::wstring& className,
+    const std::vector<std::pair<const wchar_t*, std::wstring*>>& properties) {
+  if (!m_services)
+    return false;
+  ScopedBstr language(L"WQL");
+  ScopedBstr query(L"SELECT * FROM " + className);
+  bool found = false;
+  if (SUCCEEDED(m_services->ExecQuery(language.Get(), query.Get(),
+                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                      nullptr, &m_enumerator)) &&
+      m_enumerator) {
+    ULONG returned = 0;
+    if (SUCCEEDED(m_enumerator->Next(WBEM_INFINITE, 1, &m_object, &returned)) && returned == 1 &&
+        m_object) {
+      found = true;
+      for (const auto& property : properties) {
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(m_object->Get(property.first, 0, &value, nullptr, nullptr)))
+          zarvik::VariantToText(value, *property.second);
+        VariantClear(&value);
+      }
+    }
+  }
+  ReleaseResult();
+  return found;
+}
+
 bool CWmiQuery::Query(const std::wstring& className,
                       const std::wstring& property,
                       std::wstring& out) {

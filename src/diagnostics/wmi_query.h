@@ -7,6 +7,8 @@
 #include <oaidl.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 struct IWbemLocator;
 struct IWbemServices;
@@ -26,6 +28,11 @@ class CWmiQuery {
   // True when the property was read; out then holds its text (see VariantToText).
   bool Query(const std::wstring& className, const std::wstring& property, std::wstring& out);
 
+  // Reads several properties of that first instance with one query: each (name, out) pair as
+  // Query would, an out whose property cannot be read left as it was. True when the class had
+  // an instance.
+  bool QueryFirst(const std::wstring& className,
+                  const std::vector<std::pair<const wchar_t*, std::wstring*>>& properties);
   bool IsConnected() const { return m_services != nullptr; }
 
  private:

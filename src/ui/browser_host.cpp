@@ -6,6 +6,7 @@
 #include "bridge/browser/client_app_browser.h"
 #include "common/encoding.h"
 #include "common/module_path.h"
+#include "diagnostics/trace.h"
 #include "include/cef_app.h"
 #include "include/cef_browser.h"
 #include "ui/engine_settings.h"
@@ -30,7 +31,9 @@ void BrowserHost::Start(HWND parent, const std::wstring& url) {
   CefSettings settings;
   FillEngineSettings(settings, zarvik::ModuleDirectory());
   // A failed start leaves the window empty below the title band.
+  zarvik::trace::Span engineSpan("engine initialised");
   CefInitialize(mainArgs, settings, g_appBrowser.get(), nullptr);
+  engineSpan.End();
   m_engineStarted = true;
 
   RECT client;
@@ -49,6 +52,7 @@ void BrowserHost::Start(HWND parent, const std::wstring& url) {
   windowInfo.ex_style = 0;
 
   CefBrowserSettings browserSettings;
+  zarvik::trace::Span browserSpan("browser created");
   CefBrowserHost::CreateBrowser(windowInfo, m_browserClient.get(), url, browserSettings, nullptr,
                                 CefRequestContext::GetGlobalContext());
 }

@@ -3,6 +3,7 @@
 #include "bridge/common/bridge_messages.h"
 #include "bridge/common/join_text.h"
 #include "diagnostics/log.h"
+#include "diagnostics/trace.h"
 #include "ui/main_wnd.h"
 #include "ui/main_wnd_ids.h"
 #include "ui/topmost.h"
@@ -108,12 +109,18 @@ void CMainWnd::NotifyPageExit() {
 
 LRESULT CMainWnd::OnJoinRequest(const COPYDATASTRUCT* copyData) {
   // The text comes from another process: read at most cbData bytes of it, terminated or not.
+  zarvik::trace::Span joinSpan("join request");
+  zarvik::trace::Span parseSpan("join text parsed");
   JoinTextFields fields;
   if (copyData && copyData->lpData)
     fields = ParseJoinText(static_cast<const wchar_t*>(copyData->lpData),
                            copyData->cbData / sizeof(wchar_t));
+  parseSpan.End();
+  zarvik::trace::Span channelSpan("voice channel join");
   int result = JoinVoiceChannel(fields);
+  channelSpan.End();
   LogLine(INFO, "call OnJoinChannel return value : ", result);
+  zarvik::trace::Span storeSpan("join result stored");
   m_shareMemory.Store(result);
   return result;
 }

@@ -8,6 +8,8 @@
 #include <shlobj.h>
 
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "diagnostics/system_profile.h"
 #include "diagnostics/wmi_query.h"
@@ -269,6 +271,33 @@ TEST_F(MachineProfile, QueryOfAMissingClassLeavesTheTextAlone) {
   std::wstring caption;
   EXPECT_TRUE(wmi.Query(L"Win32_VideoController", L"Caption", caption));
   EXPECT_FALSE(caption.empty());
+}
+
+TEST_F(MachineProfile, OneQueryReadsWhatSeparateQueriesRead) {
+  struct Case {
+    const wchar_t* className;
+    std::vector<const wchar_t*> names;
+  } cases[] = {
+      {L"Win32_VideoController", {L"Caption", L"VideoProcessor", L"AdapterRAM"}},
+      {L"Win32_SoundDevice", {L"Caption", L"Status"}},
+      {L"Win32_Processor", {L"Name", L"NoSuchProperty", L"Manufacturer"}},
+  };
+  CWmiQuery wmi;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.className, c.className + wcslen(c.className)));
+    std::vector<std::wstring> one(c.names.size(), L"untouched"), separate = one;
+    std::vector<std::pair<const wchar_t*, std::wstring*>> wanted;
+    for (size_t i = 0; i < c.names.size(); ++i) {
+      wanted.emplace_back(c.names[i], &one[i]);
+      wmi.Query(c.className, c.names[i], separate[i]);
+    }
+    EXPECT_TRUE(wmi.QueryFirst(c.className, wanted));
+    EXPECT_EQ(one, separate);
+  }
+  // A class without instances leaves every value alone.
+  std::wstring value = L"untouched";
+  EXPECT_FALSE(wmi.QueryFirst(L"Win32_NoSuchThing", {{L"Caption", &value}}));
+  EXPECT_EQ(value, L"untouched");
 }
 
 TEST_F(MachineProfile, FivePropertiesInOrderEvenWithEmptyValues) {

@@ -13,6 +13,7 @@
 #include "src/browser/engine.h"
 #include "src/common/scoped_handle.h"
 #include "src/common/text.h"
+#include "src/common/trace_events.h"
 
 namespace cefimpl {
 
@@ -250,6 +251,7 @@ LRESULT BrowserImpl::HandleHostMessage(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 void BrowserImpl::Paint(HWND hwnd) {
+  TraceFirstSpan firstPaint("first paint", !m_display.empty());
   ScopedPaint paint(hwnd);
   HDC target = paint.Dc();
   RECT client;

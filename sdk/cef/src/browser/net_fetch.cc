@@ -4,6 +4,7 @@
 
 #include "include/internal/cef_types.h"
 #include "src/common/threads.h"
+#include "src/common/trace_events.h"
 
 namespace cefimpl {
 
@@ -54,6 +55,7 @@ void NetFetcher::WorkerMain() {
     request.userAgent = job.userAgent;
     request.acceptLanguage = job.acceptLanguage;
     request.cancelled = job.cancelled.get();
+    TraceSpan span("page request", job.url);
     FetchResult result = HttpGet(request);
     {
       std::lock_guard<std::mutex> lock(m_lock);

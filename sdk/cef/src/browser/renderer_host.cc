@@ -9,6 +9,7 @@
 #include "src/browser/engine.h"
 #include "src/common/text.h"
 #include "src/common/threads.h"
+#include "src/common/trace_events.h"
 
 namespace cefimpl {
 
@@ -84,6 +85,7 @@ std::wstring RandomNamePart() {
 }  // namespace
 
 bool RendererHost::Launch() {
+  TraceSpan span("renderer process started");
   Engine* engine = Engine::Get();
   static LONG counter = 0;
   const std::wstring prefix = L"\\\\.\\pipe\\cef-renderer-" +

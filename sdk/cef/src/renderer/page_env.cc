@@ -4,6 +4,7 @@
 
 #include "src/common/http_get.h"
 #include "src/common/text.h"
+#include "src/common/trace_events.h"
 #include "src/renderer/render_thread.h"
 
 namespace cefimpl {
@@ -283,6 +284,7 @@ void InstallPageEnvironment(V8ContextImpl* c) {
 }
 
 void SendDisplayList(V8ContextImpl* c) {
+  TraceFirstSpan firstLayout("first layout", !c->document.items.empty());
   IpcMessage m;
   m.type = IPC_DISPLAY_LIST;
   m.browserId = c->browserId;
