@@ -2,7 +2,7 @@
 WAV file and writes what it plays to another (AGORA_RTC_AUDIO_INPUT_FILE and
 AGORA_RTC_AUDIO_OUTPUT_FILE, relative to each install folder). Speech said into A's microphone
 comes out of B's speaker file recognisably (the loudness envelopes correlate once aligned), and
-stops when A leaves; with the channel server dropping 10% of the audio, B's playback has no gap
+stops when A leaves (B's page then leaves too); with the channel server dropping 10% of the audio, B's playback has no gap
 longer than one 20 ms frame."""
 
 import array
@@ -84,6 +84,16 @@ def mono48(path):
     return out
 
 
+def log_time(log, text):
+    """Seconds since midnight of the first engine log line holding text, or None."""
+    for line in log.splitlines():
+        if text in line:
+            clock = line.split()[1]  # 2026-12-11 13:12:34.328 [pid] ...
+            h, m, sec = clock.split(":")
+            return int(h) * 3600 + int(m) * 60 + float(sec)
+    return None
+
+
 def envelope(samples):
     """RMS in 10 ms steps."""
     return [math.sqrt(sum(x * x for x in samples[i:i + 480]) / 480)
@@ -130,8 +140,8 @@ class VoiceAudio(VoiceTestCase):
 
     def two_clients(self, mic_a):
         """A talks from mic_a; B's microphone is silent. B joins as soon as its window is up, A
-        4 s after its own, A leaves 12 s later; B stays in the channel 26 s in all, some 10 s
-        after A left. Returns (a, b) once both ended."""
+        4 s after its own, A leaves 12 s later (and B's page with it); B's client closes 26 s
+        after its join. Returns (a, b) once both ended."""
         a = VoiceClient(self.workdir, "a")
         b = VoiceClient(self.workdir, "b")
         for client in (a, b):
@@ -167,10 +177,19 @@ class VoiceAudio(VoiceTestCase):
               f"into B's speaker file")
         self.assertGreater(correlation, ENVELOPE_BOUND)
 
-        # After A left, B (still in the channel for seconds) played only silence.
-        last = max(i for i, x in enumerate(heard) if abs(x) > 0)
-        self.assertGreater(len(heard) - last, 48000 * 3, "B heard nothing once A had left")
-        self.assertIn("user 1001 offline", b.engine_log())
+        # A's leaving stops it: B's page leaves the channel when its only other user goes
+        # offline, and B's speaker file ends there, not a frame after (the engine log's times
+        # and the file's length agree to within half a second).
+        log = b.engine_log()
+        started = log_time(log, "speaker: file speaker.wav")
+        offline = log_time(log, "user 1001 offline")
+        self.assertIsNotNone(started, log)
+        self.assertIsNotNone(offline, log)
+        self.assertIn("audio stopped", log[log.index("user 1001 offline"):])
+        print(f"B's speaker file: {len(heard) / 48000:.2f} s; A went offline "
+              f"{offline - started:.2f} s after it started")
+        self.assertLess(len(heard) / 48000, offline - started + 0.5)
+        self.assertGreater(max(abs(x) for x in heard[-48000:]), 1000, "A talked until it left")
 
     def test_ten_percent_loss_leaves_no_gap(self):
         # The channel server again, on the same port, dropping 10% of the audio it relays.

@@ -135,9 +135,11 @@ std::string WavHeader(int rate, int channels, uint32_t dataBytes) {
 
 bool WavWriter::Open(const std::wstring& path, int rate, int channels) {
   Close();
-  m_file = _wfopen(path.c_str(), L"wb");
-  if (!m_file)
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
     return false;
+  m_file = file;
   m_rate = rate;
   m_channels = channels;
   m_dataBytes = 0;
@@ -152,7 +154,8 @@ bool WavWriter::Write(const int16_t* samples, size_t count) {
   const uint64_t bytes = static_cast<uint64_t>(count) * 2;
   if (m_dataBytes + bytes + 36 > 0xFFFFFFFFull)
     return false;
-  if (fwrite(samples, 2, count, m_file) != count)
+  DWORD written = 0;
+  if (!WriteFile(m_file, samples, static_cast<DWORD>(bytes), &written, nullptr) || written != bytes)
     return false;
   m_dataBytes += static_cast<uint32_t>(bytes);
   m_sinceHeader += static_cast<uint32_t>(bytes);
@@ -163,21 +166,22 @@ bool WavWriter::Write(const int16_t* samples, size_t count) {
   return true;
 }
 
+// Rewrites the header at the start and goes back to where the samples end.
 void WavWriter::UpdateHeader() {
   std::string header = WavHeader(m_rate, m_channels, m_dataBytes);
-  long end = ftell(m_file);
-  fseek(m_file, 0, SEEK_SET);
-  fwrite(header.data(), 1, header.size(), m_file);
-  if (end > static_cast<long>(header.size()))
-    fseek(m_file, end, SEEK_SET);
-  fflush(m_file);
+  DWORD written = 0;
+  LARGE_INTEGER at = {};
+  SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN);
+  WriteFile(m_file, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+  at.QuadPart = static_cast<LONGLONG>(header.size()) + m_dataBytes;
+  SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN);
 }
 
 void WavWriter::Close() {
   if (!m_file)
     return;
   UpdateHeader();
-  fclose(m_file);
+  CloseHandle(m_file);
   m_file = nullptr;
 }
 

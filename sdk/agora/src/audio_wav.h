@@ -28,7 +28,10 @@ std::vector<int16_t> ConvertTo48k(const WavData& wav, int channels);
 std::string WavHeader(int rate, int channels, uint32_t dataBytes);
 
 // Writes 16-bit PCM; the header is brought up to date every second of audio and at Close, so a
-// process that is ended leaves a file that reads up to its last second. Stops at 4 GiB.
+// process that is ended leaves a file that reads up to its last second. Stops at 4 GiB. It writes
+// through the system's file calls, not the C runtime's streams: a process that ends while the
+// audio thread is inside a write must not leave a stream lock held for the runtime's flush of
+// all streams at exit (that hangs the exit).
 class WavWriter {
  public:
   WavWriter() = default;
@@ -43,7 +46,7 @@ class WavWriter {
 
  private:
   void UpdateHeader();
-  FILE* m_file = nullptr;
+  void* m_file = nullptr;  // the file's HANDLE
   int m_rate = 0;
   int m_channels = 0;
   uint32_t m_dataBytes = 0;
