@@ -46,3 +46,12 @@ set_target_properties(zarvik_sodium PROPERTIES
   INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
   INTERFACE_LINK_LIBRARIES advapi32)
 add_library(sodium::sodium ALIAS zarvik_sodium)
+
+# libopus: the voice engine's audio codec. Its build is fortified (_FORTIFY_SOURCE), so it calls
+# the checked memcpy and memset of MinGW's libssp.
+add_library(zarvik_opus STATIC IMPORTED GLOBAL)
+set_target_properties(zarvik_opus PROPERTIES
+  IMPORTED_LOCATION ${ZARVIK_DEPS_PREFIX}/lib/libopus.a
+  INTERFACE_INCLUDE_DIRECTORIES ${ZARVIK_DEPS_PREFIX}/include
+  INTERFACE_LINK_LIBRARIES ssp)
+add_library(opus::opus ALIAS zarvik_opus)

@@ -18,6 +18,7 @@ packages=(
   gcc libc6-dev cmake ninja-build make python3 xvfb x11-apps imagemagick xauth
   googletest dpkg-dev file fonts-wqy-microhei
   autoconf automake libtool
+  espeak-ng
   wine wine64
 )
 if [ "$ZARVIK_CAN_RUN_32" = 1 ]; then packages+=(wine32:i386); fi

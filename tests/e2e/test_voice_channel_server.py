@@ -41,8 +41,9 @@ def read_text(path):
 class ChannelServer:
     """channel-server.exe under Wine; port 0 lets it pick a free port."""
 
-    def __init__(self, workdir, port=None):
+    def __init__(self, workdir, port=None, extra_args=()):
         self.workdir = workdir
+        self.extra_args = list(extra_args)
         self.port = int(voice_env()["ZARVIK_CHANNEL_SERVER_PORT"]) if port is None else port
         self.process = None
 
@@ -53,7 +54,7 @@ class ChannelServer:
         self.output = open(os.path.join(self.workdir, "channel-server.log"), "wb")
         self.process = subprocess.Popen(
             ["wine", os.path.join(BIN_DIR, "channel-server.exe"), "--port", str(self.port),
-             "--ready-file", to_wine_path(ready)],
+             "--ready-file", to_wine_path(ready), *self.extra_args],
             stdout=self.output, stderr=subprocess.STDOUT, cwd=self.workdir)
         if not wait_for(lambda: read_text(ready) or self.process.poll() is not None, 60):
             raise RuntimeError("channel server did not start")

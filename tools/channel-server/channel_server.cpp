@@ -74,7 +74,31 @@ struct ChannelServer::Connection {
   // Set when the member fell too far behind; its reader ends the connection.
   std::atomic<bool> dropped{false};
   bool behind = false;  // frames were skipped and that was logged; cleared when it catches up
+  // Audio waits here, apart from the queue above, and is always sent first.
+  std::deque<std::shared_ptr<const std::string>> audio;
+  bool audioBehind = false;  // old audio was dropped and that was logged
   std::thread writer;
+
+  // Queues an audio packet; true when an old one had to make room for it (the first of a run
+  // sets *started, so the server logs it once).
+  bool QueueAudio(std::shared_ptr<const std::string> bytes, bool* started) {
+    std::lock_guard<std::mutex> guard(queueLock);
+    *started = false;
+    if (closing)
+      return false;
+    bool dropped = false;
+    if (audio.size() >= kMaxQueuedAudio) {
+      audio.pop_front();
+      dropped = true;
+      *started = !audioBehind;
+      audioBehind = true;
+    } else if (audio.size() <= kMaxQueuedAudio / 2) {
+      audioBehind = false;
+    }
+    audio.push_back(std::move(bytes));
+    queueChanged.notify_one();
+    return dropped;
+  }
 
   // Queues a message. Video frames (droppable) are skipped while the member is more than
   // kMaxQueuedBytes behind. A role note about a member whose last message in the queue is an
@@ -142,12 +166,22 @@ struct ChannelServer::Connection {
       std::shared_ptr<const std::string> next;
       {
         std::unique_lock<std::mutex> guard(queueLock);
-        queueChanged.wait(guard, [this] { return closing || !queue.empty(); });
+        queueChanged.wait(guard, [this] { return closing || !queue.empty() || !audio.empty(); });
         if (closing)
           return;
-        next = TakeFront();
+        if (!audio.empty()) {
+          // All waiting audio in one send, ahead of anything else.
+          std::string batch;
+          while (!audio.empty()) {
+            batch += *audio.front();
+            audio.pop_front();
+          }
+          next = std::make_shared<const std::string>(std::move(batch));
+        } else {
+          next = TakeFront();
+        }
         // Small messages waiting behind it go out in the same send.
-        if (next->size() < kBatchBytes && !queue.empty() &&
+        if (audio.empty() && next->size() < kBatchBytes && !queue.empty() &&
             next->size() + queue.front().bytes->size() <= kBatchBytes) {
           std::string batch = *next;
           while (!queue.empty() && batch.size() + queue.front().bytes->size() <= kBatchBytes)
@@ -184,6 +218,7 @@ struct ChannelServer::Connection {
       std::lock_guard<std::mutex> guard(queueLock);
       closing = true;
       queue.clear();
+      audio.clear();
       lastAbout.clear();
       queuedBytes = 0;
       queueChanged.notify_one();
@@ -444,9 +479,77 @@ void ChannelServer::Handle(const std::shared_ptr<Connection>& connection,
       }
       break;
     }
+    case kAudioFrame: {
+      uint32_t sequence = 0;
+      size_t size = 0;
+      if (!reader.U32(sequence))
+        break;
+      const char* packet = reader.Rest(size);
+      std::vector<std::shared_ptr<Connection>> receivers;
+      uint32_t uid;
+      {
+        std::lock_guard<std::mutex> guard(m_lock);
+        AudioCheck check = CheckAudioPacket(size);
+        if (check != AudioCheck::kOk) {
+          // Counted; the log names the 1st, 2nd, 4th, 8th ...
+          uint64_t refused = ++m_audio.refused;
+          if ((refused & (refused - 1)) == 0)
+            Log("drop audio packet uid=" + std::to_string(connection->uid) + " of " +
+                std::to_string(size) + " bytes: " + AudioCheckText(check) + " (" +
+                std::to_string(refused) + " so far)");
+          break;
+        }
+        if (!connection->joined)
+          break;
+        auto& members = m_channels[connection->channel];
+        if (!members[connection->uid].Visible())
+          break;
+        if (m_audioLossPercent > 0) {
+          m_lossState = m_lossState * 1664525u + 1013904223u;
+          if ((m_lossState >> 8) % 100 < static_cast<uint32_t>(m_audioLossPercent)) {
+            ++m_audio.lost;
+            break;
+          }
+        }
+        uid = connection->uid;
+        for (auto& entry : members) {
+          if (entry.first != uid)
+            receivers.push_back(entry.second.connection);
+        }
+      }
+      if (receivers.empty())
+        break;
+      auto relay = std::make_shared<const std::string>(
+          Writer(kRemoteAudio).U32(uid).U32(sequence).Bytes(packet, size).Finish());
+      for (auto& receiver : receivers) {
+        bool started = false;
+        bool dropped = receiver->QueueAudio(relay, &started);
+        std::lock_guard<std::mutex> guard(m_lock);
+        ++m_audio.relayed;
+        if (dropped)
+          ++m_audio.oldDropped;
+        if (started)
+          Log("member uid=" + std::to_string(receiver->uid) +
+              " is not reading; its oldest audio is dropped until it catches up");
+      }
+      break;
+    }
     default:
       break;  // unknown messages are ignored
   }
+}
+
+void ChannelServer::SetAudioLoss(int percent, uint32_t seed) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_audioLossPercent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+  m_lossState = seed;
+  if (m_audioLossPercent)
+    Log("test switch: dropping " + std::to_string(m_audioLossPercent) + "% of audio packets");
+}
+
+ChannelServer::AudioCounts ChannelServer::Audio() {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_audio;
 }
 
 void ChannelServer::OnJoin(const std::shared_ptr<Connection>& connection,

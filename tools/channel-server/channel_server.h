@@ -42,6 +42,22 @@ class ChannelServer {
   // second is over (at the member's next role change or when it leaves).
   static constexpr int kRoleLinesPerSecond = 5;
 
+  // Audio is queued apart from everything else and sent first, so it never waits behind video
+  // (beyond the one message being written). A member whose audio queue holds this many packets
+  // (half a second) loses the oldest one for each new one: old audio goes first.
+  static constexpr size_t kMaxQueuedAudio = 25;
+
+  // Test switch: drop this share (0 to 100 %) of the audio packets relayed, chosen by a
+  // pseudo-random sequence from seed, to try the engines' loss handling.
+  void SetAudioLoss(int percent, uint32_t seed = 1);
+  struct AudioCounts {
+    uint64_t relayed = 0;     // packets queued for a receiver
+    uint64_t lost = 0;        // packets the test switch dropped
+    uint64_t refused = 0;     // empty or oversize packets from a member
+    uint64_t oldDropped = 0;  // packets dropped from a member's full audio queue
+  };
+  AudioCounts Audio();
+
   // The users of a channel, in uid order (for tests and the server's own log).
   std::vector<uint32_t> Users(const std::string& channel);
   // Each line the server logs goes here (default: standard output).
@@ -84,6 +100,9 @@ class ChannelServer {
   uint32_t m_nextUid = 0;
   std::function<void(const std::string&)> m_logSink;
   bool m_stopping = false;
+  int m_audioLossPercent = 0;
+  uint32_t m_lossState = 1;
+  AudioCounts m_audio;
 };
 
 }  // namespace channel_server

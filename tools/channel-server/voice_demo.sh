@@ -15,6 +15,10 @@ zarvik_session_start
 rm -rf "$out"; mkdir -p "$out"
 # A container has no microphone; the voice engine takes the count from here.
 export AGORA_RTC_RECORDING_DEVICES=${AGORA_RTC_RECORDING_DEVICES:-1}
+# Nor a sound card: each engine's microphone and speaker are WAV files in its install folder.
+# A says a sentence (espeak-ng, when installed) over and over; B's speaker file records it.
+export AGORA_RTC_AUDIO_INPUT_FILE=mic.wav AGORA_RTC_AUDIO_INPUT_LOOP=1
+export AGORA_RTC_AUDIO_OUTPUT_FILE=speaker.wav
 
 zarvik_demo_services_start "$build_dir" "$out"
 echo "channel server on $ZARVIK_CHANNEL_SERVER_HOST:$ZARVIK_CHANNEL_SERVER_PORT"
@@ -24,6 +28,11 @@ for name in a b; do
   rm -rf "$out/$name"/unit_*.exe "$out/$name"/*.log "$out/$name/Flash.exe" "$out/$name/cache" \
     "$out/$name/wineprefix"
 done
+if command -v espeak-ng >/dev/null; then
+  espeak-ng -w "$out/a/mic.wav" "Hello from player A. Can you hear me?"
+else
+  echo "espeak-ng is not installed: A's microphone file is missing and A sends no audio"
+fi
 win() { echo "Z:${1//\//\\}"; }
 # A joins channel 12345 as uid 1001. B enters a live room, switches to the simple view and
 # joins as uid 2002. Both stay about half a minute, then close.
@@ -47,7 +56,10 @@ while kill -0 "$game_a" 2>/dev/null && [ $shot -lt 3 ]; do
 done
 wait "$game_a" "$game_b" || true
 echo "--- channel server:"; cat "$out/channel-server.log"
+echo "--- B's speaker file: $out/b/speaker.wav (what B heard of A)"
 for name in a b; do
+  echo "--- client $name audio lines:"
+  grep -a -E "audio|microphone|speaker" "$out/$name/AgoraSDK.log" || true
   echo "--- client $name voice lines:"
   grep -a -E "JoinChannel|OnEID|closeMic" "$out/$name/zarvik.log" || true
 done

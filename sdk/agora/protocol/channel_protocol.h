@@ -18,12 +18,14 @@ enum MessageType : uint8_t {
   kLeave = 2,       // nothing
   kSetRole = 3,     // role u8
   kVideoFrame = 4,  // width u16, height u16, pixels
+  kAudioFrame = 5,  // sequence u32, one Opus packet (20 ms)
   // server -> engine
   kJoined = 64,       // uid u32 (the one asked for, or the one the server gave)
   kJoinRefused = 65,  // code u32, message text
   kUserJoined = 66,   // uid u32
   kUserOffline = 67,  // uid u32, reason u32
   kRemoteFrame = 68,  // uid u32, width u16, height u16, pixels
+  kRemoteAudio = 69,  // uid u32, sequence u32, one Opus packet
 };
 
 // Largest message either side accepts; a larger length ends the connection.
@@ -51,6 +53,34 @@ constexpr uint64_t FrameBytes(uint16_t width, uint16_t height) {
 }
 static_assert(FrameBytes(kMaxFrameWidth, kMaxFrameHeight) + 13 <= kMaxMessageSize,
               "the largest accepted frame must fit in one relayed message");
+
+// Audio packets: one Opus frame, which is never longer than 1275 bytes. Both sides drop (and
+// count) an empty or longer packet before anything looks inside it.
+constexpr uint32_t kMaxAudioPacket = 1275;
+
+enum class AudioCheck {
+  kOk,
+  kEmpty,
+  kTooLarge,
+};
+
+constexpr AudioCheck CheckAudioPacket(uint64_t packetBytes) {
+  return packetBytes == 0                ? AudioCheck::kEmpty
+         : packetBytes > kMaxAudioPacket ? AudioCheck::kTooLarge
+                                         : AudioCheck::kOk;
+}
+
+inline const char* AudioCheckText(AudioCheck check) {
+  switch (check) {
+    case AudioCheck::kOk:
+      return "ok";
+    case AudioCheck::kEmpty:
+      return "empty";
+    case AudioCheck::kTooLarge:
+      return "longer than 1275 bytes";
+  }
+  return "?";
+}
 
 enum class FrameCheck {
   kOk,

@@ -29,7 +29,7 @@ void RtcEngine::EndSession(std::shared_ptr<Session> session) {
     if (session->socket != INVALID_SOCKET)
       shutdown(session->socket, SD_BOTH);
   }
-  for (std::thread* t : {&session->network, &session->video}) {
+  for (std::thread* t : {&session->network, &session->video, &session->audio}) {
     if (!t->joinable())
       continue;
     if (t->get_id() == std::this_thread::get_id())
@@ -183,6 +183,10 @@ void RtcEngine::DropStaleUsers(const std::shared_ptr<Session>& session) {
     session->remoteUsers.erase(uid);
     session->decoded.erase(uid);
     {
+      std::lock_guard<std::mutex> guard(session->audioLock);
+      session->remoteAudio.erase(uid);
+    }
+    {
       std::lock_guard<std::mutex> guard(m_lock);
       m_remoteViews.erase(uid);
       m_lastFrames.erase(uid);
@@ -225,6 +229,15 @@ bool RtcEngine::OnServerMessage(const std::shared_ptr<Session>& session,
       uint32_t uid, reason;
       if (reader.U32(uid) && reader.U32(reason))
         OnUserOffline(session, uid, reason);
+      return true;
+    }
+    case proto::kRemoteAudio: {
+      uint32_t uid, sequence;
+      size_t size;
+      if (!reader.U32(uid) || !reader.U32(sequence))
+        return true;
+      const char* packet = reader.Rest(size);
+      OnRemoteAudio(session, uid, sequence, std::string(packet, size));
       return true;
     }
     case proto::kRemoteFrame: {
@@ -303,6 +316,10 @@ void RtcEngine::OnUserOffline(const std::shared_ptr<Session>& session, uid_t uid
   if (!session->remoteUsers.erase(uid))
     return;
   session->decoded.erase(uid);
+  {
+    std::lock_guard<std::mutex> guard(session->audioLock);
+    session->remoteAudio.erase(uid);
+  }
   {
     std::lock_guard<std::mutex> guard(m_lock);
     m_remoteViews.erase(uid);

@@ -3,6 +3,8 @@
 // thread (channel_client.cpp) and the video thread sends its local frames (rtc_video.cpp).
 #pragma once
 
+#include "audio_codec.h"
+#include "jitter_buffer.h"
 #include "rtc_engine.h"
 
 namespace agora_standin {
@@ -26,6 +28,14 @@ struct RtcEngine::Session {
   SOCKET socket = INVALID_SOCKET;
   std::thread network;
   std::thread video;
+  std::thread audio;
+  // Each remote user's received audio: filled by the network thread, played by the audio thread.
+  struct RemoteAudio {
+    JitterBuffer buffer;
+    AudioDecoder decoder;
+  };
+  std::mutex audioLock;  // guards remoteAudio
+  std::map<agora::rtc::uid_t, std::unique_ptr<RemoteAudio>> remoteAudio;
   // Network thread only.
   bool everJoined = false;
   std::set<agora::rtc::uid_t> remoteUsers;

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "audio_devices.h"
 #include "channel_protocol.h"
 #include "channel_session.h"
 #include "engine_interfaces.h"
@@ -176,6 +177,7 @@ int RtcEngine::joinChannel(const char* token, const char* channelId, const char*
     EndSession(old);
   session->network = std::thread(&RtcEngine::NetworkLoop, this, session);
   session->video = std::thread(&RtcEngine::VideoLoop, this, session);
+  session->audio = std::thread(&RtcEngine::AudioLoop, this, session);
   return 0;
 }
 
@@ -283,8 +285,12 @@ int RtcEngine::setAudioProfile(AUDIO_PROFILE_TYPE profile, AUDIO_SCENARIO_TYPE s
   if (profile < AUDIO_PROFILE_DEFAULT || profile >= AUDIO_PROFILE_NUM ||
       scenario < AUDIO_SCENARIO_DEFAULT || scenario >= AUDIO_SCENARIO_NUM)
     return -agora::ERR_INVALID_ARGUMENT;
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_audioProfile = profile;
+  m_audioScenario = scenario;
   m_log.Write("setAudioProfile " + std::to_string(profile) + ", scenario " +
-              std::to_string(scenario));
+              std::to_string(scenario) + ": " +
+              ProfileText(ProfileValues(profile, scenario, m_profile)));
   return 0;
 }
 
@@ -412,6 +418,16 @@ int RtcEngine::SetParameter(const std::string& key, const std::string& value) {
 }
 
 bool RtcEngine::GetParameter(const std::string& key, std::string& value) {
+  // Read-only figures of the audio path.
+  if (key == "rtc.audio.stats") {
+    value = AudioStats();
+    return true;
+  }
+  if (key == "rtc.audio.input_start_us" || key == "rtc.audio.output_start_us") {
+    value = std::to_string(key == "rtc.audio.input_start_us" ? m_inputStartUs.load()
+                                                             : m_outputStartUs.load());
+    return true;
+  }
   std::lock_guard<std::mutex> guard(m_lock);
   auto it = m_parameters.find(key);
   if (it == m_parameters.end())

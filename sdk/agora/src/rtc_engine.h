@@ -24,6 +24,8 @@
 
 namespace agora_standin {
 
+class FileSpeaker;
+
 class RtcEngine : public agora::rtc::IRtcEngine {
  public:
   RtcEngine();
@@ -98,6 +100,17 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   void EndSession(std::shared_ptr<Session> session);
   bool SendToServer(const std::shared_ptr<Session>& session, const std::string& bytes);
 
+  // Audio (network thread for remote packets, the session's audio thread for the rest).
+  struct AudioSettings;
+  void AudioLoop(std::shared_ptr<Session> session);
+  AudioSettings ReadAudioSettings();
+  void OnRemoteAudio(const std::shared_ptr<Session>& session,
+                     agora::rtc::uid_t uid,
+                     uint32_t sequence,
+                     std::string packet);
+  void RefuseAudio(agora::rtc::uid_t uid, const std::string& why);
+  std::string AudioStats();
+
   // Video (network thread for remote frames, the session's video thread for local ones).
   void VideoLoop(std::shared_ptr<Session> session);
   void OnRemoteFrame(const std::shared_ptr<Session>& session,
@@ -114,6 +127,8 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   int m_profile = agora::rtc::CHANNEL_PROFILE_COMMUNICATION;
   int m_role = agora::rtc::CLIENT_ROLE_BROADCASTER;
   bool m_audioEnabled = true;
+  int m_audioProfile = agora::rtc::AUDIO_PROFILE_DEFAULT;
+  int m_audioScenario = agora::rtc::AUDIO_SCENARIO_DEFAULT;
   bool m_videoEnabled = false;
   bool m_previewing = false;
   std::map<std::string, std::string> m_parameters;
@@ -126,6 +141,23 @@ class RtcEngine : public agora::rtc::IRtcEngine {
   int m_serverPort = 0;
   // Remote frames that broke the frame rule and were ignored (network threads).
   std::atomic<unsigned> m_refusedFrames{0};
+  // Audio counters: packets sent, received, refused (bad size, undecodable), and what the
+  // playout made of the received ones.
+  std::atomic<unsigned> m_audioSent{0};
+  std::atomic<unsigned> m_audioReceived{0};
+  std::atomic<unsigned> m_audioRefused{0};
+  std::atomic<unsigned> m_audioLate{0};
+  std::atomic<unsigned> m_audioDecoded{0};
+  std::atomic<unsigned> m_audioFec{0};
+  std::atomic<unsigned> m_audioConcealed{0};
+  // When the first sample of the microphone was captured and the first sample went to the
+  // speaker (microseconds of the performance counter, 0 before), for the delay benchmark.
+  std::atomic<long long> m_inputStartUs{0};
+  std::atomic<long long> m_outputStartUs{0};
+  // The speaker file outlives sessions, so leaving and joining again adds to one file; only
+  // the current session's audio thread touches it (and release, after every session ended).
+  std::unique_ptr<FileSpeaker> m_speakerFile;
+  std::string m_speakerFilePath;
 
   std::mutex m_eventLock;
   std::condition_variable m_eventReady;

@@ -295,3 +295,55 @@ TEST_F(ChannelServerTest, RoleChangesAreLoggedAFewASecond) {
 }
 
 }  // namespace
+
+// Audio goes out ahead of the video that waits for a member, and a member that has fallen
+// behind keeps only the newest half second of audio (with one log line about it).
+TEST_F(ChannelServerTest, AudioOvertakesQueuedVideoAndOldAudioGoesFirst) {
+  RawMember silent(m_server.port(), 4096), sender(m_server.port());
+  ASSERT_EQ(silent.Join("audio", 80), 80u);
+  ASSERT_EQ(sender.Join("audio", 81), 81u);
+  // 130 frames (7.5 MB, under the limit where frames are skipped) wait for the silent member,
+  // some in the sockets' buffers (a few MB on loopback), the rest in its queue ...
+  const int frames = 130;
+  const std::string frame = Frame(160, 120, 160 * 120 * 3);
+  for (int i = 0; i < frames; ++i)
+    ASSERT_TRUE(sender.Send(frame));
+  // ... then 100 audio packets.
+  const uint32_t packets = 100;
+  std::string audio;
+  for (uint32_t s = 0; s < packets; ++s)
+    audio += Writer(kAudioFrame).U32(s).Bytes("\xFC\xFF\xFE", 3).Finish();
+  ASSERT_TRUE(sender.Send(audio));
+  for (int i = 0; i < 200 && m_server.Audio().relayed < packets; ++i)
+    Sleep(50);
+  ASSERT_EQ(m_server.Audio().relayed, packets);
+  const size_t kept = channel_server::ChannelServer::kMaxQueuedAudio;
+  EXPECT_EQ(m_server.Audio().oldDropped, packets - kept);
+  EXPECT_EQ(LogLinesWith("member uid=80 is not reading; its oldest audio is dropped").size(), 1u);
+
+  // Now it reads: the newest packets, in order, before nearly all of the video.
+  std::vector<uint32_t> sequences;
+  int videoBefore = 0, videoAfter = 0;
+  while (sequences.size() < kept || videoBefore + videoAfter < frames) {
+    uint8_t type = 0;
+    std::string payload;
+    ASSERT_TRUE(silent.Next(type, payload, 10000))
+        << sequences.size() << " packets, " << videoBefore + videoAfter << " frames";
+    Reader reader(payload.data(), payload.size());
+    uint32_t uid = 0, sequence = 0;
+    if (type == kRemoteAudio) {
+      ASSERT_TRUE(reader.U32(uid) && reader.U32(sequence));
+      EXPECT_EQ(uid, 81u);
+      sequences.push_back(sequence);
+    } else if (type == kRemoteFrame) {
+      (sequences.empty() ? videoBefore : videoAfter)++;
+    }
+  }
+  std::vector<uint32_t> newest;
+  for (uint32_t s = packets - static_cast<uint32_t>(kept); s < packets; ++s)
+    newest.push_back(s);
+  EXPECT_EQ(sequences, newest);
+  // Only what was already on its way through the sockets came first; in order, all of the
+  // video would have.
+  EXPECT_GT(videoAfter, frames / 2) << videoBefore << " frames came before the audio";
+}
