@@ -87,30 +87,6 @@ void OpenMainWindow(CMainWnd& mainWnd, POINT origin) {
   mainWnd.InitBrowser();
 }
 
-// The engine creates the browser on its own thread: its window, a child of the main window
-// (whose creation waits for this thread to answer its messages), then its renderer process, then
-// the client's OnAfterCreated. So before this thread builds the voice window it answers those
-// messages (sent messages only: posted ones stay queued for the message loop, in their order)
-// until the main browser exists, and the renderer and the page's request start meanwhile. An
-// engine that makes no browser costs at most this long.
-constexpr DWORD kMainBrowserWaitMs = 3000;
-
-void AnswerTheMainBrowsersCreation(CMainWnd& mainWnd) {
-  CefRefPtr<SimpleHandler> client = mainWnd.GetBrowserClient();
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (!client || client->GetBrowser())
-      return;
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= kMainBrowserWaitMs)
-      return;
-    const DWORD left = kMainBrowserWaitMs - elapsed;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_SENDMESSAGE);
-    MSG message;
-    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
-
 }  // namespace
 
 int RunBrowserProcess(HINSTANCE instance, CURLcode curlReady, ProcessScope& process) {
@@ -165,10 +141,6 @@ int RunBrowserProcess(HINSTANCE instance, CURLcode curlReady, ProcessScope& proc
   constructSpan.End();
   g_browserClient = mainWnd.GetBrowserClient();
   OpenMainWindow(mainWnd, origin);
-
-  zarvik::trace::Span answerSpan("main browser awaited");
-  AnswerTheMainBrowsersCreation(mainWnd);
-  answerSpan.End();
 
   // The voice window, hidden over the main window until remote video arrives.
   zarvik::trace::Span voiceSpan("voice window");
